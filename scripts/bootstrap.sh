@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Kivol needs.
+# Packages already present are skipped, so a second run costs one dpkg query.
+set -euo pipefail
+
+packages=(
+  # toolchain and build
+  g++ cmake ninja-build pkg-config
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  # fuzzing and sanitizers with clang
+  clang libclang-rt-dev
+  # windows, event loop, sound
+  qt6-base-dev qt6-multimedia-dev
+  # fonts for the Japanese user interface, content-type table
+  fonts-ipafont-gothic media-types
+  # a display for screenshots and for playing on a machine without one
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "kivol: installing ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
