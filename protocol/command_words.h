@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string_view>
+
+// The command words that open a command text. A receiver recognises a word by
+// comparing exactly as many leading bytes as the word has, case-sensitively,
+// and ignores whatever follows them. No word's bytes begin another word, so the
+// order in which a receiver tests them never changes the outcome.
+namespace Protocol::Command {
+
+inline constexpr std::string_view Join = "/join";    // 5
+inline constexpr std::string_view Left = "/left";    // 5
+inline constexpr std::string_view Take = "/take";    // 5
+inline constexpr std::string_view Leave = "/leave";  // 6
+inline constexpr std::string_view FLeave = "/fleav"; // 6
+inline constexpr std::string_view Set = "/set";      // 4
+inline constexpr std::string_view Init = "/init";    // 5
+inline constexpr std::string_view Draw = "/draw";    // 5
+inline constexpr std::string_view B2T = "/B2T";      // 4
+inline constexpr std::string_view T2Y = "/T2Y";      // 4
+inline constexpr std::string_view B2Y = "/B2Y";      // 4
+inline constexpr std::string_view Hit = "/hit";      // 4
+inline constexpr std::string_view List = "/list";    // 5
+inline constexpr std::string_view Kill = "/kill";    // 5
+inline constexpr std::string_view Hele = "/hele";    // 5
+
+// Every word, for receivers that must tell a known command from an unknown one.
+inline constexpr std::string_view All[] = {Join, Left, Take, Leave, FLeave, Set, Init, Draw,
+                                           B2T,  T2Y,  B2Y,  Hit,   List,   Kill, Hele};
+
+// Every command starts with this byte; a chat line never does.
+inline constexpr char Prefix = '/';
+
+}  // namespace Protocol::Command
+
+namespace Protocol {
+
+// True when the text begins with all bytes of the word. A text shorter than
+// the word never matches.
+constexpr bool IsCommand(std::string_view text, std::string_view word)
+{
+    return text.substr(0, word.size()) == word;
+}
+
+}  // namespace Protocol
