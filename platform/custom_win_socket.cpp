@@ -1,0 +1,317 @@
+#include "platform/custom_win_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/application.h"
+#include "platform/exceptions.h"
+
+const char* ErrorEventName(TErrorEvent event)
+{
+    static const char* const names[] = {"unknown", "send", "recv", "connect", "disconnect", "accept"};
+    const int index = static_cast<int>(event);
+    return index >= 0 && index < 6 ? names[index] : names[0];
+}
+
+std::string SocketErrorMessage(int errorCode, const char* call)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "Windows ソケットエラー： %s (%d) [API '%s']", std::strerror(errorCode), errorCode,
+                  call);
+    return text;
+}
+
+namespace {
+
+bool WouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+AnsiString Dotted(const sockaddr_in& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
+}
+
+bool PeerAddress(int handle, sockaddr_in& address)
+{
+    socklen_t length = sizeof address;
+    return handle >= 0 && getpeername(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           address.sin_family == AF_INET;
+}
+
+bool OwnAddress(int handle, sockaddr_in& address)
+{
+    socklen_t length = sizeof address;
+    return handle >= 0 && getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           address.sin_family == AF_INET;
+}
+
+}  // namespace
+
+TCustomWinSocket::TCustomWinSocket(int socketHandle, bool nonBlocking)
+    : nonBlocking_(nonBlocking), alive_(std::make_shared<bool>(true)), guard_(std::make_unique<QObject>())
+{
+    if (socketHandle >= 0)
+        SetHandle(socketHandle);
+}
+
+TCustomWinSocket::~TCustomWinSocket()
+{
+    OnSocketEvent = nullptr;
+    OnErrorEvent = nullptr;
+    CloseHandle();
+    *alive_ = false;
+}
+
+void TCustomWinSocket::SetHandle(int socketHandle)
+{
+    handle_ = socketHandle;
+    const int flags = fcntl(handle_, F_GETFL);
+    fcntl(handle_, F_SETFL, nonBlocking_ ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+void TCustomWinSocket::WatchRead()
+{
+    if (!nonBlocking_ || handle_ < 0)
+        return;
+    if (!readNotifier_) {
+        readNotifier_ = new QSocketNotifier(handle_, QSocketNotifier::Read);
+        QObject::connect(readNotifier_, &QSocketNotifier::activated, guard_.get(), [this] {
+            // Like a Windows socket, no further read-ready is delivered until
+            // this one has been handled: a handler that runs a nested event
+            // loop gets its connection's next read event after it returns.
+            readNotifier_->setEnabled(false);
+            if (Dispatch([this] { ReadReady(); }) && readNotifier_ && !readSuspended_)
+                readNotifier_->setEnabled(true);
+        });
+    }
+    readNotifier_->setEnabled(true);
+}
+
+void TCustomWinSocket::WatchWriteOnce()
+{
+    if (!nonBlocking_ || handle_ < 0)
+        return;
+    if (!writeNotifier_) {
+        writeNotifier_ = new QSocketNotifier(handle_, QSocketNotifier::Write);
+        QObject::connect(writeNotifier_, &QSocketNotifier::activated, guard_.get(), [this] {
+            writeNotifier_->setEnabled(false);
+            Dispatch([this] { WriteReady(); });
+        });
+    }
+    writeNotifier_->setEnabled(true);
+}
+
+bool TCustomWinSocket::Dispatch(const std::function<void()>& fn)
+{
+    const auto alive = alive_;
+    DispatchSafely(fn);
+    return *alive;
+}
+
+void TCustomWinSocket::PostToSelf(std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(guard_.get(), [fn = std::move(fn)] { DispatchSafely(fn); }, Qt::QueuedConnection);
+}
+
+void TCustomWinSocket::ReadReady()
+{
+    if (ReceiveLength() > 0) {
+        Event(this, seRead);
+        return;
+    }
+    // Nothing counted as waiting: either the peer closed, or the bytes were
+    // taken already and this notification is stale. Peek to tell them apart.
+    char probe;
+    ssize_t n;
+    do {
+        n = ::recv(handle_, &probe, 1, MSG_PEEK);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        Event(this, seRead);
+    else if (n == 0)
+        Close();
+    else if (!WouldBlock(errno))
+        SocketFailure(eeReceive, errno);
+}
+
+void TCustomWinSocket::SuspendReadWatch(int milliseconds)
+{
+    if (!readNotifier_)
+        return;
+    readNotifier_->setEnabled(false);
+    readSuspended_ = true;
+    QTimer::singleShot(milliseconds, guard_.get(), [this] {
+        readSuspended_ = false;
+        if (readNotifier_)
+            readNotifier_->setEnabled(true);
+    });
+}
+
+void TCustomWinSocket::WriteReady()
+{
+    Event(this, seWrite);
+}
+
+int TCustomWinSocket::SendBuf(const void* buffer, int count)
+{
+    if (!connected_ || count <= 0)
+        return 0;
+    ssize_t n;
+    do {
+        n = ::send(handle_, buffer, static_cast<std::size_t>(count), MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        if (!WouldBlock(errno)) {
+            SocketFailure(eeSend, errno);
+            return -1;
+        }
+        WatchWriteOnce();
+        return -1;
+    }
+    if (n < count)
+        WatchWriteOnce();
+    return static_cast<int>(n);
+}
+
+int TCustomWinSocket::ReceiveBuf(void* buffer, int count)
+{
+    if (!connected_ || count <= 0)
+        return 0;
+    ssize_t n;
+    do {
+        n = ::recv(handle_, buffer, static_cast<std::size_t>(count), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        if (!WouldBlock(errno))
+            SocketFailure(eeReceive, errno);
+        return -1;
+    }
+    return static_cast<int>(n);
+}
+
+int TCustomWinSocket::ReceiveLength()
+{
+    int waiting = 0;
+    if (handle_ < 0 || ioctl(handle_, FIONREAD, &waiting) != 0)
+        return 0;
+    return waiting;
+}
+
+void TCustomWinSocket::Close()
+{
+    if (handle_ < 0 || closing_)
+        return;
+    closing_ = true;
+    const auto alive = alive_;
+    try {
+        Event(this, seDisconnect);
+    } catch (...) {
+        if (*alive)
+            CloseHandle();
+        throw;
+    }
+    if (*alive)
+        CloseHandle();
+}
+
+void TCustomWinSocket::SocketFailure(TErrorEvent errorEvent, int errorCode)
+{
+    const auto alive = alive_;
+    Error(this, errorEvent, errorCode);
+    if (*alive)
+        Close();
+    if (errorCode != 0)
+        throw ESocketError(SocketErrorMessage(errorCode, ErrorEventName(errorEvent)));
+}
+
+void TCustomWinSocket::Event(TCustomWinSocket* socket, TSocketEvent event)
+{
+    if (OnSocketEvent)
+        OnSocketEvent(this, socket, event);
+}
+
+void TCustomWinSocket::Error(TCustomWinSocket* socket, TErrorEvent errorEvent, int& errorCode)
+{
+    if (OnErrorEvent)
+        OnErrorEvent(this, socket, errorEvent, errorCode);
+}
+
+void TCustomWinSocket::ReleaseNotifiers()
+{
+    // Deleting a notifier from inside its own activation is safe in Qt 6 (the
+    // emission notices its sender is gone); the lambdas check readNotifier_.
+    delete readNotifier_;
+    readNotifier_ = nullptr;
+    delete writeNotifier_;
+    writeNotifier_ = nullptr;
+}
+
+void TCustomWinSocket::CloseHandle()
+{
+    ReleaseNotifiers();
+    if (handle_ >= 0)
+        ::close(handle_);
+    handle_ = -1;
+    connected_ = false;
+    closing_ = false;
+}
+
+AnsiString TCustomWinSocket::RemoteAddress() const
+{
+    sockaddr_in address{};
+    return PeerAddress(handle_, address) ? Dotted(address) : AnsiString();
+}
+
+AnsiString TCustomWinSocket::RemoteHost() const
+{
+    sockaddr_in address{};
+    if (!PeerAddress(handle_, address))
+        return {};
+    char host[NI_MAXHOST] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host, nullptr, 0,
+                    NI_NAMEREQD) != 0)
+        return {};
+    return host;
+}
+
+int TCustomWinSocket::RemotePort() const
+{
+    sockaddr_in address{};
+    return PeerAddress(handle_, address) ? ntohs(address.sin_port) : 0;
+}
+
+AnsiString TCustomWinSocket::LocalAddress() const
+{
+    sockaddr_in address{};
+    return OwnAddress(handle_, address) ? Dotted(address) : AnsiString();
+}
+
+AnsiString TCustomWinSocket::LocalHost() const
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+int TCustomWinSocket::LocalPort() const
+{
+    sockaddr_in address{};
+    return OwnAddress(handle_, address) ? ntohs(address.sin_port) : 0;
+}

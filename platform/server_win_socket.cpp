@@ -1,0 +1,184 @@
+#include "platform/server_win_socket.h"
+
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/application.h"
+#include "platform/exceptions.h"
+#include "platform/socket_address.h"
+
+TServerClientWinSocket::TServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)
+    : TCustomWinSocket(socketHandle, true), server_(serverWinSocket)
+{
+    server_->AddClient(this);
+    OnSocketEvent = [this](TObject*, TCustomWinSocket*, TSocketEvent event) {
+        if (server_)
+            server_->ClientEvent(this, event);
+    };
+    OnErrorEvent = [this](TObject*, TCustomWinSocket*, TErrorEvent errorEvent, int& errorCode) {
+        if (server_)
+            server_->ClientError(this, errorEvent, errorCode);
+    };
+    SetConnected(true);
+    const int on = 1;
+    setsockopt(socketHandle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+TServerClientWinSocket::~TServerClientWinSocket()
+{
+    Destroying();
+}
+
+void TServerClientWinSocket::AfterConstruction()
+{
+    WatchRead();
+    Event(this, seConnect);
+}
+
+void TServerClientWinSocket::ScheduleDestruction()
+{
+    PostToSelf([this] { delete this; });
+}
+
+void TServerClientWinSocket::Destroying()
+{
+    if (!server_)
+        return;
+    server_->RemoveClient(this);
+    server_ = nullptr;
+    OnSocketEvent = nullptr;
+    OnErrorEvent = nullptr;
+    if (Connected())
+        Close();
+}
+
+TServerWinSocket::TServerWinSocket() : TCustomWinSocket(-1, true) {}
+
+TServerWinSocket::~TServerWinSocket()
+{
+    OnSocketEvent = nullptr;
+    OnErrorEvent = nullptr;
+    Close();
+}
+
+void TServerWinSocket::Listen(const AnsiString& name, const AnsiString& address, const AnsiString& service, int port,
+                              int queueSize)
+{
+    if (SocketHandle() >= 0)
+        throw ESocketError("ソケットは既に待ち受け中です");
+    const sockaddr_in local = ResolveSocketAddress(name, address, service, port, true);
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle < 0)
+        throw ESocketError(SocketErrorMessage(errno, "socket"));
+    SetHandle(handle);
+    // Lets a restarted server take its port while old connections linger in
+    // TIME_WAIT; a second live listener on the port is still refused.
+    const int on = 1;
+    setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const char* failedCall = nullptr;
+    if (::bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        failedCall = "bind";
+    else if (::listen(handle, queueSize) != 0)
+        failedCall = "listen";
+    if (failedCall) {
+        const int error = errno;
+        DispatchSafely([this] { TCustomWinSocket::Close(); });
+        throw ESocketError(SocketErrorMessage(error, failedCall));
+    }
+    WatchRead();
+    Event(this, seListen);
+}
+
+void TServerWinSocket::Close()
+{
+    while (!connections_.empty())
+        delete connections_.back();
+    TCustomWinSocket::Close();
+}
+
+void TServerWinSocket::RemoveClient(TServerClientWinSocket* client)
+{
+    const auto it = std::find(connections_.begin(), connections_.end(), client);
+    if (it != connections_.end())
+        connections_.erase(it);
+}
+
+void TServerWinSocket::ReadReady()
+{
+    for (;;) {
+        const int clientHandle = ::accept4(SocketHandle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (clientHandle >= 0) {
+            Accept(clientHandle);
+            if (SocketHandle() < 0)
+                return;  // a handler deactivated the server
+            continue;
+        }
+        const int error = errno;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return;
+        if (error == EINTR || error == ECONNABORTED || error == EPROTO)
+            continue;
+        // Out of descriptors or memory: report it and stop accepting for a
+        // moment instead of spinning on a handle that stays readable.
+        SuspendReadWatch(100);
+        int errorCode = error;
+        Error(this, eeAccept, errorCode);
+        if (errorCode != 0)
+            throw ESocketError(SocketErrorMessage(errorCode, ErrorEventName(eeAccept)));
+        return;
+    }
+}
+
+void TServerWinSocket::Accept(int clientHandle)
+{
+    TServerClientWinSocket* client = nullptr;
+    try {
+        if (OnGetSocket)
+            OnGetSocket(this, clientHandle, client);
+        if (!client)
+            client = new TServerClientWinSocket(clientHandle, this);
+    } catch (...) {
+        if (!client)
+            ::close(clientHandle);
+        throw;
+    }
+    DispatchSafely([client] { client->AfterConstruction(); });
+    DispatchSafely([this, client] { Event(client, seAccept); });
+}
+
+void TServerWinSocket::ClientEvent(TServerClientWinSocket* client, TSocketEvent event)
+{
+    switch (event) {
+    case seConnect:
+        if (OnClientConnect)
+            OnClientConnect(this, client);
+        break;
+    case seDisconnect:
+        // Destroyed from the event loop once this event has been handled,
+        // unless the server destroys it first.
+        client->ScheduleDestruction();
+        if (OnClientDisconnect)
+            OnClientDisconnect(this, client);
+        break;
+    case seRead:
+        if (OnClientRead)
+            OnClientRead(this, client);
+        break;
+    case seWrite:
+        if (OnClientWrite)
+            OnClientWrite(this, client);
+        break;
+    default:
+        break;
+    }
+}
+
+void TServerWinSocket::ClientError(TServerClientWinSocket* client, TErrorEvent errorEvent, int& errorCode)
+{
+    if (OnClientError)
+        OnClientError(this, client, errorEvent, errorCode);
+}

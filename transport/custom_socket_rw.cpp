@@ -1,0 +1,168 @@
+#include "transport/custom_socket_rw.h"
+
+#include <cerrno>
+
+#include "platform/exceptions.h"
+#include "transport/deferred_flush.h"
+
+namespace {
+const char* const SendQueueExceeded = "送信キューが MaxSendQueue を超えました";
+}
+
+TCustomSocketRW::TCustomSocketRW(TCustomWinSocket* socket)
+    : SocketStream(std::make_unique<TNonBlockingSocketStream>(nullptr)),
+      RecvBuffer(std::make_unique<TPipedMemoryStream>(4096)),
+      SendBuffer(std::make_unique<TPipedMemoryStream>(4096))
+{
+    SocketStream->Socket = socket;
+    SetSocket(socket);
+}
+
+TCustomSocketRW::~TCustomSocketRW()
+{
+    *alive_ = false;
+    if (flushMarked_)
+        DeferredFlush::ForThisThread().Forget(this);
+    SetSocket(nullptr);
+}
+
+void TCustomSocketRW::SetSocket(TCustomWinSocket* socket)
+{
+    if (Socket)
+        Socket->OnSocketEvent = SavedSocketEvent;
+    Socket = socket;
+    SavedSocketEvent = nullptr;
+    // The stream follows the reader-writer to its new socket.
+    SocketStream->Socket = socket;
+    if (socket) {
+        SavedSocketEvent = socket->OnSocketEvent;
+        socket->OnSocketEvent = [this](TObject* sender, TCustomWinSocket* s, TSocketEvent event) {
+            SocketEvent(sender, s, event);
+        };
+    }
+}
+
+void TCustomSocketRW::SocketEvent(TObject* sender, TCustomWinSocket* socket, TSocketEvent event)
+{
+    if (event == seConnect) {
+        RecvBuffer->Clear();
+        SendBuffer->Clear();
+        sendQueueOverflow_ = false;
+    }
+    const auto alive = alive_;
+    if (SavedSocketEvent) {
+        SavedSocketEvent(sender, socket, event);
+        if (!*alive)
+            return;
+    }
+    switch (event) {
+    case seConnect: ConnectEvent(sender, socket); break;
+    case seDisconnect: DisconnectEvent(sender, socket); break;
+    case seWrite:
+        WriteEvent(sender, socket);
+        if (*alive)
+            DoWrite();
+        break;
+    case seRead: ReadLoop(sender, socket); break;
+    default: break;
+    }
+}
+
+void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
+{
+    // A handler that runs a nested event loop must not see its own
+    // connection's next read event inside it: the bytes it is still handling
+    // lie at the head of the buffer. Such an event is taken up here instead,
+    // once the outer delivery has returned.
+    if (reading_) {
+        readPending_ = true;
+        return;
+    }
+    const auto alive = alive_;
+    struct Reading {
+        TCustomSocketRW* rw;
+        const std::shared_ptr<bool>& alive;
+        ~Reading()
+        {
+            if (*alive)
+                rw->reading_ = false;
+        }
+    } guard{this, alive};
+    reading_ = true;
+    for (;;) {
+        readPending_ = false;
+        const int before = RecvBuffer->Count();
+        if (MaxRecvSize > 0 && std::int64_t{before} + SocketStream->GetSize() > MaxRecvSize) {
+            Socket->Close();
+            throw ESocketError("パケットサイズが MaxRecvSize を超えました");
+        }
+        RecvBuffer->ReadFromStream(SocketStream.get());
+        if (RecvBuffer->Count() <= before && !readPending_)
+            return;
+        ReadEvent(sender, socket);
+        if (!*alive)
+            return;
+    }
+}
+
+void TCustomSocketRW::ConnectEvent(TObject*, TCustomWinSocket*) {}
+void TCustomSocketRW::DisconnectEvent(TObject*, TCustomWinSocket*) {}
+void TCustomSocketRW::WriteEvent(TObject*, TCustomWinSocket*) {}
+
+void TCustomSocketRW::DoWrite()
+{
+    if (SendBuffer->Count() > 0)
+        SendBuffer->WriteToStream(SocketStream.get());
+}
+
+void TCustomSocketRW::SendStream(TStream* stream)
+{
+    SendStream(stream, static_cast<int>(stream->GetSize()));
+}
+
+bool TCustomSocketRW::MayQueue(std::int64_t count)
+{
+    if (sendQueueOverflow_)
+        return false;
+    if (MaxSendQueue <= 0 || SendBuffer->Count() + count <= MaxSendQueue)
+        return true;
+    sendQueueOverflow_ = true;
+    if (DeferredFlush)
+        Flush();
+    else
+        FailSendQueue();
+    return false;
+}
+
+void TCustomSocketRW::FailSendQueue()
+{
+    int errorCode = ENOBUFS;
+    const auto alive = alive_;
+    TCustomWinSocket* socket = Socket;
+    socket->Error(socket, eeSend, errorCode);
+    if (*alive && Socket == socket)
+        socket->Close();
+    if (errorCode != 0)
+        throw ESocketError(SendQueueExceeded);
+}
+
+void TCustomSocketRW::Flush()
+{
+    if (!DeferredFlush) {
+        DoWrite();
+        return;
+    }
+    if (!flushMarked_) {
+        flushMarked_ = true;
+        DeferredFlush::ForThisThread().Mark(this);
+    }
+}
+
+void TCustomSocketRW::FlushMarked()
+{
+    flushMarked_ = false;
+    if (sendQueueOverflow_ && Socket && Socket->Connected())
+        FailSendQueue();
+    else
+        DoWrite();
+}

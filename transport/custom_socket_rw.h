@@ -1,0 +1,78 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/custom_win_socket.h"
+#include "platform/object.h"
+#include "platform/stream.h"
+#include "transport/non_blocking_socket_stream.h"
+#include "transport/piped_memory_stream.h"
+
+// A reader-writer attaches itself to one socket, takes over its events,
+// gathers incoming bytes in RecvBuffer for a subclass to cut into messages,
+// and queues outgoing bytes in SendBuffer, draining it as fast as the socket
+// accepts them. Nothing ever blocks.
+//
+// Two additions, both off by default:
+//  - MaxSendQueue: a limit on the bytes queued for sending (0 = none). A send
+//    that would pass it is not queued; the connection gets the error event
+//    (send, ENOBUFS) and is closed, and ESocketError "送信キューが MaxSendQueue
+//    を超えました" follows unless the error handler cleared the code.
+//  - DeferredFlush: a send only queues its bytes; the send buffer is written
+//    once, after the current event has been handled. A write failure then
+//    goes through the connection's error path instead of out of the send.
+class TCustomSocketRW : public TObject {
+public:
+    explicit TCustomSocketRW(TCustomWinSocket* socket);
+    ~TCustomSocketRW() override;
+
+    // Gives the current socket back its former event handler, then attaches
+    // to socket (which may be null) and installs SocketEvent on it.
+    void SetSocket(TCustomWinSocket* socket);
+    // The handler installed on the socket.
+    void SocketEvent(TObject* sender, TCustomWinSocket* socket, TSocketEvent event);
+    // Hands the queued bytes to the socket in one write; what it accepts is consumed.
+    void DoWrite();
+
+    void SendStream(TStream* stream);
+    virtual void SendStream(TStream* stream, int count) = 0;
+
+    virtual void ConnectEvent(TObject* sender, TCustomWinSocket* socket);
+    virtual void DisconnectEvent(TObject* sender, TCustomWinSocket* socket);
+    virtual void ReadEvent(TObject* sender, TCustomWinSocket* socket) = 0;
+    virtual void WriteEvent(TObject* sender, TCustomWinSocket* socket);
+
+    TCustomWinSocket* Socket = nullptr;
+    // Receive limit in bytes (0 or less: none); read at each read-ready event.
+    int MaxRecvSize = 0;
+    std::unique_ptr<TNonBlockingSocketStream> SocketStream;
+    std::unique_ptr<TPipedMemoryStream> RecvBuffer;
+    std::unique_ptr<TPipedMemoryStream> SendBuffer;
+    TSocketEventEvent SavedSocketEvent;
+
+    int MaxSendQueue = 0;
+    bool DeferredFlush = false;
+
+    // Runs the deferred write of a marked reader-writer (the flush queue calls it).
+    void FlushMarked();
+
+protected:
+    // Checks the send-queue limit for count more bytes: true when they may be
+    // queued. Otherwise the connection is failed as described above.
+    bool MayQueue(std::int64_t count);
+    // After queuing: write now, or mark for the deferred write.
+    void Flush();
+    // True while this object has not been destroyed (checked after calling
+    // out to handlers that might destroy it).
+    std::shared_ptr<bool> AliveToken() const { return alive_; }
+
+private:
+    void ReadLoop(TObject* sender, TCustomWinSocket* socket);
+    void FailSendQueue();
+
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    bool reading_ = false;
+    bool readPending_ = false;
+    bool flushMarked_ = false;
+    bool sendQueueOverflow_ = false;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <vector>
+
+class TCustomSocketRW;
+
+// Deferred flushing of send buffers: a reader-writer that sends marks itself
+// here instead of writing at once, and every marked one writes its whole send
+// buffer once, after the event that sent has been handled. A burst of packets
+// to one connection thus costs one system call, and a connection whose send
+// fails is dealt with by its own error path without disturbing the sender.
+// One queue per thread; everything runs on that thread.
+class DeferredFlush : public QObject {
+public:
+    static DeferredFlush& ForThisThread();
+
+    void Mark(TCustomSocketRW* rw);
+    // Called by a reader-writer that is destroyed while marked.
+    void Forget(TCustomSocketRW* rw);
+
+private:
+    void Run();
+
+    std::vector<TCustomSocketRW*> pending_;
+    bool posted_ = false;
+};
