@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/custom_win_socket.h"
+
 namespace {
 
 constexpr std::size_t NetBiosNameLength = 15;  // MAX_COMPUTERNAME_LENGTH
@@ -60,6 +62,15 @@ struct AddressInfo {
 
     addrinfo* list = nullptr;
 };
+
+// The canonical (official) name of a host by forward lookup; empty when none is found.
+AnsiString CanonicalName(const AnsiString& host)
+{
+    const AddressInfo info(host, AI_CANONNAME);
+    if (!info.list || !info.list->ai_canonname)
+        return {};
+    return AnsiString(info.list->ai_canonname);
+}
 
 // Extension to content type, extensions in lower case.
 using MimeTable = std::unordered_map<std::string, std::string>;
@@ -151,10 +162,7 @@ AnsiString GetLocalHostName()
 AnsiString GetLocalFQHostName()
 {
     try {
-        const AddressInfo info(GetLocalHostName(), AI_CANONNAME);
-        if (!info.list || !info.list->ai_canonname)
-            return {};
-        return AnsiString(info.list->ai_canonname);
+        return CanonicalName(GetLocalHostName());
     } catch (...) {
         return {};
     }
@@ -174,6 +182,35 @@ AnsiString GetLocalHostAddress()
             return AnsiString(text);
         }
         return {};
+    } catch (...) {
+        return {};
+    }
+}
+
+AnsiString GetLocalFQHostName(TCustomWinSocket* socket)
+{
+    try {
+        if (!socket || socket->SocketHandle() < 0)
+            return {};
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(socket->SocketHandle(), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            address.sin_family != AF_INET)
+            return {};
+        char host[NI_MAXHOST] = {};
+        if (::getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host, nullptr, 0,
+                          NI_NAMEREQD) != 0)
+            return {};
+        return CanonicalName(host);
+    } catch (...) {
+        return {};
+    }
+}
+
+AnsiString GetLocalHostAddress(TCustomWinSocket* socket)
+{
+    try {
+        return socket ? socket->LocalAddress() : AnsiString();
     } catch (...) {
         return {};
     }

@@ -2,6 +2,8 @@
 
 #include "platform/ansi_string.h"
 
+class TCustomWinSocket;
+
 // Host information and content types. None of them raises: a failed system call gives the empty
 // string (GetFileMimeType gives "*" when there is nothing to look up).
 
@@ -25,6 +27,18 @@ AnsiString GetLocalFQHostName();
 // The host name looked up forward (getaddrinfo, IPv4): its first address in
 // dotted decimal form. Empty when either step fails.
 AnsiString GetLocalHostAddress();
+
+// The same questions asked of a socket's local end.
+//
+// The socket's local IPv4 address (getsockname) looked up in reverse
+// (getnameinfo), then that name looked up forward (getaddrinfo, IPv4,
+// AI_CANONNAME): the canonical (official) name. Empty when the socket is null
+// or has no handle, or when any step fails.
+AnsiString GetLocalFQHostName(TCustomWinSocket* socket);
+
+// The socket's local address in dotted decimal form, as the socket reports it.
+// Empty when the socket is null or has no handle, or the system cannot tell.
+AnsiString GetLocalHostAddress(TCustomWinSocket* socket);
 
 // The content type registered for the file name's extension.
 //

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "loopback_peer.h"
 #include "streams/host_information.h"
 #include "streams/streams_test_support.h"
 
@@ -160,4 +161,28 @@ TEST(FileMimeType, MissingTableFindsNothing)
     ASSERT_TRUE(dir.Ok());
     EXPECT_EQ(GetFileMimeType("a.txt", dir.File("no-table")), "*");
     EXPECT_EQ(GetFileMimeType("a", dir.File("no-table")), "*");
+}
+
+// The classic reverse and forward lookups of 127.0.0.1 serve as the oracle.
+TEST(HostInformation, SocketFormsDescribeTheLocalEndOfALoopbackConnection)
+{
+    streams_test::LoopbackPeer peer;
+    TClientWinSocket socket(false);
+    ASSERT_TRUE(peer.Connect(socket));
+    EXPECT_EQ(GetLocalHostAddress(&socket), "127.0.0.1");
+
+    const in_addr loopback{htonl(INADDR_LOOPBACK)};
+    const hostent* reverse = ::gethostbyaddr(&loopback, sizeof loopback, AF_INET);
+    const std::string name = reverse ? reverse->h_name : "";
+    const hostent* forward = name.empty() ? nullptr : ::gethostbyname(name.c_str());
+    EXPECT_EQ(GetLocalFQHostName(&socket), forward ? forward->h_name : "");
+}
+
+TEST(HostInformation, SocketFormsAreEmptyWithoutAHandle)
+{
+    TClientWinSocket unopened(false);
+    EXPECT_EQ(GetLocalHostAddress(&unopened), "");
+    EXPECT_EQ(GetLocalFQHostName(&unopened), "");
+    EXPECT_EQ(GetLocalHostAddress(nullptr), "");
+    EXPECT_EQ(GetLocalFQHostName(nullptr), "");
 }
