@@ -1,6 +1,7 @@
 #include "platform/client_win_socket.h"
 
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -8,6 +9,23 @@
 #include "platform/application.h"
 #include "platform/exceptions.h"
 #include "platform/socket_address.h"
+
+namespace {
+
+int AwaitBlockingConnect(int handle)
+{
+    pollfd watch{handle, POLLOUT, 0};
+    while (::poll(&watch, 1, -1) < 0)
+        if (errno != EINTR)
+            return errno;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return errno;
+    return error;
+}
+
+}  // namespace
 
 TClientWinSocket::TClientWinSocket(bool nonBlocking) : TCustomWinSocket(-1, nonBlocking) {}
 
@@ -23,14 +41,14 @@ void TClientWinSocket::Open(const AnsiString& host, const AnsiString& address, c
         Event(this, seLookup);
         const sockaddr_in target = ResolveSocketAddress(host, address, service, port, false);
         Event(this, seConnecting);
-        int result;
-        do {
-            result = ::connect(SocketHandle(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
-        } while (result != 0 && errno == EINTR && !NonBlocking());
+        const int result = ::connect(SocketHandle(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
         const int error = result == 0 ? 0 : errno;
         if (!NonBlocking()) {
-            if (error != 0)
-                throw ESocketError(SocketErrorMessage(error, "connect"));
+            // An interrupted blocking connect goes on in the background: wait
+            // for it to finish instead of starting it again.
+            const int outcome = error == EINTR ? AwaitBlockingConnect(SocketHandle()) : error;
+            if (outcome != 0)
+                throw ESocketError(SocketErrorMessage(outcome, "connect"));
             connecting_ = true;
             CompleteConnect(0);
             return;

@@ -36,5 +36,5 @@ using TSocketErrorEvent =
 using TSocketNotifyEvent = std::function<void(TObject* sender, TCustomWinSocket* socket)>;
 using TGetSocketEvent = std::function<void(TObject* sender, int socketHandle, TServerClientWinSocket*& clientSocket)>;
 
-// The framework's socket error message: the system's text, the code, the call.
+// The name of the failed call for each TErrorEvent, as error messages show it.
 const char* ErrorEventName(TErrorEvent event);

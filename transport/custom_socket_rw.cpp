@@ -93,8 +93,8 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
         readPending_ = false;
         const int before = RecvBuffer->Count();
         if (MaxRecvSize > 0 && std::int64_t{before} + SocketStream->GetSize() > MaxRecvSize) {
-            Socket->Close();
-            throw ESocketError("パケットサイズが MaxRecvSize を超えました");
+            FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
+            return;
         }
         RecvBuffer->ReadFromStream(SocketStream.get());
         if (RecvBuffer->Count() <= before && !readPending_)
@@ -130,20 +130,19 @@ bool TCustomSocketRW::MayQueue(std::int64_t count)
     if (DeferredFlush)
         Flush();
     else
-        FailSendQueue();
+        FailConnection(eeSend, ENOBUFS, SendQueueExceeded);
     return false;
 }
 
-void TCustomSocketRW::FailSendQueue()
+void TCustomSocketRW::FailConnection(TErrorEvent errorEvent, int errorCode, const std::string& message)
 {
-    int errorCode = ENOBUFS;
     const auto alive = alive_;
     TCustomWinSocket* socket = Socket;
-    socket->Error(socket, eeSend, errorCode);
+    socket->Error(socket, errorEvent, errorCode);
     if (*alive && Socket == socket)
         socket->Close();
     if (errorCode != 0)
-        throw ESocketError(SendQueueExceeded);
+        throw ESocketError(message);
 }
 
 void TCustomSocketRW::Flush()
@@ -162,7 +161,7 @@ void TCustomSocketRW::FlushMarked()
 {
     flushMarked_ = false;
     if (sendQueueOverflow_ && Socket && Socket->Connected())
-        FailSendQueue();
+        FailConnection(eeSend, ENOBUFS, SendQueueExceeded);
     else
         DoWrite();
 }

@@ -18,6 +18,8 @@
 //    that would pass it is not queued; the connection gets the error event
 //    (send, ENOBUFS) and is closed, and ESocketError "送信キューが MaxSendQueue
 //    を超えました" follows unless the error handler cleared the code.
+// A receive limit exceeded or an impossible packet length end the connection
+// the same way (receive, EMSGSIZE or EPROTO).
 //  - DeferredFlush: a send only queues its bytes; the send buffer is written
 //    once, after the current event has been handled. A write failure then
 //    goes through the connection's error path instead of out of the send.
@@ -65,10 +67,14 @@ protected:
     // True while this object has not been destroyed (checked after calling
     // out to handlers that might destroy it).
     std::shared_ptr<bool> AliveToken() const { return alive_; }
+    // Ends the connection for a fault the peer caused: the socket's error
+    // event with the code (its handler may clear it), the close, and then
+    // ESocketError with the message unless the code was cleared. So a server
+    // can log a misbehaving client instead of showing an error box.
+    void FailConnection(TErrorEvent errorEvent, int errorCode, const std::string& message);
 
 private:
     void ReadLoop(TObject* sender, TCustomWinSocket* socket);
-    void FailSendQueue();
 
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool reading_ = false;

@@ -1,5 +1,6 @@
 #include "transport/packet_socket_rw.h"
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -107,8 +108,8 @@ void TPacketSocketRW::ReadEvent(TObject*, TCustomWinSocket*)
     while (RecvBuffer->Count() > 4) {
         const std::int32_t length = LittleEndianInt32(RecvBuffer->Head);
         if (length < 0 || length > std::numeric_limits<std::int32_t>::max() - 4) {
-            Socket->Close();
-            throw ESocketError("不正なパケット長です (" + std::to_string(length) + ")");
+            FailConnection(eeReceive, EPROTO, "不正なパケット長です (" + std::to_string(length) + ")");
+            return;
         }
         const int total = length + 4;
         if (total > RecvBuffer->Count())

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <memory>
+
+#include "platform/ansi_string.h"
+#include "server/game_server.h"
+#include "transport/packet_server_socket.h"
+
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+// The operator's window: the roster of players, the log, and three buttons
+// to disconnect a player, remove a stale roster entry and put the window away.
+// The game itself is the TGameServer behind the socket; this window shows its
+// roster (one row per entry, in roster order) and passes on its clicks.
+class TForm1 : public QWidget {
+public:
+    static constexpr int GamePort = 16523;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Listens on the game's port. False, after telling the operator, when the
+    // port cannot be had: the program then ends without serving.
+    bool FormCreate();
+    void FormDestroy();
+
+    // Appends "<date-time>  <message>" to the log; message is Shift-JIS. A
+    // headless server also writes the line to standard output.
+    void AddLog(const AnsiString& message);
+
+    void btnKillClick();
+    void btnClearClick();
+    void btnMinimizeClick();
+
+    TPacketServerSocket PacketServerSocket1;
+    QListWidget* lstPlayers;
+    QPushButton* btnKill;
+    QPlainTextEdit* mmLog;
+    QPushButton* btnClear;
+    QPushButton* btnMinimize;
+    TGameServer Game;
+
+private:
+    void PacketServerSocket1PacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data, int aSize);
+    void PacketServerSocket1ClientConnect(TObject* aSender, TCustomWinSocket* aSocket);
+    void PacketServerSocket1ClientDisconnect(TObject* aSender, TCustomWinSocket* aSocket);
+    // A click on the notification icon: the left button brings the window back.
+    void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    void LogConnection(const char* utf8Word, TCustomWinSocket* socket);
+    // The selected roster row, or -1.
+    int SelectedIndex() const;
+
+    std::unique_ptr<QSystemTrayIcon> TrayIcon;
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+// The game server on a real packet server socket at 127.0.0.1 with an
+// ephemeral port, wired as the operator window wires it, with its log and any
+// message box recorded instead of shown.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "loopback_peer.h"
+#include "platform/application.h"
+#include "platform/cp932.h"
+#include "protocol/padded_name.h"
+#include "server/game_server.h"
+
+namespace server_test {
+
+// A command text and its NUL, as a client sends it.
+inline std::string Nul(std::string_view text)
+{
+    return std::string(text) + '\0';
+}
+
+class GameServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application.OnMessageBox = [this](const QString& text, const QString&, int) {
+            messageBoxes.push_back(text.toStdString());
+            return IDOK;
+        };
+        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* s, const void* data, int size) {
+            game.PacketArrived(s, data, size);
+        };
+        socket.SetAddress("127.0.0.1");
+        socket.SetActive(true);
+        port = socket.Socket()->LocalPort();
+    }
+
+    void TearDown() override { Application.OnMessageBox = nullptr; }
+
+    // A peer whose connection the server has accepted.
+    std::unique_ptr<LoopbackPeer> Connect()
+    {
+        const int before = socket.ClientCount();
+        auto peer = std::make_unique<LoopbackPeer>(port);
+        EXPECT_TRUE(peer->Open());
+        EXPECT_TRUE(WaitUntil([&] { return socket.ClientCount() > before; }));
+        return peer;
+    }
+
+    // The next packet at peer, or a marker that fails the comparison.
+    static std::string Next(LoopbackPeer& peer) { return peer.NextPacket().value_or("<nothing arrived>"); }
+
+    // Sends a chat line from sender and expects it as the next packet at each
+    // of peers: proof that nothing else was sent to them before it.
+    static void ExpectOnlyMarkerNext(LoopbackPeer& sender, std::initializer_list<LoopbackPeer*> peers)
+    {
+        ASSERT_TRUE(sender.SendPacket(Nul("marker")));
+        for (LoopbackPeer* peer : peers)
+            EXPECT_EQ(Next(*peer), Nul("marker"));
+    }
+
+    // Joins the padded name from peer and takes the "/list" it is answered with.
+    void Join(LoopbackPeer& peer, std::string_view name)
+    {
+        ASSERT_TRUE(peer.SendPacket(Nul("/join " + Protocol::PaddedName(name))));
+        const std::string list = Next(peer);
+        EXPECT_EQ(list.rfind("/list ", 0), 0u) << list;
+    }
+
+    bool Logged(std::string_view utf8Line) const
+    {
+        const AnsiString line = Cp932::FromUtf8(utf8Line);
+        for (const AnsiString& entry : log)
+            if (entry == line)
+                return true;
+        return false;
+    }
+
+    TPacketServerSocket socket;
+    std::vector<AnsiString> log;
+    TGameServer game{socket, [this](const AnsiString& message) { log.push_back(message); }};
+    std::vector<std::string> messageBoxes;
+    int port = 0;
+};
+
+}  // namespace server_test

@@ -1,0 +1,128 @@
+// The operator window on a real socket: its log lines, its roster rows and
+// its buttons, clicked.
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "game_server_fixture.h"
+#include "server/server_window.h"
+
+using namespace std::string_literals;
+
+namespace server_test {
+
+class ServerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application.OnMessageBox = [this](const QString& text, const QString&, int) {
+            messageBoxes.push_back(text.toStdString());
+            return IDOK;
+        };
+        form.PacketServerSocket1.SetAddress("127.0.0.1");
+        form.PacketServerSocket1.SetActive(true);
+        port = form.PacketServerSocket1.Socket()->LocalPort();
+        form.show();
+    }
+
+    void TearDown() override { Application.OnMessageBox = nullptr; }
+
+    std::unique_ptr<LoopbackPeer> JoinedPeer(std::string_view paddedName)
+    {
+        auto peer = std::make_unique<LoopbackPeer>(port);
+        EXPECT_TRUE(peer->SendPacket(Nul("/join " + std::string(paddedName))));
+        EXPECT_TRUE(peer->NextPacket().has_value());
+        return peer;
+    }
+
+    void SelectRow(int row)
+    {
+        QListWidgetItem* item = form.lstPlayers->item(row);
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(form.lstPlayers->viewport(), Qt::LeftButton, {},
+                          form.lstPlayers->visualItemRect(item).center());
+        ASSERT_TRUE(item->isSelected());
+    }
+
+    QStringList LogLines() const { return form.mmLog->toPlainText().split(u'\n', Qt::SkipEmptyParts); }
+
+    TForm1 form;
+    std::vector<std::string> messageBoxes;
+    int port = 0;
+};
+
+TEST_F(ServerWindowTest, AConnectionWithoutJoinLeavesTwoLogLinesAndNoRosterRow)
+{
+    {
+        LoopbackPeer peer(port);
+        ASSERT_TRUE(WaitUntil([&] { return LogLines().size() == 1; }));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return LogLines().size() == 2; }));
+    const QRegularExpression connected(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d+:\\d{2}:\\d{2}  /接続  \\S*\\[127\\.0\\.0\\.1\\]$"));
+    const QRegularExpression disconnected(QStringLiteral("^\\S+ \\S+  /切断  \\S*\\[127\\.0\\.0\\.1\\]$"));
+    EXPECT_TRUE(connected.match(LogLines()[0]).hasMatch()) << LogLines()[0].toStdString();
+    EXPECT_TRUE(disconnected.match(LogLines()[1]).hasMatch()) << LogLines()[1].toStdString();
+    EXPECT_EQ(form.lstPlayers->count(), 0);
+}
+
+TEST_F(ServerWindowTest, RosterRowsFollowJoinsAndLeftsInShiftJisDecoded)
+{
+    auto a = JoinedPeer("\x91\xbe\x98\x59    ");  // "太郎" and four spaces
+    auto b = JoinedPeer("CD      ");
+    ASSERT_EQ(form.lstPlayers->count(), 2);
+    EXPECT_EQ(form.lstPlayers->item(0)->text(), QStringLiteral("太郎    "));
+    EXPECT_EQ(form.lstPlayers->item(1)->text(), QStringLiteral("CD      "));
+    EXPECT_TRUE(LogLines().last().endsWith(QStringLiteral("/参加  CD      [127.0.0.1]")));
+
+    ASSERT_TRUE(b->SendPacket(Nul("/left \x91\xbe\x98\x59    ")));
+    ASSERT_TRUE(WaitUntil([&] { return form.lstPlayers->count() == 1; }));
+    EXPECT_EQ(form.lstPlayers->item(0)->text(), QStringLiteral("CD      "));
+}
+
+TEST_F(ServerWindowTest, KillSendsTheSelectedNameToEveryoneAndKeepsTheRow)
+{
+    auto a = JoinedPeer("AB      ");
+    auto b = JoinedPeer("CD      ");
+    a->NextPacket();
+    a->NextPacket();
+
+    QTest::mouseClick(form.btnKill, Qt::LeftButton);  // nothing selected: nothing sent
+    SelectRow(1);
+    QTest::mouseClick(form.btnKill, Qt::LeftButton);
+    const std::string kill = Nul("/kill CD      ");
+    ASSERT_EQ(kill.size(), 15u);
+    EXPECT_EQ(a->NextPacket(), kill);
+    EXPECT_EQ(b->NextPacket(), kill);
+    EXPECT_EQ(form.lstPlayers->count(), 2);
+}
+
+TEST_F(ServerWindowTest, ClearOnTheOnlyRowSendsAnEmptyListToEveryone)
+{
+    auto a = JoinedPeer("AB      ");
+    LoopbackPeer watcher(port);
+    ASSERT_TRUE(WaitUntil([&] { return form.PacketServerSocket1.ClientCount() == 2; }));
+
+    QTest::mouseClick(form.btnClear, Qt::LeftButton);  // nothing selected: nothing sent
+    SelectRow(0);
+    QTest::mouseClick(form.btnClear, Qt::LeftButton);
+    EXPECT_EQ(a->NextPacket(), "/list \0"s);
+    EXPECT_EQ(watcher.NextPacket(), "/list \0"s);
+    EXPECT_EQ(form.lstPlayers->count(), 0);
+    EXPECT_EQ(form.Game.Roster.Count(), 0);
+}
+
+TEST_F(ServerWindowTest, MinimizeWithoutANotificationAreaMinimisesInsteadOfHiding)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen platform has no notification area";
+    QTest::mouseClick(form.btnMinimize, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return form.isMinimized(); }));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(messageBoxes.empty());
+}
+
+}  // namespace server_test
