@@ -95,9 +95,22 @@ void TCustomWinSocket::WatchRead()
             // Like a Windows socket, no further read-ready is delivered until
             // this one has been handled: a handler that runs a nested event
             // loop gets its connection's next read event after it returns.
-            readNotifier_->setEnabled(false);
-            if (Dispatch([this] { ReadReady(); }) && readNotifier_ && !readSuspended_)
-                readNotifier_->setEnabled(true);
+            // The watch is switched off only when that happens, since every
+            // switch costs the event loop a wake-up.
+            if (inReadDispatch_) {
+                readNotifier_->setEnabled(false);
+                readDeferred_ = true;
+                return;
+            }
+            inReadDispatch_ = true;
+            if (!Dispatch([this] { ReadReady(); }))
+                return;
+            inReadDispatch_ = false;
+            if (readDeferred_) {
+                readDeferred_ = false;
+                if (readNotifier_ && !readSuspended_)
+                    readNotifier_->setEnabled(true);
+            }
         });
     }
     readNotifier_->setEnabled(true);
@@ -265,6 +278,7 @@ void TCustomWinSocket::ReleaseNotifiers()
 void TCustomWinSocket::CloseHandle()
 {
     ReleaseNotifiers();
+    readDeferred_ = false;
     if (handle_ >= 0)
         ::close(handle_);
     handle_ = -1;

@@ -103,6 +103,8 @@ private:
     bool connected_ = false;
     bool closing_ = false;
     bool readSuspended_ = false;
+    bool inReadDispatch_ = false;
+    bool readDeferred_ = false;
     std::shared_ptr<bool> alive_;
     std::recursive_mutex mutex_;
     QSocketNotifier* readNotifier_ = nullptr;

@@ -1,6 +1,7 @@
 #include "transport/deferred_flush.h"
 
-#include <QMetaObject>
+#include <QAbstractEventDispatcher>
+#include <QThread>
 #include <algorithm>
 
 #include "platform/application.h"
@@ -12,13 +13,19 @@ DeferredFlush& DeferredFlush::ForThisThread()
     return queue;
 }
 
+DeferredFlush::DeferredFlush()
+{
+    // The dispatcher says "awake" once it has handled a round of events and
+    // "about to block" before it waits for the next: between the two, every
+    // mark of the round is flushed, and nothing waits across a blocking wait.
+    auto* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread());
+    connect(dispatcher, &QAbstractEventDispatcher::awake, this, &DeferredFlush::Run);
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &DeferredFlush::Run);
+}
+
 void DeferredFlush::Mark(TCustomSocketRW* rw)
 {
     pending_.push_back(rw);
-    if (!posted_) {
-        posted_ = true;
-        QMetaObject::invokeMethod(this, [this] { Run(); }, Qt::QueuedConnection);
-    }
 }
 
 void DeferredFlush::Forget(TCustomSocketRW* rw)
@@ -29,7 +36,8 @@ void DeferredFlush::Forget(TCustomSocketRW* rw)
 
 void DeferredFlush::Run()
 {
-    posted_ = false;
+    if (pending_.empty())
+        return;
     // Marks made while running (a disconnect handler that sends) join this run.
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         TCustomSocketRW* rw = pending_[i];
