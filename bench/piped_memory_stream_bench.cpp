@@ -14,9 +14,27 @@ namespace {
 
 constexpr int PacketsPerIteration = 1000;
 
-void PipedMemoryStreamPackets(benchmark::State& state)
+// The queue under test and the baseline, behind one interface.
+struct PipedQueue {
+    TPipedMemoryStream stream;
+    void Append(const char* bytes, int n) { stream.Write(bytes, n); }
+    void Take(char* out, int n) { stream.Read(out, n); }
+};
+
+struct DequeQueue {
+    std::deque<char> bytes;
+    void Append(const char* data, int n) { bytes.insert(bytes.end(), data, data + n); }
+    void Take(char* out, int n)
+    {
+        std::copy_n(bytes.begin(), n, out);
+        bytes.erase(bytes.begin(), bytes.begin() + n);
+    }
+};
+
+template <typename Queue>
+void Packets(benchmark::State& state)
 {
-    TPipedMemoryStream queue;
+    Queue queue;
     PacketTraffic traffic;
     char packet[200] = {};
     char out[200];
@@ -25,40 +43,12 @@ void PipedMemoryStreamPackets(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < PacketsPerIteration; ++i) {
             const int length = traffic.NextLength();
-            queue.Write(packet, length);
+            queue.Append(packet, length);
             pending.push_back(length);
             bytes += length;
             if (static_cast<int>(pending.size()) >= traffic.NextBurst()) {
                 for (int n : pending)
-                    queue.Read(out, n);
-                pending.clear();
-            }
-        }
-        benchmark::DoNotOptimize(queue.Head);
-    }
-    state.SetBytesProcessed(bytes);
-    state.SetItemsProcessed(state.iterations() * PacketsPerIteration);
-}
-
-void DequeBaselinePackets(benchmark::State& state)
-{
-    std::deque<char> queue;
-    PacketTraffic traffic;
-    char packet[200] = {};
-    char out[200];
-    std::vector<int> pending;
-    std::int64_t bytes = 0;
-    for (auto _ : state) {
-        for (int i = 0; i < PacketsPerIteration; ++i) {
-            const int length = traffic.NextLength();
-            queue.insert(queue.end(), packet, packet + length);
-            pending.push_back(length);
-            bytes += length;
-            if (static_cast<int>(pending.size()) >= traffic.NextBurst()) {
-                for (int n : pending) {
-                    std::copy_n(queue.begin(), n, out);
-                    queue.erase(queue.begin(), queue.begin() + n);
-                }
+                    queue.Take(out, n);
                 pending.clear();
             }
         }
@@ -66,6 +56,16 @@ void DequeBaselinePackets(benchmark::State& state)
     }
     state.SetBytesProcessed(bytes);
     state.SetItemsProcessed(state.iterations() * PacketsPerIteration);
+}
+
+void PipedMemoryStreamPackets(benchmark::State& state)
+{
+    Packets<PipedQueue>(state);
+}
+
+void DequeBaselinePackets(benchmark::State& state)
+{
+    Packets<DequeQueue>(state);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/ansi_string.h"
 #include "platform/file_stream.h"
@@ -21,32 +22,40 @@
 // FileStream is owned: callers may use it but must not free or replace it.
 // The objects cannot be copied (one owner per file stream).
 
-class TFileStreamReader : public TStreamReader {
+// The part the three share: a typed reader, writer or reader-writer (Base)
+// over a file stream of its own.
+template <typename Base>
+class TFileStreamOwner : public Base {
 public:
-    TFileStreamReader(const AnsiString& fileName, std::uint16_t mode);
-    ~TFileStreamReader();
-    TFileStreamReader(const TFileStreamReader&) = delete;
-    TFileStreamReader& operator=(const TFileStreamReader&) = delete;
+    TFileStreamOwner(const AnsiString& fileName, std::uint16_t mode)
+        : Base(nullptr, LittleEndian), owned_(std::make_unique<TFileStream>(fileName, mode))
+    {
+        FileStream = owned_.get();
+        if constexpr (requires(Base& b) { b.SetStream(FileStream); })
+            this->SetStream(FileStream);
+        else
+            this->Stream = FileStream;
+    }
+    TFileStreamOwner(const TFileStreamOwner&) = delete;
+    TFileStreamOwner& operator=(const TFileStreamOwner&) = delete;
 
     TFileStream* FileStream = nullptr;
+
+private:
+    std::unique_ptr<TFileStream> owned_;
 };
 
-class TFileStreamWriter : public TStreamWriter {
+class TFileStreamReader : public TFileStreamOwner<TStreamReader> {
 public:
-    TFileStreamWriter(const AnsiString& fileName, std::uint16_t mode);
-    ~TFileStreamWriter();
-    TFileStreamWriter(const TFileStreamWriter&) = delete;
-    TFileStreamWriter& operator=(const TFileStreamWriter&) = delete;
-
-    TFileStream* FileStream = nullptr;
+    using TFileStreamOwner::TFileStreamOwner;
 };
 
-class TFileStreamRW : public TStreamRW {
+class TFileStreamWriter : public TFileStreamOwner<TStreamWriter> {
 public:
-    TFileStreamRW(const AnsiString& fileName, std::uint16_t mode);
-    ~TFileStreamRW();
-    TFileStreamRW(const TFileStreamRW&) = delete;
-    TFileStreamRW& operator=(const TFileStreamRW&) = delete;
+    using TFileStreamOwner::TFileStreamOwner;
+};
 
-    TFileStream* FileStream = nullptr;
+class TFileStreamRW : public TFileStreamOwner<TStreamRW> {
+public:
+    using TFileStreamOwner::TFileStreamOwner;
 };
