@@ -110,31 +110,10 @@ void TCustomPacketClientSocket::SendStream(TStream* stream, int count)
 
 TPacketClientSocket::TPacketClientSocket()
 {
-    PacketSocketRW = new TPacketSocketRW(ClientSocket.get());
-    PacketSocketRW->OnPacketArrived = [this](TObject* s, TCustomWinSocket* socket, const void* data, int size) {
-        PacketSocketRWPacketArrived(s, socket, data, size);
-    };
-    SetSocketRW(PacketSocketRW);
-}
-
-void TPacketClientSocket::PacketSocketRWPacketArrived(TObject*, TCustomWinSocket* aSocket, const void* data,
-                                                      int aSize)
-{
-    if (OnPacketArrived)
-        OnPacketArrived(this, aSocket, data, aSize);
+    SetSocketRW(MakePacketSocketRW(ClientSocket.get(), this));
 }
 
 TLineClientSocket::TLineClientSocket()
 {
-    LineSocketRW = new TLineSocketRW(ClientSocket.get());
-    LineSocketRW->OnLineArrived = [this](TObject* s, TCustomWinSocket* socket, const AnsiString line) {
-        LineSocketRWLineArrived(s, socket, line);
-    };
-    SetSocketRW(LineSocketRW);
-}
-
-void TLineClientSocket::LineSocketRWLineArrived(TObject*, TCustomWinSocket* aSocket, const AnsiString aLine)
-{
-    if (OnLineArrived)
-        OnLineArrived(this, aSocket, aLine);
+    SetSocketRW(MakeLineSocketRW(ClientSocket.get(), this));
 }

@@ -6,8 +6,7 @@
 #include "platform/client_win_socket.h"
 #include "platform/custom_socket.h"
 #include "platform/form.h"
-#include "transport/line_socket_rw.h"
-#include "transport/packet_socket_rw.h"
+#include "transport/packet_endpoints.h"
 
 // Lets the owner supply its own dialog form, keep the default one, or veto
 // the dialog by setting aForm to null.
@@ -54,31 +53,12 @@ private:
     TForm* defaultForm_ = nullptr;
 };
 
-class TPacketClientSocket : public TCustomPacketClientSocket {
+class TPacketClientSocket : public TCustomPacketClientSocket, public TPacketEndpoint {
 public:
     TPacketClientSocket();
-
-    TStream* PacketBegin() { return PacketSocketRW->PacketBegin(); }
-    void PacketDiscard() { PacketSocketRW->PacketDiscard(); }
-    void PacketEnd() { PacketSocketRW->PacketEnd(); }
-    void Send(const void* buf, int size) { PacketSocketRW->Send(buf, size); }
-
-    TPacketSocketRW* PacketSocketRW = nullptr;
-    TPacketArrivedEvent OnPacketArrived;
-
-private:
-    void PacketSocketRWPacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data, int aSize);
 };
 
-class TLineClientSocket : public TCustomPacketClientSocket {
+class TLineClientSocket : public TCustomPacketClientSocket, public TLineEndpoint {
 public:
     TLineClientSocket();
-
-    void Send(const AnsiString& line) { LineSocketRW->Send(line); }
-
-    TLineSocketRW* LineSocketRW = nullptr;
-    TLineArrivedEvent OnLineArrived;
-
-private:
-    void LineSocketRWLineArrived(TObject* aSender, TCustomWinSocket* aSocket, const AnsiString aLine);
 };

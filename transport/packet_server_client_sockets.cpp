@@ -47,32 +47,11 @@ void TCustomPacketServerClientWinSocket::SendStream(TStream* stream, int count)
 TPacketServerClientWinSocket::TPacketServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)
     : TCustomPacketServerClientWinSocket(socketHandle, serverWinSocket)
 {
-    PacketSocketRW = new TPacketSocketRW(nullptr);
-    PacketSocketRW->OnPacketArrived = [this](TObject* s, TCustomWinSocket* socket, const void* data, int size) {
-        PacketSocketRWPacketArrived(s, socket, data, size);
-    };
-    AttachSocketRW(PacketSocketRW);
-}
-
-void TPacketServerClientWinSocket::PacketSocketRWPacketArrived(TObject*, TCustomWinSocket* aSocket, const void* data,
-                                                               int aSize)
-{
-    if (OnPacketArrived)
-        OnPacketArrived(this, aSocket, data, aSize);
+    AttachSocketRW(MakePacketSocketRW(nullptr, this));
 }
 
 TLineServerClientWinSocket::TLineServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)
     : TCustomPacketServerClientWinSocket(socketHandle, serverWinSocket)
 {
-    LineSocketRW = new TLineSocketRW(nullptr);
-    LineSocketRW->OnLineArrived = [this](TObject* s, TCustomWinSocket* socket, const AnsiString line) {
-        LineSocketRWLineArrived(s, socket, line);
-    };
-    AttachSocketRW(LineSocketRW);
-}
-
-void TLineServerClientWinSocket::LineSocketRWLineArrived(TObject*, TCustomWinSocket* aSocket, const AnsiString aLine)
-{
-    if (OnLineArrived)
-        OnLineArrived(this, aSocket, aLine);
+    AttachSocketRW(MakeLineSocketRW(nullptr, this));
 }

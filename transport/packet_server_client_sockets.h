@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/server_win_socket.h"
-#include "transport/line_socket_rw.h"
-#include "transport/packet_socket_rw.h"
+#include "transport/packet_endpoints.h"
 
 // A server connection with its own reader-writer. Every event of the
 // connection goes first to the reader-writer (buffers, cutting, draining),
@@ -30,31 +29,12 @@ protected:
     void AttachSocketRW(TCustomSocketRW* rw);
 };
 
-class TPacketServerClientWinSocket : public TCustomPacketServerClientWinSocket {
+class TPacketServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TPacketEndpoint {
 public:
     TPacketServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket);
-
-    TStream* PacketBegin() { return PacketSocketRW->PacketBegin(); }
-    void PacketDiscard() { PacketSocketRW->PacketDiscard(); }
-    void PacketEnd() { PacketSocketRW->PacketEnd(); }
-    void Send(const void* buf, int size) { PacketSocketRW->Send(buf, size); }
-
-    TPacketSocketRW* PacketSocketRW = nullptr;
-    TPacketArrivedEvent OnPacketArrived;
-
-private:
-    void PacketSocketRWPacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data, int aSize);
 };
 
-class TLineServerClientWinSocket : public TCustomPacketServerClientWinSocket {
+class TLineServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TLineEndpoint {
 public:
     TLineServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket);
-
-    void Send(const AnsiString& line) { LineSocketRW->Send(line); }
-
-    TLineSocketRW* LineSocketRW = nullptr;
-    TLineArrivedEvent OnLineArrived;
-
-private:
-    void LineSocketRWLineArrived(TObject* aSender, TCustomWinSocket* aSocket, const AnsiString aLine);
 };
