@@ -1,0 +1,199 @@
+// Joining and leaving the room, the chat, the roster, and the one handler
+// that receives every command from the server.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <exception>
+
+#include "client/main_window.h"
+#include "platform/application.h"
+#include "platform/cp932.h"
+#include "platform/exceptions.h"
+#include "protocol/command_text.h"
+#include "protocol/command_words.h"
+#include "protocol/fields.h"
+#include "protocol/padded_name.h"
+#include "protocol/roster_text.h"
+
+using namespace Protocol;
+
+namespace {
+
+// The chat shows the newest lines only.
+constexpr int ChatLines = 9;
+
+}  // namespace
+
+void TForm1::SendText(std::string_view text)
+{
+    const AnsiString packet = TextPacket(text);
+    pcs.Send(packet.data(), static_cast<int>(packet.size()));
+}
+
+void TForm1::btnConnectClick()
+{
+    const AnsiString name = Cp932::Encode(edtName->text());
+    if (name.empty()) {
+        Application.MessageBox(QStringLiteral("さすがに名無し、ってのはまずくない？"), QStringLiteral("警告！！"), MB_OK);
+        return;
+    }
+    if (name[0] == Command::Prefix) {
+        Application.MessageBox(QStringLiteral("名前の最初の文字は\"/\"以外にしてください"), QStringLiteral("警告！！"),
+                               MB_OK);
+        return;
+    }
+    PlayerName = PaddedName(name);
+    pcs.SetHost(Cp932::Encode(edtAddress->text()));
+    pcs.SetPort(ServerPort);
+    pcs.SetActive(true);
+    mmChat->Clear();
+    Panel2->setVisible(false);
+}
+
+void TForm1::pcsConnect(TObject*, TCustomWinSocket*)
+{
+    Panel1->setVisible(true);
+    btnConnect->setEnabled(false);
+    edtName->setEnabled(false);
+    edtAddress->setEnabled(false);
+    btnDisconnect->setEnabled(true);
+    SendText(AnsiString(Command::Join) + " " + PlayerName);
+}
+
+void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
+{
+    Panel1->setVisible(false);
+    btnConnect->setEnabled(true);
+    edtName->setEnabled(true);
+    edtAddress->setEnabled(true);
+    btnDisconnect->setEnabled(false);
+}
+
+void TForm1::btnDisconnectClick()
+{
+    SendText(AnsiString(Command::Left) + " " + PlayerName);
+    for (int s = 0; s < SeatCount; ++s) {
+        if (btnTakes[s]->text() != QStringLiteral("離席"))
+            continue;
+        SendText(AnsiString(Command::FLeave) + " " + std::to_string(s));
+        btnTakes[s]->setText(QStringLiteral("座る"));
+        btnB2Ts[s]->setVisible(false);
+        btnT2Ys[s]->setVisible(false);
+    }
+    pcs.SetActive(false);
+}
+
+void TForm1::btnSendClick()
+{
+    if (edtMessage->text().isEmpty())
+        return;
+    // The line comes back from the server to every client, this one included,
+    // and is shown then.
+    SendText(PlayerName + ": " + Cp932::Encode(edtMessage->text()));
+    edtMessage->clear();
+}
+
+void TForm1::mmChatChange()
+{
+    while (mmChat->LineCount() > ChatLines)
+        mmChat->DeleteLine(ChatLines);
+}
+
+void TForm1::pcsPacketArrived(TObject*, TCustomWinSocket*, const void* Data, int Size)
+{
+    // A command that fails is reported once the packet handler has returned,
+    // and the packet counts as handled: an exception leaving here would make
+    // the transport deliver it again and hold up every command behind it.
+    try {
+        ApplyCommand(CommandText(Data, Size));
+    } catch (const std::exception& e) {
+        const std::string message = e.what();
+        Application.Post([message] { Application.HandleException(Exception(message)); });
+    } catch (...) {
+        Application.Post([] { Application.HandleException(Exception("不明な例外が発生しました")); });
+    }
+}
+
+void TForm1::ApplyCommand(std::string_view text)
+{
+    if (IsCommand(text, Command::Join))
+        RoomJoin(text);
+    else if (IsCommand(text, Command::Left))
+        RoomLeft(text);
+    else if (IsCommand(text, Command::Take))
+        TableTake(text);
+    else if (IsCommand(text, Command::Leave) || IsCommand(text, Command::FLeave))
+        TableLeave(text);
+    else if (IsCommand(text, Command::Draw))
+        TableDraw(text);
+    else if (IsCommand(text, Command::B2T))
+        TableB2T(text);
+    else if (IsCommand(text, Command::T2Y))
+        TableT2Y(text);
+    else if (IsCommand(text, Command::B2Y))
+        TableB2Y();
+    else if (IsCommand(text, Command::Hit))
+        TableHit(text);
+    else if (IsCommand(text, Command::Init))
+        TableInit();
+    else if (IsCommand(text, Command::Set))
+        TableSet(text);
+    else if (IsCommand(text, Command::List))
+        RoomList(text);
+    else if (IsCommand(text, Command::Kill))
+        RoomKill(text);
+    else if (IsCommand(text, Command::Hele))
+        TableHele();
+    else if (text.empty() || text[0] != Command::Prefix)
+        ChatLine(text);
+    else
+        UnknownCommand();
+}
+
+void TForm1::RoomJoin(std::string_view text)
+{
+    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(Field(text, 7, PaddedNameLength)) +
+                            QStringLiteral(" --- が参加しました"));
+    SoundPlayer.Play(sndJoin);
+}
+
+void TForm1::RoomLeft(std::string_view text)
+{
+    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(Field(text, 7, PaddedNameLength)) +
+                            QStringLiteral(" --- が退席しました"));
+}
+
+void TForm1::RoomList(std::string_view text)
+{
+    lstPlayers->clear();
+    for (const AnsiString& entry : SplitRosterText(FieldFrom(text, 7))) {
+        auto* row = new QListWidgetItem(Cp932::Decode(entry), lstPlayers);
+        row->setSizeHint(QSize(0, 16));
+    }
+}
+
+void TForm1::RoomKill(std::string_view text)
+{
+    if (Field(text, 7, PaddedNameLength) != PlayerName)
+        return;
+    btnDisconnectClick();
+    // Shown after the packet handler has returned: no modal loop runs while a
+    // packet is being delivered.
+    Application.Post([] {
+        Application.MessageBox(QStringLiteral("管理者より強制切断されました"), QStringLiteral("警告！"), MB_OK);
+    });
+}
+
+void TForm1::ChatLine(std::string_view text)
+{
+    mmChat->InsertFirstLine(Cp932::Decode(text));
+    SoundPlayer.Play(sndMessage);
+    FlashTaskbar();
+}
+
+void TForm1::UnknownCommand()
+{
+    mmChat->InsertFirstLine(
+        QStringLiteral("未対応のコマンドです。クライアントとサーバーのバージョンが違う可能性があります"));
+}

@@ -1,0 +1,252 @@
+// The main window's controls: where each one lies, its design-time state, the
+// control arrays, the tab order and which handler each event runs.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <vector>
+
+#include "client/main_window.h"
+#include "client/name_validator.h"
+#include "platform/application.h"
+#include "platform/form.h"
+#include "protocol/padded_name.h"
+
+namespace {
+
+// Gives the control its name and place; a label without a size takes the
+// size of its text, as the window's fixed captions do.
+template <typename Control>
+Control* Place(Control* control, const QString& name, int left, int top, int width = -1, int height = -1)
+{
+    control->setObjectName(name);
+    control->move(left, top);
+    if (width >= 0)
+        control->resize(width, height);
+    return control;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width = -1)
+{
+    auto* label = Place(new QLabel(caption, parent), name, left, top);
+    // Captions come off the wire (names, the target): never rich text.
+    label->setTextFormat(Qt::PlainText);
+    if (width < 0)
+        label->adjustSize();
+    else
+        label->resize(width, label->sizeHint().height());
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& name, int left, int top, int width, int height)
+{
+    return Place(new QPushButton(parent), name, left, top, width, height);
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const QString& name, int left, int top, int width)
+{
+    return Place(new QLineEdit(parent), name, left, top, width, 20);
+}
+
+QString Indexed(const char* name, int index)
+{
+    return QString::fromLatin1(name) + QString::number(index);
+}
+
+// Runs a click handler as socket events run: an exception goes to the
+// standard error report.
+template <typename Handler>
+void ConnectClick(QPushButton* button, Handler handler)
+{
+    QObject::connect(button, &QPushButton::clicked, button, [handler] { DispatchSafely(handler); });
+}
+
+template <typename Handler>
+void ConnectEnter(QLineEdit* edit, Handler handler)
+{
+    QObject::connect(edit, &QLineEdit::returnPressed, edit, [handler] { DispatchSafely(handler); });
+}
+
+// Where the seats lie: seat s in column s / 2 and row s % 2.
+constexpr int SeatNameLeft[] = {192, 424, 640};
+constexpr int SeatNameTop[] = {16, 96};
+constexpr int SeatTableTop[] = {40, 120};
+constexpr int SeatTakeLeft[] = {256, 488, 704};
+constexpr int SeatB2TLeft[] = {208, 440, 656};
+constexpr int SeatT2YLeft[] = {264, 496, 712};
+constexpr int SeatMoveTop[] = {56, 136};
+// The width a seat's name and hand count have before the sit button.
+constexpr int SeatLabelWidth = 64;
+
+// Where the field slots lie: six to a row, two rows.
+constexpr int SlotsPerRow = 6;
+constexpr int SlotLeft = 24;
+constexpr int SlotPitch = 96;
+constexpr int SlotImageTop[] = {168, 328};
+constexpr int SlotNameTop[] = {304, 464};
+constexpr int CardWidth = 89;
+constexpr int CardHeight = 129;
+
+}  // namespace
+
+TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      timHit(3000),
+      AssetDirectory(assetDirectory)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kivolクライアント"));
+    setFont(TForm::GameFont());
+    setFixedSize(798, 693);
+
+    BuildTopRow();
+    BuildRoom();
+    BuildTable();
+    SetTabOrder();
+    BindEvents();
+    FormCreate();
+}
+
+void TForm1::BuildTopRow()
+{
+    lblName = MakeLabel(this, QStringLiteral("lblName"), QStringLiteral("名前"), 8, 12);
+    edtName = MakeEdit(this, QStringLiteral("edtName"), 48, 8, 97);
+    edtName->setValidator(new TByteLengthValidator(Protocol::PaddedNameLength, edtName));
+    lblAddress = MakeLabel(this, QStringLiteral("lblAddress"), QStringLiteral("IPアドレス"), 160, 12);
+    edtAddress = MakeEdit(this, QStringLiteral("edtAddress"), 232, 8, 193);
+    btnConnect = MakeButton(this, QStringLiteral("btnConnect"), 432, 8, 73, 17);
+    btnDisconnect = MakeButton(this, QStringLiteral("btnDisconnect"), 520, 8, 81, 17);
+    btnDisconnect->setEnabled(false);
+    btnVersion = MakeButton(this, QStringLiteral("btnVersion"), 648, 8, 145, 17);
+}
+
+void TForm1::BuildRoom()
+{
+    // Panel1's caption is what the player sees in the table's place until the
+    // first new game shows Panel2 over it.
+    Panel1 = Place(new QLabel(QStringLiteral("次のゲームまでは参加することが出来ません。チャットは利用できます。"), this),
+                   QStringLiteral("Panel1"), 8, 32, 785, 657);
+    Panel1->setAlignment(Qt::AlignCenter);
+    Panel1->setVisible(false);
+
+    Panel2 = Place(new QWidget(Panel1), QStringLiteral("Panel2"), 0, 8, 785, 481);
+    Panel2->setAutoFillBackground(true);
+    Panel2->setVisible(false);
+
+    edtMessage = MakeEdit(Panel1, QStringLiteral("edtMessage"), 152, 488, 497);
+    btnSend = MakeButton(Panel1, QStringLiteral("btnSend"), 672, 488, 97, 17);
+    mmChat = Place(new TMemo(Panel1), QStringLiteral("mmChat"), 152, 520, 617, 129);
+    lstPlayers = Place(new QListWidget(Panel1), QStringLiteral("lstPlayers"), 24, 488, 121, 161);
+    lstPlayers->setUniformItemSizes(true);
+    // Lies over the table's area and stays usable with or without the table.
+    btnInit = MakeButton(Panel1, QStringLiteral("btnInit"), 664, 336, 105, 25);
+    btnInit->raise();
+}
+
+void TForm1::BuildTable()
+{
+    lblNokori = MakeLabel(Panel2, QStringLiteral("lblNokori"), QStringLiteral("残り枚数"), 8, 16);
+    lblYamafuda = MakeLabel(Panel2, QStringLiteral("lblYamafuda"), QString(), 64, 16, 56);
+    btnDraw = MakeButton(Panel2, QStringLiteral("btnDraw"), 64, 32, 65, 17);
+    lblMDisp = MakeLabel(Panel2, QStringLiteral("lblMDisp"), QStringLiteral("目標数"), 0, 64);
+    edtMokuteki = MakeEdit(Panel2, QStringLiteral("edtMokuteki"), 80, 72, 73);
+    edtMokuteki->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhPreferLatin);
+    lblMokuteki = MakeLabel(Panel2, QStringLiteral("lblMokuteki"), QString(), 16, 80, 64);
+    lblMName = MakeLabel(Panel2, QStringLiteral("lblMName"), QString(), 24, 96, 64);
+    btnSet = MakeButton(Panel2, QStringLiteral("btnSet"), 88, 96, 65, 17);
+    btnB2Y = MakeButton(Panel2, QStringLiteral("btnB2Y"), 88, 128, 65, 17);
+    btnHit = MakeButton(Panel2, QStringLiteral("btnHit"), 664, 280, 105, 25);
+    btnHele = MakeButton(Panel2, QStringLiteral("btnHele"), 664, 400, 97, 25);
+    BuildSeats();
+    BuildSlots();
+
+    // "HIT!!" lies over the field; its text takes the room it needs.
+    lblHit = MakeLabel(Panel2, QStringLiteral("lblHit"), QStringLiteral("HIT!!"), 176, 264);
+    lblHit->setFont(TForm::GameFont(96));
+    QPalette red = lblHit->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblHit->setPalette(red);
+    lblHit->resize(lblHit->sizeHint().expandedTo(QSize(185, 96)));
+    lblHit->setVisible(false);
+}
+
+void TForm1::BuildSeats()
+{
+    for (int s = 0; s < SeatCount; ++s) {
+        const int column = s / 2;
+        const int row = s % 2;
+        lblTNames[s] = MakeLabel(Panel2, Indexed("lblTName", s), QString(), SeatNameLeft[column], SeatNameTop[row],
+                                 SeatLabelWidth);
+        lblTables[s] = MakeLabel(Panel2, Indexed("lblTable", s), QString(), SeatNameLeft[column],
+                                 SeatTableTop[row], SeatLabelWidth);
+        btnTakes[s] = MakeButton(Panel2, Indexed("btnTake", s), SeatTakeLeft[column], SeatNameTop[row], 57, 17);
+        btnB2Ts[s] = MakeButton(Panel2, Indexed("btnB2T", s), SeatB2TLeft[column], SeatMoveTop[row], 49, 17);
+        btnT2Ys[s] = MakeButton(Panel2, Indexed("btnT2Y", s), SeatT2YLeft[column], SeatMoveTop[row], 49, 17);
+        for (QPushButton* button : {btnTakes[s], btnB2Ts[s], btnT2Ys[s]})
+            button->setProperty("Tag", s);
+        btnB2Ts[s]->setVisible(false);
+        btnT2Ys[s]->setVisible(false);
+    }
+}
+
+void TForm1::BuildSlots()
+{
+    for (int i = 0; i < SlotCount; ++i) {
+        const int left = SlotLeft + SlotPitch * (i % SlotsPerRow);
+        const int row = i / SlotsPerRow;
+        Images[i] = Place(new QLabel(Panel2), Indexed("Image", i), left, SlotImageTop[row], CardWidth, CardHeight);
+        Images[i]->setScaledContents(true);
+        lblCards[i] = MakeLabel(Panel2, Indexed("lblCard", i), QString(), left, SlotNameTop[row], CardWidth);
+    }
+}
+
+void TForm1::SetTabOrder()
+{
+    std::vector<QWidget*> order = {edtName, edtAddress, btnConnect, btnDisconnect, btnVersion};
+    for (int s = 0; s < SeatCount; ++s)
+        order.insert(order.end(), {btnTakes[s], btnB2Ts[s], btnT2Ys[s]});
+    // The roster comes right after the new-game button.
+    order.insert(order.end(), {btnDraw, edtMokuteki, btnSet, btnB2Y, btnHit, btnHele, edtMessage, btnSend, mmChat,
+                               btnInit, lstPlayers});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void TForm1::BindEvents()
+{
+    ConnectClick(btnConnect, [this] { btnConnectClick(); });
+    ConnectEnter(edtName, [this] { btnConnectClick(); });
+    ConnectEnter(edtAddress, [this] { btnConnectClick(); });
+    ConnectClick(btnDisconnect, [this] { btnDisconnectClick(); });
+    ConnectClick(btnVersion, [this] { btnVersionClick(); });
+    ConnectClick(btnSend, [this] { btnSendClick(); });
+    ConnectEnter(edtMessage, [this] { btnSendClick(); });
+    mmChat->OnChange = [this] { mmChatChange(); };
+
+    pcs.OnConnect = [this](TObject* sender, TCustomWinSocket* socket) { pcsConnect(sender, socket); };
+    pcs.OnDisconnect = [this](TObject* sender, TCustomWinSocket* socket) { pcsDisconnect(sender, socket); };
+    pcs.OnPacketArrived = [this](TObject* sender, TCustomWinSocket* socket, const void* data, int size) {
+        pcsPacketArrived(sender, socket, data, size);
+    };
+
+    for (int s = 0; s < SeatCount; ++s) {
+        QPushButton* take = btnTakes[s];
+        QPushButton* b2t = btnB2Ts[s];
+        QPushButton* t2y = btnT2Ys[s];
+        ConnectClick(take, [this, take] { btnTakeClick(take); });
+        ConnectClick(b2t, [this, b2t] { btnB2TClick(b2t); });
+        ConnectClick(t2y, [this, t2y] { btnT2YClick(t2y); });
+    }
+    ConnectClick(btnB2Y, [this] { btnB2YClick(); });
+    ConnectClick(btnDraw, [this] { btnDrawClick(); });
+    ConnectClick(btnHit, [this] { btnHitClick(); });
+    ConnectClick(btnInit, [this] { btnInitClick(); });
+    ConnectClick(btnSet, [this] { btnSetClick(); });
+    ConnectClick(btnHele, [this] { btnHeleClick(); });
+    timHit.OnTimer = [this] { timHitTimer(); };
+
+    focusChanged_ = connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget* old, QWidget* now) { DispatchSafely([&] { FocusChanged(old, now); }); });
+}

@@ -1,0 +1,149 @@
+// The table's buttons: each checks what this window's table shows, sends one
+// command and, apart from the sit button, changes nothing itself; the table
+// changes when the server's copy of the command comes back. Also the roster's
+// focus handling.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "client/label_value.h"
+#include "client/main_window.h"
+#include "platform/application.h"
+#include "platform/cp932.h"
+#include "protocol/command_words.h"
+
+using namespace Protocol;
+
+namespace {
+
+int Tag(const QPushButton* button)
+{
+    return button->property("Tag").toInt();
+}
+
+AnsiString Digit(int seat)
+{
+    return std::to_string(seat);
+}
+
+void Refuse(const char* text, const char* caption)
+{
+    Application.MessageBox(QString::fromUtf8(text), QString::fromUtf8(caption), MB_OK);
+}
+
+}  // namespace
+
+void TForm1::btnTakeClick(QPushButton* Sender)
+{
+    const int seat = Tag(Sender);
+    const QString occupant = lblTNames[seat]->text();
+    if (occupant.isEmpty()) {
+        SendText(AnsiString(Command::Take) + " " + Digit(seat) + " " + PlayerName);
+        Sender->setText(QStringLiteral("離席"));
+        btnB2Ts[seat]->setVisible(true);
+        btnT2Ys[seat]->setVisible(true);
+    } else if (occupant == Cp932::Decode(PlayerName)) {
+        SendText(AnsiString(Command::Leave) + " " + Digit(seat));
+        Sender->setText(QStringLiteral("座る"));
+        btnB2Ts[seat]->setVisible(false);
+        btnT2Ys[seat]->setVisible(false);
+    } else {
+        Refuse("残念でしたぁ。早い者勝ちですｗ", "警告！！");
+    }
+}
+
+void TForm1::btnB2TClick(QPushButton* Sender)
+{
+    if (BafudaCount == 0) {
+        Refuse("もう場札無いでしょ！", "あほ！！");
+        return;
+    }
+    SendText(AnsiString(Command::B2T) + " " + Digit(Tag(Sender)) + " " + PlayerName);
+}
+
+void TForm1::btnT2YClick(QPushButton* Sender)
+{
+    const int seat = Tag(Sender);
+    if (LabelValue(lblTables[seat], 0) == 0) {
+        Refuse("もう手札無いでしょ！", "あほ！！");
+        return;
+    }
+    SendText(AnsiString(Command::T2Y) + " " + Digit(seat) + " " + PlayerName);
+}
+
+void TForm1::btnB2YClick()
+{
+    if (BafudaCount == 0) {
+        Refuse("もう場札無いです", "警告");
+        return;
+    }
+    SendText(Command::B2Y);
+}
+
+void TForm1::btnDrawClick()
+{
+    // Before the first game the pile shows "山札", which counts as a full pile.
+    if (BafudaCount >= SlotCount || LabelValue(lblYamafuda, 54) <= 0) {
+        Refuse("もう引けません", "警告！！");
+        return;
+    }
+    SendText(AnsiString(Command::Draw) + " " + PlayerName);
+}
+
+void TForm1::btnHitClick()
+{
+    SendText(AnsiString(Command::Hit) + " " + PlayerName);
+}
+
+void TForm1::btnInitClick()
+{
+    const int answer = Application.MessageBox(
+        QStringLiteral("初期化します。現在プレイ中のゲームのデータはクリアされます。よろしいですか？"),
+        QStringLiteral("警告！！"), MB_OKCANCEL | MB_DEFBUTTON2);
+    if (answer == IDOK)
+        SendText(Command::Init);
+}
+
+void TForm1::btnSetClick()
+{
+    // Sent as typed, empty or not: the players agree on the target.
+    SendText(AnsiString(Command::Set) + " " + PlayerName + " " + Cp932::Encode(edtMokuteki->text()));
+}
+
+void TForm1::btnHeleClick()
+{
+    SendText(Command::Hele);
+}
+
+void TForm1::FocusChanged(QWidget* old, QWidget* now)
+{
+    if (old == lstPlayers)
+        lstPlayersExit();
+    if (now != lstPlayers)
+        return;
+    lstPlayersEnter();
+    if (old)
+        edtMokutekiExit(old);
+}
+
+void TForm1::edtMokutekiExit(QWidget* Sender)
+{
+    // Every edit box and button but the reaction button, and the chat.
+    const bool returnsFocus = Sender != btnHele && Sender->window() == this &&
+                              (qobject_cast<QLineEdit*>(Sender) || qobject_cast<QPushButton*>(Sender) ||
+                               Sender == mmChat);
+    if (returnsFocus && QApplication::focusWidget() == lstPlayers)
+        Sender->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::lstPlayersEnter()
+{
+    lstPlayers->clearSelection();
+}
+
+void TForm1::lstPlayersExit()
+{
+    lstPlayers->clearSelection();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// The client's window driven offscreen against servers in the same process,
+// over loopback: the real game server, or a recording server that shows the
+// exact packets a window sends and sends it exact packets back.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "client/main_window.h"
+#include "server/game_server.h"
+#include "support/socket_test_support.h"
+#include "transport/packet_server_socket.h"
+
+// Readable test failures for Qt texts and lists of them.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace client_test {
+
+inline constexpr int WaitMs = 10000;
+
+// A command text and its NUL, as it travels.
+inline std::string Nul(std::string_view text)
+{
+    return std::string(text) + '\0';
+}
+
+// UTF-8 test text as the Shift-JIS bytes of the wire.
+AnsiString Sjis(std::string_view utf8);
+
+// Types the text key by key, as a keyboard or an input method delivers
+// characters that no key code names (QTest::keyClicks takes ASCII only).
+void TypeText(QWidget* widget, const QString& text);
+
+// The game server on 127.0.0.1 with an ephemeral port.
+class GameServer {
+public:
+    GameServer();
+    int Port() const { return port_; }
+
+    TPacketServerSocket socket;
+    TGameServer game{socket, nullptr};
+
+private:
+    int port_ = 0;
+};
+
+// A server on 127.0.0.1 with an ephemeral port that records every packet its
+// clients send, in arrival order, and sends packets to all of them.
+class RecordingServer {
+public:
+    RecordingServer();
+    int Port() const { return port_; }
+    int ClientCount() const { return socket.ClientCount(); }
+    // Sends the payload as one packet to every client.
+    void Send(std::string_view payload);
+    // Waits until at least count packets have arrived.
+    bool WaitForPackets(std::size_t count);
+
+    TPacketServerSocket socket;
+    std::vector<std::string> packets;
+
+private:
+    int port_ = 0;
+};
+
+// One player's window, shown offscreen, with the sounds it starts recorded.
+class Player {
+public:
+    explicit Player(const QString& assetDirectory = ProgramDirectory());
+
+    // Types the name and the loopback address, presses Connect and waits
+    // until the connection is up.
+    bool Connect(const QString& name, int port);
+    // Which of the window's sound buffers were started, as "join", "draw", ...
+    QStringList Sounds() const { return sounds_; }
+    QStringList ChatLines() const { return window->mmChat->Lines(); }
+
+    std::unique_ptr<TForm1> window;
+
+private:
+    QStringList sounds_;
+};
+
+}  // namespace client_test

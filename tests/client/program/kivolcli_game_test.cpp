@@ -1,0 +1,156 @@
+// A whole game between two client windows over the real kivolsrv program,
+// started headless on the game's fixed port.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "../client_test_support.h"
+
+using namespace client_test;
+using test::WaitUntil;
+
+namespace {
+
+// Starts kivolsrv as on a machine without a display and waits until it listens.
+bool StartServer(QProcess& server)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(variable));
+    server.setProcessEnvironment(environment);
+    server.start(QStringLiteral(KIVOLSRV_PATH), QStringList());
+    return server.waitForStarted() && WaitUntil(
+                                          [&] {
+                                              try {
+                                                  test::RawPeer::Connect(TForm1::GamePort);
+                                                  return true;
+                                              } catch (const std::exception&) {
+                                                  return server.state() == QProcess::NotRunning;
+                                              }
+                                          },
+                                          30000) &&
+           server.state() == QProcess::Running;
+}
+
+// Everything a table shows.
+struct Table {
+    QString pile;
+    int fieldCount;
+    QStringList drawers;
+    QList<QImage> cards;
+    QStringList seats;
+    QList<int> hands;
+    QString target;
+    QString setter;
+    bool operator==(const Table&) const = default;
+};
+
+Table Read(const TForm1& w)
+{
+    Table t{w.lblYamafuda->text(), w.BafudaCount, {}, {}, {}, {}, w.lblMokuteki->text(), w.lblMName->text()};
+    for (int i = 0; i < TForm1::SlotCount; ++i) {
+        t.drawers << w.lblCards[i]->text();
+        t.cards << w.Images[i]->pixmap().toImage();
+    }
+    for (int s = 0; s < TForm1::SeatCount; ++s) {
+        t.seats << w.lblTNames[s]->text();
+        t.hands << w.lblTables[s]->text().toInt();
+    }
+    return t;
+}
+
+// Pile, field and hands together hold every card.
+int CardsCounted(const Table& t)
+{
+    int cards = t.pile.toInt() + t.fieldCount;
+    for (int hand : t.hands)
+        cards += hand;
+    return cards;
+}
+
+class KivolcliGame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(StartServer(server)) << "is port 16523 taken by another program? "
+                                         << server.readAllStandardError().toStdString();
+        ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), TForm1::GamePort));
+        ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), TForm1::GamePort));
+    }
+
+    void TearDown() override
+    {
+        server.terminate();
+        server.waitForFinished(30000);
+    }
+
+    // Clicks the button, then waits until both tables show the same picture
+    // and it passes the check.
+    void Play(QPushButton* button, const std::function<bool(const Table&)>& check)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const Table a = Read(*kenj.window);
+                return a == Read(*taro.window) && check(a);
+            },
+            WaitMs))
+            << button->objectName().toStdString();
+        EXPECT_EQ(CardsCounted(Read(*kenj.window)), 54) << button->objectName().toStdString();
+    }
+
+    test::ReportRecorder reports;  // answers the new-game confirmation with OK
+    QProcess server;
+    Player kenj, taro;
+};
+
+}  // namespace
+
+TEST_F(KivolcliGame, TwoPlayersPlayAGameAndTheirTablesAgreeThroughout)
+{
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    Play(k.btnInit, [](const Table& table) { return table.pile == QStringLiteral("54"); });
+    EXPECT_TRUE(k.Panel2->isVisible() && t.Panel2->isVisible());
+
+    Play(k.btnTakes[0], [](const Table& table) { return table.seats[0] == QStringLiteral("KENJ    "); });
+    Play(t.btnTakes[3], [](const Table& table) { return table.seats[3] == QStringLiteral("太郎    "); });
+    for (int draw = 1; draw <= 5; ++draw)
+        Play((draw % 2 ? k : t).btnDraw, [draw](const Table& table) { return table.fieldCount == draw; });
+    EXPECT_EQ(Read(k).drawers.mid(0, 3), (QStringList{QStringLiteral("KENJ    "), QStringLiteral("太郎    "),
+                                                    QStringLiteral("KENJ    ")}));
+    EXPECT_EQ(Read(k).pile, QStringLiteral("49"));
+
+    k.edtMokuteki->setText(QStringLiteral("47"));
+    Play(k.btnSet, [](const Table& table) { return table.setter == QStringLiteral("KENJ    "); });
+    EXPECT_EQ(t.lblMokuteki->text(), QStringLiteral("47"));
+
+    // The hit carries the server's own date and time to both players.
+    QTest::mouseClick(t.btnHit, Qt::LeftButton);
+    const QRegularExpression hitLine(QStringLiteral(
+        "^!!!!!!!!!--------   太郎     \\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}:\\d{2}       --------!!!!!!!!!$"));
+    ASSERT_TRUE(WaitUntil([&] { return hitLine.match(kenj.ChatLines().value(0)).hasMatch(); }, WaitMs))
+        << kenj.ChatLines().value(0).toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return taro.ChatLines().value(0) == kenj.ChatLines().value(0); }, WaitMs));
+    EXPECT_TRUE(k.lblHit->isVisible() && t.lblHit->isVisible());
+
+    Play(k.btnB2Ts[0], [](const Table& table) { return table.hands[0] == 1 && table.fieldCount == 4; });
+    Play(t.btnB2Ts[3], [](const Table& table) { return table.hands[3] == 1 && table.fieldCount == 3; });
+    Play(k.btnT2Ys[0], [](const Table& table) { return table.hands[0] == 0 && table.pile == QStringLiteral("50"); });
+    Play(t.btnB2Y, [](const Table& table) { return table.fieldCount == 2 && table.pile == QStringLiteral("51"); });
+
+    Play(t.btnInit, [](const Table& table) {
+        return table.pile == QStringLiteral("54") && table.fieldCount == 0 && table.hands[3] == 0 &&
+               table.seats[0].isEmpty();
+    });
+    for (TForm1* w : {&k, &t})
+        for (QPushButton* take : w->btnTakes)
+            EXPECT_EQ(take->text(), QStringLiteral("座る"));
+    EXPECT_EQ(reports.reports.size(), 2u) << "the two new-game confirmations, nothing else";
+}

@@ -1,0 +1,79 @@
+// Pictures of the client's window for a person to look at, not run by CTest:
+//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/<dir>/bin/test_client
+//       --gtest_also_run_disabled_tests --gtest_filter='ClientScreenshot.*'
+// writes /tmp/kivol_client.png (connected, before the first game) and
+// /tmp/kivol_client_game.png and /tmp/kivol_client_game2.png (the two
+// players' tables during a game, "HIT!!" showing) and
+// /tmp/kivol_client_version.png (the version dialog).
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "client/version_dialog.h"
+#include "client_test_support.h"
+
+using namespace client_test;
+using test::WaitUntil;
+
+namespace {
+
+void Save(QWidget& window, const char* path)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(window.grab().save(QString::fromLatin1(path)));
+}
+
+}  // namespace
+
+TEST(ClientScreenshot, DISABLED_ConnectedBeforeTheFirstGame)
+{
+    GameServer server;
+    Player kenj, taro;
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    TypeText(taro.window->edtMessage, QStringLiteral("よろしく～"));
+    QTest::keyClick(taro.window->edtMessage, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return kenj.ChatLines().size() == 2; }));
+    kenj.window->edtMessage->setText(QStringLiteral("こんにちは"));
+    Save(*kenj.window, "/tmp/kivol_client.png");
+}
+
+TEST(ClientScreenshot, DISABLED_AGameInProgress)
+{
+    test::ReportRecorder reports;  // answers the new-game confirmation
+    GameServer server;
+    Player kenj, taro;
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    QTest::mouseClick(k.btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
+    QTest::mouseClick(k.btnTakes[0], Qt::LeftButton);
+    QTest::mouseClick(k.btnTakes[5], Qt::LeftButton);
+    QTest::mouseClick(t.btnTakes[2], Qt::LeftButton);
+    for (int draw = 1; draw <= 8; ++draw) {
+        QTest::mouseClick((draw % 3 ? k : t).btnDraw, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
+    }
+    QTest::mouseClick(t.btnB2Ts[2], Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == 7; }));
+    QTest::mouseClick(k.btnSet, Qt::LeftButton);
+    k.timHit.UseManualClock();
+    t.timHit.UseManualClock();
+    QTest::mouseClick(t.btnHit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return k.lblHit->isVisible() && !k.lblMName->text().isEmpty(); }));
+    TypeText(k.edtMessage, QStringLiteral("はやっ！"));
+    QTest::keyClick(k.edtMessage, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return taro.ChatLines().value(0).contains(QStringLiteral("はやっ")); }));
+    Save(k, "/tmp/kivol_client_game.png");
+    Save(t, "/tmp/kivol_client_game2.png");
+}
+
+TEST(ClientScreenshot, DISABLED_TheVersionDialog)
+{
+    TForm2 dialog;
+    dialog.show();
+    Save(dialog, "/tmp/kivol_client_version.png");
+}
