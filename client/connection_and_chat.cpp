@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <cerrno>
 #include <exception>
 
 #include "client/main_window.h"
@@ -68,6 +69,13 @@ void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
     edtName->setEnabled(true);
     edtAddress->setEnabled(true);
     btnDisconnect->setEnabled(false);
+}
+
+void TForm1::pcsError(TObject*, TCustomWinSocket*, TErrorEvent ErrorEvent, int& ErrorCode)
+{
+    const bool peerGone = ErrorCode == ECONNRESET || ErrorCode == EPIPE || ErrorCode == ECONNABORTED;
+    if ((ErrorEvent == eeReceive || ErrorEvent == eeSend) && peerGone)
+        ErrorCode = 0;
 }
 
 void TForm1::btnDisconnectClick()

@@ -51,6 +51,9 @@ public:
     void btnConnectClick();
     void pcsConnect(TObject* Sender, TCustomWinSocket* Socket);
     void pcsDisconnect(TObject* Sender, TCustomWinSocket* Socket);
+    // A server that went away without an orderly close (a reset) ends the
+    // connection as a close does: silently. A failed connect is still reported.
+    void pcsError(TObject* Sender, TCustomWinSocket* Socket, TErrorEvent ErrorEvent, int& ErrorCode);
     void btnDisconnectClick();
     void btnSendClick();
     void mmChatChange();

@@ -227,6 +227,9 @@ void TForm1::BindEvents()
 
     pcs.OnConnect = [this](TObject* sender, TCustomWinSocket* socket) { pcsConnect(sender, socket); };
     pcs.OnDisconnect = [this](TObject* sender, TCustomWinSocket* socket) { pcsDisconnect(sender, socket); };
+    pcs.OnError = [this](TObject* sender, TCustomWinSocket* socket, TErrorEvent event, int& code) {
+        pcsError(sender, socket, event, code);
+    };
     pcs.OnPacketArrived = [this](TObject* sender, TCustomWinSocket* socket, const void* data, int size) {
         pcsPacketArrived(sender, socket, data, size);
     };

@@ -167,6 +167,23 @@ TEST(ClientConnection, TheServerClosingTheConnectionSwitchesTheWindowBackSilentl
     EXPECT_TRUE(reports.reports.empty());
 }
 
+TEST(ClientConnection, AServerThatResetsTheConnectionIsLeftSilentlyToo)
+{
+    test::ReportRecorder reports;
+    test::RawListener listener;
+    Player kenj;
+    kenj.window->ServerPort = listener.Port();
+    kenj.window->edtName->setText(QStringLiteral("KENJ"));
+    kenj.window->edtAddress->setText(QStringLiteral("127.0.0.1"));
+    kenj.window->btnConnect->click();
+    test::RawPeer server = listener.Accept();
+    ASSERT_TRUE(WaitUntil([&] { return kenj.window->btnDisconnect->isEnabled(); }));
+    server.Reset();
+    ASSERT_TRUE(WaitUntil([&] { return kenj.window->btnConnect->isEnabled(); }));
+    EXPECT_FALSE(kenj.window->Panel1->isVisible());
+    EXPECT_TRUE(reports.reports.empty());
+}
+
 TEST(ClientName, IsRefusedEmptyOrWithALeadingSlashAndOtherwisePaddedToEightBytes)
 {
     test::ReportRecorder reports;
