@@ -17,6 +17,7 @@
 
 #include "platform/application.h"
 #include "platform/exceptions.h"
+#include "platform/socket_calls.h"
 
 const char* ErrorEventName(TErrorEvent event)
 {
@@ -153,7 +154,7 @@ void TCustomWinSocket::ReadReady()
     char probe;
     ssize_t n;
     do {
-        n = ::recv(handle_, &probe, 1, MSG_PEEK);
+        n = CurrentSocketCalls().Recv(handle_, &probe, 1, MSG_PEEK);
     } while (n < 0 && errno == EINTR);
     if (n > 0)
         Event(this, seRead);
@@ -187,7 +188,7 @@ int TCustomWinSocket::SendBuf(const void* buffer, int count)
         return 0;
     ssize_t n;
     do {
-        n = ::send(handle_, buffer, static_cast<std::size_t>(count), MSG_NOSIGNAL);
+        n = CurrentSocketCalls().Send(handle_, buffer, static_cast<std::size_t>(count), MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (!WouldBlock(errno)) {
@@ -208,7 +209,7 @@ int TCustomWinSocket::ReceiveBuf(void* buffer, int count)
         return 0;
     ssize_t n;
     do {
-        n = ::recv(handle_, buffer, static_cast<std::size_t>(count), 0);
+        n = CurrentSocketCalls().Recv(handle_, buffer, static_cast<std::size_t>(count), 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (!WouldBlock(errno))

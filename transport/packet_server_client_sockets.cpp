@@ -55,3 +55,8 @@ TLineServerClientWinSocket::TLineServerClientWinSocket(int socketHandle, TServer
 {
     AttachSocketRW(MakeLineSocketRW(nullptr, this));
 }
+
+TLineServerClientWinSocket::~TLineServerClientWinSocket()
+{
+    Destroying();
+}

@@ -37,4 +37,7 @@ public:
 class TLineServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TLineEndpoint {
 public:
     TLineServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket);
+    // Disconnects while OnLineArrived still exists: the disconnect delivers
+    // the last partial line, which must not reach a half-destroyed object.
+    ~TLineServerClientWinSocket() override;
 };

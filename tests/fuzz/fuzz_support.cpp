@@ -1,0 +1,133 @@
+#include "fuzz_support.h"
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/application.h"
+
+namespace fuzz {
+
+namespace {
+
+int errorReports = 0;
+
+// Bytes written to the server's end that it has not taken yet.
+int Waiting(int handle)
+{
+    int waiting = 0;
+    return ioctl(handle, FIONREAD, &waiting) == 0 ? waiting : 0;
+}
+
+}  // namespace
+
+void InitApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "kivol_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+    Application.OnMessageBox = [](const QString&, const QString&, int) {
+        ++errorReports;
+        return IDOK;
+    };
+}
+
+int ErrorReports()
+{
+    return errorReports;
+}
+
+void Fail(const std::string& what)
+{
+    std::fprintf(stderr, "fuzz invariant broken: %s\n", what.c_str());
+    std::abort();
+}
+
+std::string_view InputReader::Bytes(std::size_t count)
+{
+    const std::size_t n = std::min(count, size_ - std::min(pos_, size_));
+    const std::string_view run(reinterpret_cast<const char*>(data_) + pos_, n);
+    pos_ += n;
+    return run;
+}
+
+Pair Connect(TCustomPacketServerSocket& server)
+{
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) != 0)
+        Fail("no socket pair");
+    TServerClientWinSocket* connection = nullptr;
+    server.GetSocketEvent(server.Socket(), ends[0], connection);
+    connection->AfterConstruction();
+    return {connection, ends[1]};
+}
+
+bool Open(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection)
+{
+    for (int i = 0; i < server.ClientCount(); ++i)
+        if (server.GetClientSocket(i) == connection)
+            return connection->SocketHandle() >= 0;
+    return false;
+}
+
+bool WriteAll(int peer, std::string_view bytes)
+{
+    for (int attempts = 0; !bytes.empty(); ++attempts) {
+        const ssize_t n = ::send(peer, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (attempts > 1000)
+            Fail("the peer end stays full");
+        QCoreApplication::processEvents();
+    }
+    return true;
+}
+
+void Settle(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection)
+{
+    for (int rounds = 0; rounds < 1000; ++rounds) {
+        QCoreApplication::processEvents();
+        if (!Open(server, connection) || Waiting(connection->SocketHandle()) == 0)
+            return;
+    }
+    Fail("a connection stopped taking the bytes waiting for it");
+}
+
+void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection)
+{
+    for (int rounds = 0; rounds < 1000 && Open(server, connection); ++rounds)
+        QCoreApplication::processEvents();
+    if (Open(server, connection))
+        Fail("the end of the stream did not close the connection");
+}
+
+void RunPosted()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+std::string Drain(int peer)
+{
+    std::string out;
+    char chunk[65536];
+    ssize_t n;
+    while ((n = ::recv(peer, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+        out.append(chunk, static_cast<std::size_t>(n));
+    return out;
+}
+
+}  // namespace fuzz

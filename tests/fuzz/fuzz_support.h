@@ -1,0 +1,78 @@
+#pragma once
+
+// What the fuzz targets share: the application object the socket layer
+// needs, a reader over the fuzzer's input, and server connections over
+// AF_UNIX socket pairs.
+//
+// A connection is made the way the listening socket makes one (the server's
+// hook for new handles, then the object's start), but over one end of a socket
+// pair, so that a target needs no listening port and each input starts from
+// scratch in microseconds. The connection reads its end through the real
+// receive path: the Qt read notifier, the socket's read-ready handling, the
+// reader-writer's read loop and its cutting.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "transport/packet_server_socket.h"
+
+namespace fuzz {
+
+// Creates the application object once, and counts error reports instead of
+// showing them (a target decides which reports are expected). A target that
+// needs widgets (the client's) makes its QApplication, on the offscreen
+// platform, before calling this.
+void InitApplication();
+int ErrorReports();
+
+// Ends the run as a crash that the fuzzer records, with the reason on stderr.
+[[noreturn]] void Fail(const std::string& what);
+
+// Reads an input front to back. Past the end it yields 0 and empty runs.
+class InputReader {
+public:
+    InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool AtEnd() const { return pos_ >= size_; }
+    std::uint8_t Byte() { return AtEnd() ? 0 : data_[pos_++]; }
+    // The next count bytes, fewer at the end.
+    std::string_view Bytes(std::size_t count);
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// A connection of server over a socket pair: the server's end becomes a
+// connection object (connect event included); the peer end is returned,
+// non-blocking, for the target to write and read.
+struct Pair {
+    TCustomWinSocket* connection;
+    int peer;
+};
+Pair Connect(TCustomPacketServerSocket& server);
+
+// True while connection is still one of server's connections with an open handle.
+bool Open(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection);
+
+// Writes every byte at the peer end; false once the server's end is gone.
+bool WriteAll(int peer, std::string_view bytes);
+
+// Runs the event loop until the connection has taken every byte written to
+// it, or has closed. A connection that stops taking bytes is a failure.
+void Settle(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection);
+
+// Runs the event loop until the connection has closed (the peer ended the
+// stream); one that stays open is a failure.
+void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket* connection);
+
+// Runs what is posted to the event loop (deferred sends, destruction of
+// closed connections).
+void RunPosted();
+
+// Reads and drops whatever has arrived at the peer end; returns it.
+std::string Drain(int peer);
+
+}  // namespace fuzz
