@@ -139,7 +139,9 @@ void TForm1::BuildRoom()
     btnSend = MakeButton(Panel1, QStringLiteral("btnSend"), 672, 488, 97, 17);
     mmChat = Place(new TMemo(Panel1), QStringLiteral("mmChat"), 152, 520, 617, 129);
     lstPlayers = Place(new QListWidget(Panel1), QStringLiteral("lstPlayers"), 24, 488, 121, 161);
+    // Rows of 16 pixels, plain text 2 pixels from the left edge.
     lstPlayers->setUniformItemSizes(true);
+    lstPlayers->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; padding: 0px 0px 0px 2px; }"));
     // Lies over the table's area and stays usable with or without the table.
     btnInit = MakeButton(Panel1, QStringLiteral("btnInit"), 664, 336, 105, 25);
     btnInit->raise();
@@ -152,6 +154,8 @@ void TForm1::BuildTable()
     btnDraw = MakeButton(Panel2, QStringLiteral("btnDraw"), 64, 32, 65, 17);
     lblMDisp = MakeLabel(Panel2, QStringLiteral("lblMDisp"), QStringLiteral("目標数"), 0, 64);
     edtMokuteki = MakeEdit(Panel2, QStringLiteral("edtMokuteki"), 80, 72, 73);
+    // The target is typed with the input method closed.
+    edtMokuteki->setAttribute(Qt::WA_InputMethodEnabled, false);
     edtMokuteki->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhPreferLatin);
     lblMokuteki = MakeLabel(Panel2, QStringLiteral("lblMokuteki"), QString(), 16, 80, 64);
     lblMName = MakeLabel(Panel2, QStringLiteral("lblMName"), QString(), 24, 96, 64);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +78,10 @@ TEST(ClientStartUp, OpensDisconnectedWithTheStartingTexts)
     EXPECT_TRUE(w.edtName->text().isEmpty());
     EXPECT_TRUE(w.edtAddress->text().isEmpty());
     EXPECT_EQ(w.edtMokuteki->text(), QStringLiteral("47"));
+    EXPECT_FALSE(w.edtMokuteki->testAttribute(Qt::WA_InputMethodEnabled));
+    w.lstPlayers->addItem(QStringLiteral("KENJ    "));
+    EXPECT_EQ(w.lstPlayers->visualItemRect(w.lstPlayers->item(0)).height(), 16);
+    w.lstPlayers->clear();
     EXPECT_EQ(w.lblYamafuda->text(), QStringLiteral("山札"));
     EXPECT_FALSE(w.timHit.Enabled());
     EXPECT_EQ(w.timHit.Interval(), 3000);
