@@ -54,18 +54,14 @@ QString Indexed(const char* name, int index)
     return QString::fromLatin1(name) + QString::number(index);
 }
 
-// Runs a click handler as socket events run: an exception goes to the
-// standard error report.
-template <typename Handler>
-void ConnectClick(QPushButton* button, Handler handler)
+void ConnectClick(QPushButton* button, const std::function<void()>& handler)
 {
-    QObject::connect(button, &QPushButton::clicked, button, [handler] { DispatchSafely(handler); });
+    ConnectHandler(button, &QPushButton::clicked, handler);
 }
 
-template <typename Handler>
-void ConnectEnter(QLineEdit* edit, Handler handler)
+void ConnectEnter(QLineEdit* edit, const std::function<void()>& handler)
 {
-    QObject::connect(edit, &QLineEdit::returnPressed, edit, [handler] { DispatchSafely(handler); });
+    ConnectHandler(edit, &QLineEdit::returnPressed, handler);
 }
 
 // Where the seats lie: seat s in column s / 2 and row s % 2.

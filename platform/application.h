@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -46,3 +47,11 @@ extern TApplication Application;
 // report: how every event handler is called, so that one failing handler
 // never stops the dispatching of the next event.
 void DispatchSafely(const std::function<void()>& fn);
+
+// Binds a widget's signal (a click, Enter in an edit box) to a handler that
+// runs the way socket events run: through DispatchSafely.
+template <typename Sender, typename Signal, typename Handler>
+void ConnectHandler(Sender* sender, Signal signal, Handler handler)
+{
+    QObject::connect(sender, signal, sender, [handler] { DispatchSafely(handler); });
+}

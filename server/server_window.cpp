@@ -13,14 +13,6 @@
 
 namespace {
 
-// Runs a click handler the way socket events run: an exception goes to the
-// standard error report instead of through Qt's event loop.
-template <typename Handler>
-void ConnectClick(QPushButton* button, Handler handler)
-{
-    QObject::connect(button, &QPushButton::clicked, button, [handler] { DispatchSafely(handler); });
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry)
 {
     auto* button = new QPushButton(caption, parent);
@@ -62,9 +54,9 @@ TForm1::TForm1(QWidget* parent)
     setTabOrder(mmLog, btnClear);
     setTabOrder(btnClear, btnMinimize);
 
-    ConnectClick(btnKill, [this] { btnKillClick(); });
-    ConnectClick(btnClear, [this] { btnClearClick(); });
-    ConnectClick(btnMinimize, [this] { btnMinimizeClick(); });
+    ConnectHandler(btnKill, &QPushButton::clicked, [this] { btnKillClick(); });
+    ConnectHandler(btnClear, &QPushButton::clicked, [this] { btnClearClick(); });
+    ConnectHandler(btnMinimize, &QPushButton::clicked, [this] { btnMinimizeClick(); });
 
     // The list's rows follow the roster entry for entry, so a row's index is
     // the entry's index.

@@ -5,26 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QTest>
 #include <cerrno>
 #include <cstdint>
 
 namespace server_test {
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
-}
-
-std::string Framed(std::string_view payload)
-{
-    const auto size = static_cast<std::uint32_t>(payload.size());
-    std::string bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += static_cast<char>(size >> (8 * i));
-    bytes.append(payload);
-    return bytes;
-}
 
 LoopbackPeer::LoopbackPeer(int port)
 {

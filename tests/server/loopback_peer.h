@@ -10,15 +10,23 @@
 #include <string>
 #include <string_view>
 
+#include "support/socket_test_support.h"
+
 namespace server_test {
 
 inline constexpr int WaitMs = 10000;
 
 // Runs the event loop until condition() holds; false when timeoutMs passed first.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = WaitMs);
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = WaitMs)
+{
+    return test::WaitUntil(condition, timeoutMs);
+}
 
 // "\x05\0\0\0hello": the 4-byte little-endian length, then the payload.
-std::string Framed(std::string_view payload);
+inline std::string Framed(std::string_view payload)
+{
+    return test::Packet(std::string(payload));
+}
 
 class LoopbackPeer {
 public:
