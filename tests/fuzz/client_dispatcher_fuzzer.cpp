@@ -4,26 +4,17 @@
 // the server; the error reports they cause are posted and run in between.
 // After every packet the table must still be inside its model: at most twelve
 // filled field slots, every slot from the counter on empty.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
-#include <cstdlib>
 
 #include "client/main_window.h"
 #include "fuzz_support.h"
-#include "platform/application.h"
 
 namespace {
 
 TForm1& Window()
 {
     static TForm1* window = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "kivol_fuzz_client";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-        // Error reports and message boxes are answered, never shown.
-        Application.OnMessageBox = [](const QString&, const QString&, int) { return IDOK; };
         auto* w = new TForm1();
         // Silence: a sound device (or its absence) is no part of the table.
         for (QByteArray* sound : {&w->sndJoin, &w->sndDraw, &w->sndHit, &w->sndMessage, &w->sndHele})

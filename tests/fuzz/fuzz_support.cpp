@@ -4,7 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -31,10 +31,13 @@ void InitApplication()
 {
     if (QCoreApplication::instance())
         return;
+    // A widget application on the offscreen platform, so that the client's
+    // window can be fuzzed too; the socket targets need only its event loop.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
     static char name[] = "kivol_fuzz";
     static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
+    new QApplication(argc, argv);
     Application.OnMessageBox = [](const QString&, const QString&, int) {
         ++errorReports;
         return IDOK;
@@ -131,3 +134,10 @@ std::string Drain(int peer)
 }
 
 }  // namespace fuzz
+
+// Every target starts with the application object in place.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::InitApplication();
+    return 0;
+}

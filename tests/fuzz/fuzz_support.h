@@ -20,10 +20,10 @@
 
 namespace fuzz {
 
-// Creates the application object once, and counts error reports instead of
-// showing them (a target decides which reports are expected). A target that
-// needs widgets (the client's) makes its QApplication, on the offscreen
-// platform, before calling this.
+// Creates the application object once (a widget application on the
+// offscreen platform), and counts error reports instead of showing them (a
+// target decides which reports are expected). Every target gets it through
+// LLVMFuzzerInitialize, defined with this.
 void InitApplication();
 int ErrorReports();
 
