@@ -28,6 +28,17 @@ inline constexpr std::string_view Hele = "/hele";    // 5
 inline constexpr std::string_view All[] = {Join, Left, Take, Leave, FLeave, Set, Init, Draw,
                                            B2T,  T2Y,  B2Y,  Hit,   List,   Kill, Hele};
 
+// The words of level 2, spoken only between peers that both announced it. None
+// begins with the compared bytes of a level-1 word, so a level-1 receiver that
+// met one would never take it for a command it knows.
+inline constexpr std::string_view State = "/state";    // 6: the sync block's "begin" and "end"
+inline constexpr std::string_view Away = "/away";      // 5: a player's connection dropped
+inline constexpr std::string_view Back = "/back";      // 5: an away player resumed
+inline constexpr std::string_view Judge = "/judge";    // 6: the verdict on a hit
+inline constexpr std::string_view Answer = "/answer";  // 7: a hitter's calculation
+
+inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer};
+
 // Every command starts with this byte; a chat line never does.
 inline constexpr char Prefix = '/';
 

@@ -12,8 +12,8 @@
 
 using namespace Protocol;
 
-TGameServer::TGameServer(TPacketServerSocket& socket, LogFunction addLog)
-    : socket_(socket), addLog_(std::move(addLog))
+TGameServer::TGameServer(TPacketServerSocket& socket, LogFunction addLog, const TGameRules& rules)
+    : socket_(socket), addLog_(std::move(addLog)), rules_(rules)
 {
     socket_.SetMaxRecvSize(MaxRecvSize);
     socket_.MaxSendQueue = MaxSendQueue;

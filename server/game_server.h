@@ -16,6 +16,18 @@
 //
 // The server never judges a move: every command is relayed in the order it
 // arrived, so that all clients build the same picture of the table.
+// What the operator decides about the game at start-up.
+struct TGameRules {
+    // How long a dropped player's roster entry and seats wait for the player
+    // to come back; 0 keeps them until the operator clears the entry.
+    int GraceSeconds = 120;
+    // Off: a connection may act and speak only in the names it joined with.
+    // On: every packet is relayed as a level-1 server relays it.
+    bool TrustNames = false;
+    // The longest the server spends judging one hit.
+    int SolverLimitMs = 50;
+};
+
 class TGameServer {
 public:
     // What one connection may hold unprocessed, and what may wait in its
@@ -28,7 +40,7 @@ public:
     // Sets the socket's connection limits, deferred flushing and client error
     // handling; call before the socket is activated. Starts with a fresh
     // shuffled deck and an empty table.
-    TGameServer(TPacketServerSocket& socket, LogFunction addLog);
+    TGameServer(TPacketServerSocket& socket, LogFunction addLog, const TGameRules& rules = {});
 
     // One packet from the connection sender; data is valid during the call.
     void PacketArrived(TCustomWinSocket* sender, const void* data, int size);
@@ -64,4 +76,5 @@ private:
 
     TPacketServerSocket& socket_;
     LogFunction addLog_;
+    TGameRules rules_;
 };
