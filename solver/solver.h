@@ -1,0 +1,34 @@
+#pragma once
+
+// Decides whether the cards on the field can make a target with + - * /
+// and parentheses (exact rational arithmetic, each card used at most once),
+// and gives one expression that does.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Solver {
+
+enum class Rule {
+    AnySubset,  // any non-empty subset of the cards (the game's rule)
+    AllCards,   // every card exactly once
+};
+
+enum class Verdict { Yes, No, Undecided };
+
+struct Solution {
+    Verdict verdict = Verdict::Undecided;
+    // For Yes only: card values (a joker as the value it takes), ASCII digits
+    // and "+-*/()", no spaces; it reads back as an answer and makes the target.
+    std::string expression;
+};
+
+// cards: card numbers 1..54 as they lie on the field (any order, at most 12;
+// numbers that are no card are ignored). Past the time limit, or past the
+// memory budget, the verdict is Undecided. An empty field is No.
+Solution Solve(const std::vector<int>& cards, std::int64_t target, Rule rule,
+               std::chrono::nanoseconds limit);
+
+}  // namespace Solver
