@@ -1,14 +1,21 @@
 #include "server/card_pile.h"
 
-#include <cstdlib>
-#include <ctime>
 #include <utility>
 
 #include "protocol/card_number_text.h"
 
-TCardPile::TCardPile()
+namespace {
+
+std::mt19937& DefaultEngine()
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    static std::mt19937 engine{std::random_device{}()};
+    return engine;
+}
+
+}  // namespace
+
+TCardPile::TCardPile() : Engine(&DefaultEngine())
+{
     Reset();
 }
 
@@ -28,7 +35,7 @@ void TCardPile::Clear()
 void TCardPile::Shuffle()
 {
     for (int i = 0; i < Count; ++i)
-        std::swap(Cards[i], Cards[std::rand() % Count]);
+        std::swap(Cards[i], Cards[(*Engine)() % static_cast<std::uint32_t>(Count)]);
 }
 
 int TCardPile::Pop()

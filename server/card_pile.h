@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 
 // One pile of cards: the deck, the field or a seat's hand. Entries are card
 // numbers 1 to 54, bottom first; the top entry is Cards[Count - 1].
@@ -8,8 +9,8 @@ class TCardPile {
 public:
     static constexpr int Capacity = 54;
 
-    // Seeds the C library's random generator with the current time in
-    // seconds, then fills the pile with a full shuffled deck.
+    // Fills the pile with a full deck shuffled by the process's default
+    // engine, a std::mt19937 seeded once from std::random_device.
     TCardPile();
 
     // A full deck, 1 to 54, shuffled.
@@ -29,4 +30,6 @@ public:
 
     std::int32_t Cards[Capacity] = {};
     std::int32_t Count = 0;
+    // The shuffle's random source; tests put in one of known seed.
+    std::mt19937* Engine;
 };

@@ -1,13 +1,16 @@
 // kivolsrv, the game server: one operator window that listens on the game's
 // port until it is closed. Without a display (neither DISPLAY nor
-// WAYLAND_DISPLAY) it serves headless: no window on screen, every log line on
-// standard output, message boxes on standard error.
+// WAYLAND_DISPLAY), or with --headless, it serves headless: no window on
+// screen, every log line on standard output, message boxes on standard error.
 #include <QApplication>
 #include <cstdlib>
 #include <exception>
 
 #include "platform/application.h"
+#include "platform/command_line.h"
 #include "server/application_icon.h"
+#include "server/headless_environment.h"
+#include "server/server_options.h"
 #include "server/server_window.h"
 
 namespace {
@@ -26,18 +29,28 @@ bool HasDisplay()
 
 int main(int argc, char** argv)
 {
-    const bool headless = !HasDisplay();
+    QCoreApplication::setApplicationVersion(QStringLiteral(KIVOL_VERSION));
+    // Read before the application object exists: --help and --version answer
+    // on a machine without a display, and --headless decides the platform.
+    const TParsedCommandLine<TServerOptions> parsed = ParseServerOptions(CommandLineArguments(argc, argv));
+    if (parsed.Outcome.Exit)
+        return FinishCommandLine(parsed.Outcome);
+    const bool headless = parsed.Values.Headless || !HasDisplay();
+    THeadlessEnvironment quiet;
     if (headless)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        quiet.Enter();
     QApplication app(argc, argv);
     Application.Title = QStringLiteral("Kivolサーバー");
     Application.Headless = headless;
+    if (headless)
+        quiet.ReportMessageBoxes();
     try {
         QApplication::setWindowIcon(ServerIcon());
-        TForm1 form;
+        TForm1 form(parsed.Values);
         if (!form.FormCreate())
             return EXIT_FAILURE;
-        form.show();
+        if (!headless)
+            form.show();
         return QApplication::exec();
     } catch (const std::exception& e) {
         Application.HandleException(e);

@@ -2,6 +2,7 @@
 
 #include "platform/cp932.h"
 #include "protocol/roster_text.h"
+#include "server/session_token.h"
 
 namespace {
 
@@ -31,17 +32,34 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-void TRoster::Add(const AnsiString& name)
+int TRoster::Add(const AnsiString& name, TCustomWinSocket* owner)
 {
-    entries_.push_back(name);
+    entries_.push_back(TRosterEntry{name, owner, {}, false, {}});
     if (OnAdded)
         OnAdded(Count() - 1, name);
+    return Count() - 1;
 }
 
 int TRoster::IndexOf(std::string_view name) const
 {
     for (int i = 0; i < Count(); ++i)
-        if (SameNameIgnoringCase(entries_[static_cast<std::size_t>(i)], name))
+        if (SameNameIgnoringCase(Entry(i).Name, name))
+            return i;
+    return -1;
+}
+
+int TRoster::IndexOf(std::string_view name, const TCustomWinSocket* owner) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (Entry(i).Owner == owner && SameNameIgnoringCase(Entry(i).Name, name))
+            return i;
+    return -1;
+}
+
+int TRoster::IndexOfAwayToken(std::string_view token) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (Entry(i).Away && !Entry(i).Token.empty() && SameToken(Entry(i).Token, token))
             return i;
     return -1;
 }
@@ -55,7 +73,21 @@ void TRoster::Delete(int index)
         OnDeleted(index);
 }
 
+void TRoster::Update(int index, const std::function<void(TRosterEntry&)>& change)
+{
+    if (index < 0 || index >= Count())
+        return;
+    TRosterEntry& entry = entries_[static_cast<std::size_t>(index)];
+    change(entry);
+    if (OnChanged)
+        OnChanged(index, entry);
+}
+
 AnsiString TRoster::Text() const
 {
-    return Protocol::RosterText(entries_);
+    std::vector<AnsiString> names;
+    names.reserve(entries_.size());
+    for (const TRosterEntry& entry : entries_)
+        names.push_back(entry.Name);
+    return Protocol::RosterText(names);
 }

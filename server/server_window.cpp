@@ -4,12 +4,12 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <cstdio>
 
 #include "platform/application.h"
 #include "platform/cp932.h"
 #include "platform/date_time_text.h"
 #include "platform/form.h"
+#include "server/log_output.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       lstPlayers(new QListWidget(this)),
@@ -31,7 +31,8 @@ TForm1::TForm1(QWidget* parent)
       mmLog(new QPlainTextEdit(this)),
       btnClear(MakeButton(this, "btnClear", QStringLiteral("Clear"), QRect(136, 104, 81, 25))),
       btnMinimize(MakeButton(this, "btnMinimize", QStringLiteral("Minimize"), QRect(176, 16, 97, 25))),
-      Game(PacketServerSocket1, [this](const AnsiString& message) { AddLog(message); })
+      Game(PacketServerSocket1, [this](const AnsiString& message) { AddLog(message); }, options.Rules),
+      Options(options)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kivolサーバー"));
@@ -64,6 +65,7 @@ TForm1::TForm1(QWidget* parent)
         lstPlayers->insertItem(index, Cp932::Decode(name));
     };
     Game.Roster.OnDeleted = [this](int index) { delete lstPlayers->takeItem(index); };
+    Game.Roster.OnChanged = [this](int index, const TRosterEntry& entry) { ShowAway(index, entry.Away); };
 
     PacketServerSocket1.OnPacketArrived = [this](TObject* sender, TCustomWinSocket* socket, const void* data,
                                                  int size) { PacketServerSocket1PacketArrived(sender, socket, data, size); };
@@ -85,7 +87,8 @@ TForm1::~TForm1()
 bool TForm1::FormCreate()
 {
     try {
-        PacketServerSocket1.SetPort(GamePort);
+        PacketServerSocket1.SetAddress(Options.ListenAddress.toStdString());
+        PacketServerSocket1.SetPort(Options.Port);
         PacketServerSocket1.SetActive(true);
         return true;
     } catch (const std::exception&) {
@@ -105,11 +108,8 @@ void TForm1::AddLog(const AnsiString& message)
 {
     const QString line = Cp932::Decode(DateTimeText::Now()) + QStringLiteral("  ") + Cp932::Decode(message);
     mmLog->appendPlainText(line);
-    if (Application.Headless) {
-        std::fputs(line.toUtf8().constData(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
+    if (Application.Headless)
+        WriteLogLine(stdout, line, TLogPriority::Info);
 }
 
 void TForm1::PacketServerSocket1PacketArrived(TObject*, TCustomWinSocket* aSocket, const void* data, int aSize)
@@ -124,6 +124,7 @@ void TForm1::PacketServerSocket1ClientConnect(TObject*, TCustomWinSocket* aSocke
 
 void TForm1::PacketServerSocket1ClientDisconnect(TObject*, TCustomWinSocket* aSocket)
 {
+    Game.ClientDisconnected(aSocket);
     LogConnection("/切断  ", aSocket);
 }
 
@@ -131,6 +132,19 @@ void TForm1::LogConnection(const char* utf8Word, TCustomWinSocket* socket)
 {
     // The reverse lookup waits for the name service; the log line needs it.
     AddLog(Cp932::FromUtf8(utf8Word) + socket->RemoteHost() + "[" + socket->RemoteAddress() + "]");
+}
+
+void TForm1::ShowAway(int index, bool away)
+{
+    // An away row keeps its name and is greyed with a mark, so the operator
+    // sees whose connection dropped and may still come back.
+    QListWidgetItem* row = lstPlayers->item(index);
+    if (!row)
+        return;
+    const QString name = Cp932::Decode(Game.Roster[index]);
+    row->setText(away ? name + QStringLiteral(" (不在)") : name);
+    row->setForeground(away ? palette().brush(QPalette::Disabled, QPalette::Text)
+                            : palette().brush(QPalette::Active, QPalette::Text));
 }
 
 int TForm1::SelectedIndex() const

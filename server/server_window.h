@@ -6,6 +6,7 @@
 
 #include "platform/ansi_string.h"
 #include "server/game_server.h"
+#include "server/server_options.h"
 #include "transport/packet_server_socket.h"
 
 class QListWidget;
@@ -18,13 +19,14 @@ class QPushButton;
 // roster (one row per entry, in roster order) and passes on its clicks.
 class TForm1 : public QWidget {
 public:
-    static constexpr int GamePort = 16523;
+    static constexpr int GamePort = DefaultGamePort;
 
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const TServerOptions& options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Listens on the game's port. False, after telling the operator, when the
-    // port cannot be had: the program then ends without serving.
+    // Listens on the options' port and address. False, after telling the
+    // operator, when the port cannot be had: the program then ends without
+    // serving.
     bool FormCreate();
     void FormDestroy();
 
@@ -51,8 +53,11 @@ private:
     // A click on the notification icon: the left button brings the window back.
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
     void LogConnection(const char* utf8Word, TCustomWinSocket* socket);
+    // Marks the roster row of an away entry (its connection dropped).
+    void ShowAway(int index, bool away);
     // The selected roster row, or -1.
     int SelectedIndex() const;
 
     std::unique_ptr<QSystemTrayIcon> TrayIcon;
+    TServerOptions Options;
 };

@@ -1,0 +1,40 @@
+#include "server/session_token.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/exceptions.h"
+
+std::string NewSessionToken()
+{
+    std::uint8_t bytes[16];
+    std::size_t filled = 0;
+    while (filled < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + filled, sizeof bytes - filled, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Exception("乱数を取得できません");
+        filled += static_cast<std::size_t>(n);
+    }
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string token;
+    token.reserve(2 * sizeof bytes);
+    for (std::uint8_t b : bytes) {
+        token += Hex[b >> 4];
+        token += Hex[b & 15];
+    }
+    return token;
+}
+
+bool SameToken(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
