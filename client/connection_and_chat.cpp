@@ -11,6 +11,7 @@
 #include "platform/application.h"
 #include "platform/cp932.h"
 #include "platform/exceptions.h"
+#include "protocol/command_layout.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
 #include "protocol/fields.h"
@@ -49,26 +50,45 @@ void TForm1::btnConnectClick()
     pcs.SetPort(ServerPort);
     pcs.SetActive(true);
     mmChat->Clear();
-    Panel2->setVisible(false);
+    StartOver();
 }
 
 void TForm1::pcsConnect(TObject*, TCustomWinSocket*)
 {
+    connected_ = true;
     Panel1->setVisible(true);
     btnConnect->setEnabled(false);
     edtName->setEnabled(false);
     edtAddress->setEnabled(false);
     btnDisconnect->setEnabled(true);
-    SendText(AnsiString(Command::Join) + " " + PlayerName);
+    SendJoin();
+    RenderReconnect();
 }
 
 void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
+{
+    const bool dropped = Dropped();
+    connected_ = false;
+    syncing_ = false;
+    if (Reconnector.Active()) {
+        Reconnector.AttemptFailed();
+    } else if (dropped) {
+        Reconnector.Start(graceSeconds_);
+    }
+    if (Reconnector.Active())
+        RenderReconnect();
+    else
+        ShowDisconnected();
+}
+
+void TForm1::ShowDisconnected()
 {
     Panel1->setVisible(false);
     btnConnect->setEnabled(true);
     edtName->setEnabled(true);
     edtAddress->setEnabled(true);
     btnDisconnect->setEnabled(false);
+    RenderReconnect();
 }
 
 void TForm1::pcsError(TObject*, TCustomWinSocket*, TErrorEvent ErrorEvent, int& ErrorCode)
@@ -76,19 +96,29 @@ void TForm1::pcsError(TObject*, TCustomWinSocket*, TErrorEvent ErrorEvent, int& 
     const bool peerGone = ErrorCode == ECONNRESET || ErrorCode == EPIPE || ErrorCode == ECONNABORTED;
     if ((ErrorEvent == eeReceive || ErrorEvent == eeSend) && peerGone)
         ErrorCode = 0;
+    // A failed attempt to come back is shown by the reconnection status.
+    if (ErrorEvent == eeConnect && Reconnector.Active())
+        ErrorCode = 0;
 }
 
 void TForm1::btnDisconnectClick()
 {
+    leaving_ = true;
+    if (!connected_) {
+        // Waiting to come back, or an attempt under way: the player gives up.
+        Reconnector.Stop();
+        pcs.SetActive(false);
+        ShowDisconnected();
+        return;
+    }
     SendText(AnsiString(Command::Left) + " " + PlayerName);
     for (int s = 0; s < SeatCount; ++s) {
-        if (btnTakes[s]->text() != QStringLiteral("離席"))
+        if (!Table.OwnsSeat(s))
             continue;
         SendText(AnsiString(Command::FLeave) + " " + std::to_string(s));
-        btnTakes[s]->setText(QStringLiteral("座る"));
-        btnB2Ts[s]->setVisible(false);
-        btnT2Ys[s]->setVisible(false);
+        Table.SetOwnSeat(s, false);
     }
+    RenderSeats();
     pcs.SetActive(false);
 }
 
@@ -129,30 +159,19 @@ void TForm1::ApplyCommand(std::string_view text)
         RoomJoin(text);
     else if (IsCommand(text, Command::Left))
         RoomLeft(text);
-    else if (IsCommand(text, Command::Take))
-        TableTake(text);
-    else if (IsCommand(text, Command::Leave) || IsCommand(text, Command::FLeave))
-        TableLeave(text);
-    else if (IsCommand(text, Command::Draw))
-        TableDraw(text);
-    else if (IsCommand(text, Command::B2T))
-        TableB2T(text);
-    else if (IsCommand(text, Command::T2Y))
-        TableT2Y(text);
-    else if (IsCommand(text, Command::B2Y))
-        TableB2Y();
-    else if (IsCommand(text, Command::Hit))
-        TableHit(text);
-    else if (IsCommand(text, Command::Init))
-        TableInit();
-    else if (IsCommand(text, Command::Set))
-        TableSet(text);
+    else if (IsCommand(text, Command::Take) || IsCommand(text, Command::Leave) ||
+             IsCommand(text, Command::FLeave) || IsCommand(text, Command::Draw) || IsCommand(text, Command::B2T) ||
+             IsCommand(text, Command::T2Y) || IsCommand(text, Command::B2Y) || IsCommand(text, Command::Hit) ||
+             IsCommand(text, Command::Init) || IsCommand(text, Command::Set))
+        TableCommand(text);
     else if (IsCommand(text, Command::List))
         RoomList(text);
     else if (IsCommand(text, Command::Kill))
         RoomKill(text);
     else if (IsCommand(text, Command::Hele))
         TableHele();
+    else if (Level2Command(text))
+        return;
     else if (text.empty() || text[0] != Command::Prefix)
         ChatLine(text);
     else
@@ -161,29 +180,28 @@ void TForm1::ApplyCommand(std::string_view text)
 
 void TForm1::RoomJoin(std::string_view text)
 {
-    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(Field(text, 7, PaddedNameLength)) +
+    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(NameField(text, Layout::JoinName)) +
                             QStringLiteral(" --- が参加しました"));
     SoundPlayer.Play(sndJoin);
 }
 
 void TForm1::RoomLeft(std::string_view text)
 {
-    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(Field(text, 7, PaddedNameLength)) +
+    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(NameField(text, Layout::LeftName)) +
                             QStringLiteral(" --- が退席しました"));
 }
 
 void TForm1::RoomList(std::string_view text)
 {
-    lstPlayers->clear();
-    for (const AnsiString& entry : SplitRosterText(FieldFrom(text, 7))) {
-        auto* row = new QListWidgetItem(Cp932::Decode(entry), lstPlayers);
-        row->setSizeHint(QSize(0, 16));
-    }
+    roster_ = SplitRosterText(FieldFrom(text, Layout::ListRoster));
+    Table.KeepAwayIn(roster_);
+    RenderRoster();
+    RenderSeats();
 }
 
 void TForm1::RoomKill(std::string_view text)
 {
-    if (Field(text, 7, PaddedNameLength) != PlayerName)
+    if (NameField(text, Layout::KillName) != PlayerName)
         return;
     btnDisconnectClick();
     // Shown after the packet handler has returned: no modal loop runs while a
@@ -195,6 +213,8 @@ void TForm1::RoomKill(std::string_view text)
 
 void TForm1::ChatLine(std::string_view text)
 {
+    Table.ChatLine(text);
+    RenderJudgement();
     mmChat->InsertFirstLine(Cp932::Decode(text));
     SoundPlayer.Play(sndMessage);
     FlashTaskbar();

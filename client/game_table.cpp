@@ -1,58 +1,23 @@
-// What the received game commands do to the table. The table is a picture of
-// what the server's commands said: the pile count, the field slots with their
-// drawers, the seats' names and hand counts, the target and the hit flash.
-//
-// A client that joined during a game can receive commands that go past either
-// end of the table (a thirteenth card, a take from an empty field) or name a
-// seat 6 to 9: the part that would leave the twelve slots and six seats is
-// left out, and a move naming such a seat is ignored whole, as the server
-// ignores it.
+// What the received game commands do to the window: the table model takes
+// the command, the window renders the model, and the live effects follow
+// (the draw and hit sounds, the hit line in the chat, the target input).
+// Inside a level-2 sync block the same commands rebuild the table silently.
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QPushButton>
 
-#include "client/label_value.h"
 #include "client/main_window.h"
-#include "platform/convert.h"
 #include "platform/cp932.h"
 #include "platform/exceptions.h"
+#include "protocol/card_number_text.h"
+#include "protocol/command_layout.h"
+#include "protocol/command_words.h"
 #include "protocol/fields.h"
-#include "protocol/padded_name.h"
 
 using namespace Protocol;
 
 namespace {
-
-void Add(QLabel* label, int defaultValue, int change)
-{
-    label->setText(QString::number(LabelValue(label, defaultValue) + change));
-}
-
-// The seat number in the one-byte field at position: a digit's value, 0 to 9,
-// or EConvertError when the byte is not a digit.
-int SeatNumber(std::string_view text, int position)
-{
-    return StrToInt(Cp932::Decode(Field(text, position, 1)));
-}
-
-bool OnTable(int seat)
-{
-    return seat >= 0 && seat < TForm1::SeatCount;
-}
-
-// True when the field is a digit that names no seat of the table.
-bool NamesSeatOffTable(std::string_view text, int position)
-{
-    const AnsiString digit = Field(text, position, 1);
-    return digit >= "6" && digit <= "9";
-}
-
-QString Name(std::string_view text, int position)
-{
-    return Cp932::Decode(Field(text, position, PaddedNameLength));
-}
 
 // The card's bitmap, read from its file at every draw.
 QPixmap LoadCardBitmap(const QString& path)
@@ -63,115 +28,70 @@ QPixmap LoadCardBitmap(const QString& path)
     return QPixmap::fromImage(image);
 }
 
+// The card a "/draw" puts on the field: its two digits, or nothing when the
+// pile was empty ("99" of "999").
+std::optional<AnsiString> DrawnCard(std::string_view text)
+{
+    if (!IsCommand(text, Command::Draw))
+        return std::nullopt;
+    const AnsiString card = Field(text, Layout::DrawCard, Layout::CardDigits);
+    if (card == CardNumberText(NoCard).substr(0, Layout::CardDigits))
+        return std::nullopt;
+    return card;
+}
+
 }  // namespace
 
-void TForm1::TableTake(std::string_view text)
+void TForm1::TableCommand(std::string_view text)
 {
-    const int seat = SeatNumber(text, 7);
-    if (OnTable(seat))
-        lblTNames[seat]->setText(Name(text, 9));
-}
-
-void TForm1::TableLeave(std::string_view text)
-{
-    const int seat = SeatNumber(text, 8);
-    if (OnTable(seat))
-        lblTNames[seat]->clear();
-}
-
-void TForm1::TableDraw(std::string_view text)
-{
-    const AnsiString card = Field(text, 16, 2);
-    if (card == "99") {
-        // The pile was empty: no card was drawn.
-        lblYamafuda->setText(QStringLiteral("0"));
+    const std::optional<AnsiString> card = DrawnCard(text);
+    // A card that finds a slot is shown from its bitmap; one that cannot be
+    // read ends the draw before anything changed (in a sync block the card
+    // still counts, with an empty picture: the block must rebuild the table).
+    QPixmap picture;
+    if (card && Table.FieldCount() < SlotCount) {
+        try {
+            picture = LoadCardBitmap(AssetPath(AssetDirectory, Cp932::Decode(*card + ".bmp")));
+        } catch (const std::exception&) {
+            if (!syncing_)
+                throw;
+        }
+    }
+    const int slotsBefore = Table.FieldCount();
+    try {
+        Table.Apply(text);
+    } catch (const std::exception&) {
+        RenderTable();
+        if (!syncing_)
+            throw;
         return;
     }
-    if (BafudaCount < SlotCount) {
-        Images[BafudaCount]->setPixmap(LoadCardBitmap(AssetPath(AssetDirectory, Cp932::Decode(card + ".bmp"))));
-        lblCards[BafudaCount]->setText(Name(text, 7));
-        ++BafudaCount;
+    if (Table.FieldCount() > slotsBefore)
+        Images[static_cast<std::size_t>(slotsBefore)]->setPixmap(picture);
+    RenderTable();
+    if (IsCommand(text, Command::Set))
+        edtMokuteki->setText(Cp932::Decode(FieldFrom(text, Layout::SetTarget)));
+    if (IsCommand(text, Command::Hit)) {
+        // The three seconds always count from the latest hit.
+        timHit.SetEnabled(false);
+        timHit.SetEnabled(true);
     }
-    Add(lblYamafuda, 54, -1);
-    SoundPlayer.Play(sndDraw);
-}
-
-void TForm1::TakeLastFieldCard()
-{
-    if (BafudaCount == 0)
+    if (syncing_)
         return;
-    --BafudaCount;
-    Images[BafudaCount]->clear();
-    lblCards[BafudaCount]->clear();
-}
-
-// In "/B2T" and "/T2Y" the seat is read after the field or the pile has
-// changed, so a seat that is not a number leaves that change in place.
-void TForm1::TableB2T(std::string_view text)
-{
-    if (NamesSeatOffTable(text, 6))
-        return;
-    TakeLastFieldCard();
-    Add(lblTables[SeatNumber(text, 6)], 0, 1);
-}
-
-void TForm1::TableT2Y(std::string_view text)
-{
-    if (NamesSeatOffTable(text, 6))
-        return;
-    Add(lblYamafuda, 0, 1);
-    Add(lblTables[SeatNumber(text, 6)], 0, -1);
-}
-
-void TForm1::TableB2Y()
-{
-    TakeLastFieldCard();
-    Add(lblYamafuda, 0, 1);
-}
-
-void TForm1::TableHit(std::string_view text)
-{
-    lblHit->setVisible(true);
-    // The three seconds always count from the latest hit.
-    timHit.SetEnabled(false);
-    timHit.SetEnabled(true);
-    mmChat->InsertFirstLine(QStringLiteral("!!!!!!!!!--------   ") + Cp932::Decode(FieldFrom(text, 6)) +
-                            QStringLiteral("       --------!!!!!!!!!"));
-    SoundPlayer.Play(sndHit);
+    if (card)
+        SoundPlayer.Play(sndDraw);
+    if (IsCommand(text, Command::Hit)) {
+        mmChat->InsertFirstLine(QStringLiteral("!!!!!!!!!--------   ") + Cp932::Decode(FieldFrom(text, Layout::HitText)) +
+                                QStringLiteral("       --------!!!!!!!!!"));
+        SoundPlayer.Play(sndHit);
+    }
 }
 
 void TForm1::timHitTimer()
 {
+    Table.EndHit();
     lblHit->setVisible(false);
     timHit.SetEnabled(false);
-}
-
-void TForm1::TableInit()
-{
-    Panel2->setVisible(true);
-    lblYamafuda->setText(QStringLiteral("54"));
-    lblMokuteki->setText(QStringLiteral("目的数"));
-    lblMName->clear();
-    for (int s = 0; s < SeatCount; ++s) {
-        lblTNames[s]->clear();
-        lblTables[s]->setText(QStringLiteral("0"));
-        btnT2Ys[s]->setVisible(false);
-        btnB2Ts[s]->setVisible(false);
-        btnTakes[s]->setText(QStringLiteral("座る"));
-    }
-    for (int i = 0; i < SlotCount; ++i) {
-        Images[i]->clear();
-        lblCards[i]->clear();
-    }
-    BafudaCount = 0;
-}
-
-void TForm1::TableSet(std::string_view text)
-{
-    const QString target = Cp932::Decode(FieldFrom(text, 15));
-    lblMName->setText(Name(text, 6));
-    lblMokuteki->setText(target);
-    edtMokuteki->setText(target);
 }
 
 void TForm1::TableHele()

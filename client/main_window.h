@@ -5,10 +5,13 @@
 #include <QWidget>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "client/asset_files.h"
 #include "client/chat_memo.h"
+#include "client/reconnector.h"
 #include "client/sound_player.h"
+#include "client/table_model.h"
 #include "client/window_timer.h"
 #include "platform/ansi_string.h"
 #include "transport/packet_client_socket.h"
@@ -27,20 +30,32 @@ struct TFlashInfo {
 };
 
 // The player's window: name and server address, connect and disconnect, the
-// game table, the chat and the roster. The game's state lives in the table's
-// controls (label and button captions) and the one counter BafudaCount; the
-// server owns the cards, and the table shows what its commands said.
+// game table, the chat and the roster. The game's state lives in the table
+// model, which the received commands change and the window renders into its
+// controls; the server owns the cards, and the table shows what its commands
+// said.
 //
 // The window opens disconnected. Connect sends "/join" once the connection is
-// up; every packet then goes to pcsPacketArrived, which dispatches on the
-// command word. The table's buttons only send commands (the sit button also
-// marks the seat as this player's): the table changes when the server's copy
-// of a command comes back.
+// up, announcing level 2 after the NUL; every packet then goes to
+// pcsPacketArrived, which dispatches on the command word. The table's buttons
+// only send commands (the sit button also marks the seat as this player's):
+// the table changes when the server's copy of a command comes back.
+//
+// A server that answers with a sync block ("/state begin" ... "/state end")
+// speaks level 2: the block rebuilds the table silently, the player's seats
+// become its own again, away players are marked, a connection that drops
+// without the player asking is resumed on its own, and each hit is judged.
+// Against any other server the window behaves as a level-1 client.
 class TForm1 : public QWidget {
 public:
     static constexpr int GamePort = 16523;
     static constexpr int SeatCount = 6;
     static constexpr int SlotCount = 12;
+    // What the connection may hold unprocessed: a server that sends more in
+    // one packet ends the connection instead of exhausting the memory.
+    static constexpr int MaxRecvBytes = 1 << 20;
+    // The longest calculation a hitter may send.
+    static constexpr int AnswerBytes = 200;
 
     // assetDirectory: where the sounds and card bitmaps are read; the
     // program's own directory unless a test says otherwise.
@@ -76,6 +91,10 @@ public:
     void lstPlayersEnter();
     void lstPlayersExit();
     void timHitTimer();
+    // Level 2: shows the calculation that makes the target; sends the
+    // hitter's own calculation.
+    void btnShowAnswerClick();
+    void edtAnswerEnter();
 
     QLabel* lblName;
     QLineEdit* edtName;
@@ -103,6 +122,13 @@ public:
     QLabel* lblHit;
     QPushButton* btnHit;
     QPushButton* btnHele;
+    // Level 2: the reconnection status, and the judgement of the latest hit
+    // with its calculation and the hitter's answer box.
+    QLabel* lblReconnect;
+    QLabel* lblJudge;
+    QPushButton* btnShowAnswer;
+    QLabel* lblAnswer;
+    QLineEdit* edtAnswer;
 
     // The control arrays, by slot and by seat.
     std::array<QLabel*, SlotCount> Images;
@@ -125,8 +151,12 @@ public:
 
     // This player's name padded to 8 bytes, set by each Connect.
     AnsiString PlayerName;
-    // Filled field slots; the next card goes into slot BafudaCount.
+    // The game as the server's commands drew it, rendered into the controls.
+    TTableModel Table;
+    // Filled field slots as rendered; the next card goes into slot BafudaCount.
     int BafudaCount = 0;
+    // Brings a dropped level-2 connection back.
+    TReconnector Reconnector;
     // The port Connect uses: the game's; tests point it at their own server.
     int ServerPort = GamePort;
     // Where the sounds and card bitmaps are read.
@@ -141,6 +171,7 @@ private:
     void BuildTable();
     void BuildSeats();
     void BuildSlots();
+    void BuildLevel2();
     void SetTabOrder();
     void BindEvents();
     void FormCreate();
@@ -156,19 +187,35 @@ private:
     void ChatLine(std::string_view text);
     void UnknownCommand();
 
-    // What each received game command does to the table.
-    void TableTake(std::string_view text);   // "/take": a player sits down
-    void TableLeave(std::string_view text);  // "/leave", "/fleav": a seat is freed
-    void TableDraw(std::string_view text);   // "/draw": a card from the pile onto the field
-    void TableB2T(std::string_view text);    // "/B2T": the last field card into a seat's hand
-    void TableT2Y(std::string_view text);    // "/T2Y": a card of a seat's hand back into the pile
-    void TableB2Y();                         // "/B2Y": the last field card back into the pile
-    void TableHit(std::string_view text);    // "/hit": "HIT!!" and the hit line in the chat
-    void TableInit();                        // "/init": a new game
-    void TableSet(std::string_view text);    // "/set": the target number and who set it
-    void TableHele();                        // "/hele": the reaction's sound
-    // Empties the last filled field slot, if any.
-    void TakeLastFieldCard();
+    // A received table command: the model changes, the window renders it,
+    // and sounds, the hit line and the target input follow unless a sync
+    // block is being applied.
+    void TableCommand(std::string_view text);
+    void TableHele();  // "/hele": the reaction's sound
+
+    // Rendering the model into the controls.
+    void RenderTable();
+    void RenderSeats();
+    void RenderRoster();
+    void RenderJudgement();
+    void RenderReconnect();
+
+    // Level 2: the words only a level-2 server sends; false for a text that
+    // is none of them (or arrives before the server said it speaks level 2).
+    bool Level2Command(std::string_view text);
+    bool SyncBegin(std::string_view text);
+    void SyncEnd();
+    void AwayOrBack(std::string_view text, bool away);
+    void Judge(std::string_view text);
+    // "/join" with the announcement, or with the token to resume.
+    void SendJoin();
+    // The connection ended: true when it ended without the player asking
+    // while a level-2 server keeps the player's place.
+    bool Dropped() const;
+    void ReconnectAttempt();
+    void ShowDisconnected();
+    // A new Connect: level 1 until the server says otherwise.
+    void StartOver();
 
     // Sends the text and its NUL as one packet.
     void SendText(std::string_view text);
@@ -178,4 +225,18 @@ private:
 
     // Dropped by the destructor: the controls' own destruction moves the focus.
     QMetaObject::Connection focusChanged_;
+
+    // The roster as last listed, one padded name per row.
+    std::vector<AnsiString> roster_;
+    // The connection is up (from OnConnect to OnDisconnect).
+    bool connected_ = false;
+    // The player ended the connection (Disconnect, a "/kill", the window closing).
+    bool leaving_ = false;
+    // The server sent a sync block: it speaks level 2.
+    bool level2_ = false;
+    // A sync block is being applied: no sound, flash, chat line or report.
+    bool syncing_ = false;
+    // The roster entry's token and the server's grace period in seconds.
+    AnsiString token_;
+    int graceSeconds_ = 0;
 };

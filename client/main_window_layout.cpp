@@ -100,6 +100,7 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
     BuildTopRow();
     BuildRoom();
     BuildTable();
+    BuildLevel2();
     SetTabOrder();
     BindEvents();
     FormCreate();
@@ -170,6 +171,31 @@ void TForm1::BuildTable()
     lblHit->setPalette(red);
     lblHit->resize(lblHit->sizeHint().expandedTo(QSize(185, 96)));
     lblHit->setVisible(false);
+}
+
+void TForm1::BuildLevel2()
+{
+    // The reconnection status lies over the field, above the room, which is
+    // disabled meanwhile.
+    lblReconnect = MakeLabel(this, QStringLiteral("lblReconnect"), QString(), 184, 220, 430);
+    lblReconnect->setAlignment(Qt::AlignCenter);
+    lblReconnect->setAutoFillBackground(true);
+    lblReconnect->setVisible(false);
+
+    // The judgement of the latest hit, right of the field, clear of the
+    // level-1 controls; shown only once a level-2 server judged a hit.
+    lblJudge = MakeLabel(Panel2, QStringLiteral("lblJudge"), QString(), 600, 168, 180);
+    QPalette red = lblJudge->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblJudge->setPalette(red);
+    btnShowAnswer = MakeButton(Panel2, QStringLiteral("btnShowAnswer"), 664, 188, 105, 21);
+    lblAnswer = MakeLabel(Panel2, QStringLiteral("lblAnswer"), QString(), 600, 214, 180);
+    edtAnswer = MakeEdit(Panel2, QStringLiteral("edtAnswer"), 600, 236, 169);
+    edtAnswer->setValidator(new TByteLengthValidator(AnswerBytes, edtAnswer));
+    edtAnswer->setPlaceholderText(QStringLiteral("計算式を入力して Enter"));
+    edtAnswer->setAttribute(Qt::WA_InputMethodEnabled, false);
+    for (QWidget* control : std::initializer_list<QWidget*>{lblJudge, btnShowAnswer, lblAnswer, edtAnswer})
+        control->setVisible(false);
 }
 
 void TForm1::BuildSeats()
@@ -249,6 +275,9 @@ void TForm1::BindEvents()
     ConnectClick(btnSet, [this] { btnSetClick(); });
     ConnectClick(btnHele, [this] { btnHeleClick(); });
     timHit.OnTimer = [this] { timHitTimer(); };
+    ConnectClick(btnShowAnswer, [this] { btnShowAnswerClick(); });
+    ConnectEnter(edtAnswer, [this] { edtAnswerEnter(); });
+    Reconnector.OnAttempt = [this] { ReconnectAttempt(); };
 
     focusChanged_ = connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* old, QWidget* now) { DispatchSafely([&] { FocusChanged(old, now); }); });

@@ -1,14 +1,13 @@
-// The table's buttons: each checks what this window's table shows, sends one
-// command and, apart from the sit button, changes nothing itself; the table
-// changes when the server's copy of the command comes back. Also the roster's
-// focus handling.
+// The table's buttons: each checks what this window's table model holds, sends
+// one command and, apart from the sit button, changes nothing itself; the
+// table changes when the server's copy of the command comes back. Also the
+// roster's focus handling.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
-#include "client/label_value.h"
 #include "client/main_window.h"
 #include "platform/application.h"
 #include "platform/cp932.h"
@@ -38,17 +37,16 @@ void Refuse(const char* text, const char* caption)
 void TForm1::btnTakeClick(QPushButton* Sender)
 {
     const int seat = Tag(Sender);
-    const QString occupant = lblTNames[seat]->text();
-    if (occupant.isEmpty()) {
+    // Before the first game a seat is not known to be free.
+    const std::optional<AnsiString>& occupant = Table.Table().Occupants[static_cast<std::size_t>(seat)];
+    if (occupant && occupant->empty()) {
         SendText(AnsiString(Command::Take) + " " + Digit(seat) + " " + PlayerName);
-        Sender->setText(QStringLiteral("離席"));
-        btnB2Ts[seat]->setVisible(true);
-        btnT2Ys[seat]->setVisible(true);
-    } else if (occupant == Cp932::Decode(PlayerName)) {
+        Table.SetOwnSeat(seat, true);
+        RenderSeats();
+    } else if (occupant == PlayerName) {
         SendText(AnsiString(Command::Leave) + " " + Digit(seat));
-        Sender->setText(QStringLiteral("座る"));
-        btnB2Ts[seat]->setVisible(false);
-        btnT2Ys[seat]->setVisible(false);
+        Table.SetOwnSeat(seat, false);
+        RenderSeats();
     } else {
         Refuse("残念でしたぁ。早い者勝ちですｗ", "警告！！");
     }
@@ -56,7 +54,7 @@ void TForm1::btnTakeClick(QPushButton* Sender)
 
 void TForm1::btnB2TClick(QPushButton* Sender)
 {
-    if (BafudaCount == 0) {
+    if (Table.FieldCount() == 0) {
         Refuse("もう場札無いでしょ！", "あほ！！");
         return;
     }
@@ -66,7 +64,7 @@ void TForm1::btnB2TClick(QPushButton* Sender)
 void TForm1::btnT2YClick(QPushButton* Sender)
 {
     const int seat = Tag(Sender);
-    if (LabelValue(lblTables[seat], 0) == 0) {
+    if (Table.Table().Hands[static_cast<std::size_t>(seat)] == 0) {
         Refuse("もう手札無いでしょ！", "あほ！！");
         return;
     }
@@ -75,7 +73,7 @@ void TForm1::btnT2YClick(QPushButton* Sender)
 
 void TForm1::btnB2YClick()
 {
-    if (BafudaCount == 0) {
+    if (Table.FieldCount() == 0) {
         Refuse("もう場札無いです", "警告");
         return;
     }
@@ -84,8 +82,8 @@ void TForm1::btnB2YClick()
 
 void TForm1::btnDrawClick()
 {
-    // Before the first game the pile shows "山札", which counts as a full pile.
-    if (BafudaCount >= SlotCount || LabelValue(lblYamafuda, 54) <= 0) {
+    // Before the first game the pile is not known, which counts as a full pile.
+    if (Table.FieldCount() >= SlotCount || Table.Table().Pile.value_or(54) <= 0) {
         Refuse("もう引けません", "警告！！");
         return;
     }

@@ -22,6 +22,7 @@ void TForm1::FormCreate()
     edtAddress->clear();
     edtMessage->clear();
     edtMokuteki->setText(QStringLiteral("47"));
+    pcs.SetMaxRecvSize(MaxRecvBytes);
 
     btnConnect->setText(QStringLiteral("接続"));
     btnDisconnect->setText(QStringLiteral("切断"));
@@ -42,13 +43,9 @@ void TForm1::FormCreate()
     }
     btnInit->setText(QStringLiteral("新ゲーム"));
     btnHit->setText(QStringLiteral("叩く！(&H)"));
+    btnShowAnswer->setText(QStringLiteral("答えを見る"));
 
-    for (int s = 0; s < SeatCount; ++s) {
-        lblTNames[s]->setText(QStringLiteral("空き"));
-        lblTables[s]->setText(QStringLiteral("0"));
-    }
-    for (QLabel* label : lblCards)
-        label->clear();
+    RenderTable();
 
     // A sound that cannot be read is reported once; it and the sounds after it
     // stay silent and the taskbar never flashes, but the window works.

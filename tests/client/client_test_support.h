@@ -33,6 +33,13 @@ inline std::string Nul(std::string_view text)
     return std::string(text) + '\0';
 }
 
+// The "/join" a window sends for the padded name: the text, its NUL and the
+// level-2 announcement (22 bytes).
+inline std::string Join(std::string_view paddedName)
+{
+    return Nul("/join " + std::string(paddedName)) + "KIVOL/2";
+}
+
 // UTF-8 test text as the Shift-JIS bytes of the wire.
 AnsiString Sjis(std::string_view utf8);
 

@@ -88,7 +88,7 @@ TEST(ClientConnection, KillForKenjReachesKenjAndNotKenji)
     ASSERT_TRUE(kenji.Connect(QStringLiteral("KENJI"), server.Port()));
     ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
     ASSERT_TRUE(WaitUntil([&] { return server.game.Roster.Count() == 2; }));
-    kenj.window->btnTakes[3]->setText(QStringLiteral("離席"));  // sitting at seat 3
+    kenj.window->Table.SetOwnSeat(3, true);  // sitting at seat 3
 
     server.game.KillPlayer(server.game.Roster.IndexOf("KENJ    "));
     ASSERT_TRUE(WaitUntil([&] { return !reports.reports.empty(); }));
@@ -111,16 +111,13 @@ TEST(ClientConnection, DisconnectingFromSeatsTwoAndFiveLeavesThemInSeatOrderThen
     RecordingServer server;
     Player kenj;
     ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-    for (int seat : {5, 2}) {
-        kenj.window->btnTakes[seat]->setText(QStringLiteral("離席"));
-        kenj.window->btnB2Ts[seat]->setVisible(true);
-        kenj.window->btnT2Ys[seat]->setVisible(true);
-    }
+    for (int seat : {5, 2})
+        kenj.window->Table.SetOwnSeat(seat, true);
     ASSERT_TRUE(WaitUntil([&] { return server.ClientCount() == 1; }));
 
     QTest::mouseClick(kenj.window->btnDisconnect, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return server.ClientCount() == 0; }));
-    EXPECT_EQ(server.packets, (std::vector<std::string>{Nul("/join KENJ    "), Nul("/left KENJ    "),
+    EXPECT_EQ(server.packets, (std::vector<std::string>{Join("KENJ    "), Nul("/left KENJ    "),
                                                          Nul("/fleav 2"), Nul("/fleav 5")}));
     for (int seat = 0; seat < TForm1::SeatCount; ++seat) {
         EXPECT_EQ(kenj.window->btnTakes[seat]->text(), QStringLiteral("座る"));
@@ -135,12 +132,12 @@ TEST(ClientConnection, ClosingTheWindowWhileConnectedLeavesTheRoomAndWhileDiscon
     {
         Player kenj;
         ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-        kenj.window->btnTakes[0]->setText(QStringLiteral("離席"));
+        kenj.window->Table.SetOwnSeat(0, true);
         ASSERT_TRUE(WaitUntil([&] { return server.ClientCount() == 1; }));
     }
     ASSERT_TRUE(WaitUntil([&] { return server.ClientCount() == 0; }));
     EXPECT_EQ(server.packets,
-              (std::vector<std::string>{Nul("/join KENJ    "), Nul("/left KENJ    "), Nul("/fleav 0")}));
+              (std::vector<std::string>{Join("KENJ    "), Nul("/left KENJ    "), Nul("/fleav 0")}));
 
     server.packets.clear();
     {
@@ -150,7 +147,7 @@ TEST(ClientConnection, ClosingTheWindowWhileConnectedLeavesTheRoomAndWhileDiscon
         ASSERT_TRUE(WaitUntil([&] { return server.ClientCount() == 0; }));
     }
     test::PumpFor(50);
-    EXPECT_EQ(server.packets, (std::vector<std::string>{Nul("/join TARO    "), Nul("/left TARO    ")}));
+    EXPECT_EQ(server.packets, (std::vector<std::string>{Join("TARO    "), Nul("/left TARO    ")}));
 }
 
 TEST(ClientConnection, TheServerClosingTheConnectionSwitchesTheWindowBackSilently)
@@ -206,7 +203,7 @@ TEST(ClientName, IsRefusedEmptyOrWithALeadingSlashAndOtherwisePaddedToEightBytes
     // A slash elsewhere and a leading space are fine.
     ASSERT_TRUE(player.Connect(QStringLiteral(" A/B"), server.Port()));
     ASSERT_TRUE(server.WaitForPackets(1));
-    EXPECT_EQ(server.packets[0], Nul("/join  A/B    "));
+    EXPECT_EQ(server.packets[0], Join(" A/B    "));
     EXPECT_EQ(reports.reports.size(), 2u);
 }
 
@@ -224,7 +221,7 @@ TEST(ClientName, HoldsEightShiftJisBytesWhileTyping)
     ASSERT_TRUE(player.Connect(player.window->edtName->text(), server.Port()));
     EXPECT_EQ(player.window->PlayerName, Sjis("太郎花子"));
     ASSERT_TRUE(server.WaitForPackets(1));
-    EXPECT_EQ(server.packets[0], Nul("/join " + Sjis("太郎花子")));
+    EXPECT_EQ(server.packets[0], Join(Sjis("太郎花子")));
 }
 
 TEST(ClientChat, ShowsTheNineNewestLinesNewestOnTop)

@@ -1,0 +1,97 @@
+// The window's picture of the table model: captions, visibility and the away
+// marks. Every rule reads the model; the controls only show it.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "client/main_window.h"
+#include "platform/cp932.h"
+
+namespace {
+
+QString Text(const AnsiString& bytes)
+{
+    return Cp932::Decode(bytes);
+}
+
+// What marks an away player's roster row.
+const QString AwayMark = QStringLiteral("（不在）");
+
+}  // namespace
+
+void TForm1::RenderTable()
+{
+    const TTableState& table = Table.Table();
+    Panel2->setVisible(table.Shown);
+    lblYamafuda->setText(table.Pile ? QString::number(*table.Pile) : QStringLiteral("山札"));
+    lblMokuteki->setText(table.Target ? Text(*table.Target) : QStringLiteral("目的数"));
+    lblMName->setText(Text(table.Setter));
+    BafudaCount = Table.FieldCount();
+    for (int i = 0; i < SlotCount; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        if (i < BafudaCount) {
+            lblCards[slot]->setText(Text(table.Field[slot].Drawer));
+        } else {
+            Images[slot]->clear();
+            lblCards[slot]->clear();
+        }
+    }
+    lblHit->setVisible(Table.HitShown());
+    RenderSeats();
+    RenderJudgement();
+}
+
+void TForm1::RenderSeats()
+{
+    const TTableState& table = Table.Table();
+    for (int s = 0; s < SeatCount; ++s) {
+        const auto seat = static_cast<std::size_t>(s);
+        const std::optional<AnsiString>& occupant = table.Occupants[seat];
+        lblTNames[seat]->setText(occupant ? Text(*occupant) : QStringLiteral("空き"));
+        // An away player's seat is greyed out.
+        const bool away = occupant && !occupant->empty() && Table.IsAway(*occupant);
+        lblTNames[seat]->setEnabled(!away);
+        lblTNames[seat]->setToolTip(away ? QStringLiteral("不在") : QString());
+        lblTables[seat]->setText(QString::number(table.Hands[seat]));
+        const bool own = Table.OwnsSeat(s);
+        btnTakes[seat]->setText(own ? QStringLiteral("離席") : QStringLiteral("座る"));
+        btnB2Ts[seat]->setVisible(own);
+        btnT2Ys[seat]->setVisible(own);
+    }
+}
+
+void TForm1::RenderRoster()
+{
+    lstPlayers->clear();
+    for (const AnsiString& entry : roster_) {
+        const bool away = Table.IsAway(entry);
+        auto* row = new QListWidgetItem(away ? Text(entry) + AwayMark : Text(entry), lstPlayers);
+        row->setSizeHint(QSize(0, 16));
+        if (away)
+            row->setForeground(Qt::gray);
+    }
+}
+
+void TForm1::RenderJudgement()
+{
+    const std::optional<TJudgement>& judgement = Table.Judgement();
+    const bool shown = judgement.has_value();
+    lblJudge->setVisible(shown);
+    btnShowAnswer->setVisible(shown);
+    lblAnswer->setVisible(shown);
+    edtAnswer->setVisible(shown && judgement->Hitter == PlayerName);
+    if (!shown)
+        return;
+    QString verdict;
+    switch (judgement->Verdict) {
+    case TJudgement::TVerdict::Reachable: verdict = QStringLiteral("作れます"); break;
+    case TJudgement::TVerdict::Unreachable: verdict = QStringLiteral("作れません"); break;
+    case TJudgement::TVerdict::Undecided: verdict = QStringLiteral("判定なし"); break;
+    }
+    if (judgement->First)
+        verdict += QStringLiteral("　一番乗り ") + Text(judgement->Hitter).trimmed();
+    lblJudge->setText(verdict);
+    btnShowAnswer->setEnabled(!judgement->Expression.empty() && !judgement->ExpressionShown);
+    lblAnswer->setText(judgement->ExpressionShown ? Text(judgement->Expression) : QString());
+}
