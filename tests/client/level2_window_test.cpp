@@ -207,3 +207,53 @@ TEST(Level1Server, NeverMeetsALevel2WordAndADropIsJustADrop)
     EXPECT_FALSE(player.window->lblReconnect->isVisible());
     EXPECT_TRUE(reports.reports.empty());
 }
+
+TEST(Level2Game, ALateJoinerSeesTheTableAndACutPlayerComesBackToItsSeatsWithoutASecondRosterRow)
+{
+    test::ReportRecorder reports;
+    GameServer server;
+    Player kenj, taro;
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }, WaitMs));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("TARO"), server.Port()));
+    reports.answer = IDOK;
+    QTest::mouseClick(kenj.window->btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return kenj.window->Panel2->isVisible() && taro.window->Panel2->isVisible(); }));
+    QTest::mouseClick(kenj.window->btnTakes[2], Qt::LeftButton);
+    QTest::mouseClick(taro.window->btnTakes[5], Qt::LeftButton);
+    for (int draw = 0; draw < 4; ++draw)
+        QTest::mouseClick(kenj.window->btnDraw, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return taro.window->BafudaCount == 4; }, WaitMs));
+    QTest::mouseClick(kenj.window->btnB2Ts[2], Qt::LeftButton);
+    QTest::mouseClick(taro.window->btnSet, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return taro.window->Table.Table().Target == "47"; }, WaitMs));
+    ASSERT_EQ(kenj.window->Table.Table(), taro.window->Table.Table());
+
+    Player late;
+    ASSERT_TRUE(late.Connect(QStringLiteral("AB"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return late.window->Table.Table() == taro.window->Table.Table(); }, WaitMs));
+    EXPECT_TRUE(late.window->Panel2->isVisible());
+    EXPECT_EQ(late.window->lblTables[2]->text(), QStringLiteral("1"));
+    EXPECT_EQ(late.window->BafudaCount, 3);
+    EXPECT_FALSE(late.Sounds().contains(QStringLiteral("draw"))) << "the rebuild is silent";
+
+    // KENJ's connection is cut under it; the others see KENJ away.
+    kenj.window->Reconnector.UseManualClock();
+    ASSERT_EQ(::shutdown(server.socket.GetClientSocket(0)->SocketHandle(), SHUT_RDWR), 0);
+    ASSERT_TRUE(WaitUntil([&] { return kenj.window->Reconnector.Waiting(); }, WaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Roster(*taro.window).contains(QStringLiteral("KENJ    （不在）")); }, WaitMs));
+    EXPECT_FALSE(taro.window->lblTNames[2]->isEnabled());
+
+    kenj.window->Reconnector.Advance(1000);
+    ASSERT_TRUE(WaitUntil([&] { return !kenj.window->Reconnector.Active(); }, WaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Roster(*taro.window).contains(QStringLiteral("KENJ    ")); }, WaitMs));
+    EXPECT_EQ(Roster(*taro.window).count(QStringLiteral("KENJ    ")), 1);
+    EXPECT_EQ(Roster(*kenj.window), Roster(*taro.window));
+    EXPECT_EQ(kenj.window->btnTakes[2]->text(), QStringLiteral("離席")) << "its seat is its own again";
+    EXPECT_TRUE(taro.window->lblTNames[2]->isEnabled());
+    EXPECT_EQ(kenj.window->Table.Table(), taro.window->Table.Table());
+    QTest::mouseClick(kenj.window->btnB2Ts[2], Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return taro.window->lblTables[2]->text() == QStringLiteral("2"); }, WaitMs));
+    EXPECT_TRUE(reports.reports.size() == 1 && reports.reports[0].caption == QStringLiteral("警告！！"))
+        << "only the new-game confirmation";
+}

@@ -3,7 +3,9 @@
 // payload bytes), handed to the window one by one as they would arrive from
 // the server; the error reports they cause are posted and run in between.
 // After every packet the table must still be inside its model: at most twelve
-// filled field slots, every slot from the counter on empty.
+// filled field slots, every slot from the counter on empty, and the window's
+// slot counter the model's field. Level-2 texts (a sync block, away marks,
+// judgements) reach it as well.
 #include <QCoreApplication>
 #include <QLabel>
 
@@ -28,6 +30,9 @@ void CheckTable(const TForm1& window)
 {
     if (window.BafudaCount < 0 || window.BafudaCount > TForm1::SlotCount)
         fuzz::Fail("the field counter left 0..12: " + std::to_string(window.BafudaCount));
+    if (window.BafudaCount != window.Table.FieldCount())
+        fuzz::Fail("the window shows " + std::to_string(window.BafudaCount) + " field cards, the model holds " +
+                   std::to_string(window.Table.FieldCount()));
     for (int slot = window.BafudaCount; slot < TForm1::SlotCount; ++slot)
         if (!window.lblCards[static_cast<std::size_t>(slot)]->text().isEmpty())
             fuzz::Fail("slot " + std::to_string(slot) + " holds a drawer's name behind the counter");
