@@ -193,6 +193,15 @@ void TForm1::RoomLeft(std::string_view text)
 
 void TForm1::RoomList(std::string_view text)
 {
+    // The roster answers every "/join". Coming back, a level-2 server sends
+    // its sync block right after it; a server that sends none (one that
+    // speaks level 1 now) has let the player in, and the window is a level-1
+    // client again until a sync block says otherwise.
+    if (connected_ && Reconnector.Active()) {
+        Reconnector.Stop();
+        level2_ = false;
+        RenderReconnect();
+    }
     roster_ = SplitRosterText(FieldFrom(text, Layout::ListRoster));
     Table.KeepAwayIn(roster_);
     RenderRoster();

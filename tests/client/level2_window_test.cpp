@@ -257,3 +257,24 @@ TEST(Level2Game, ALateJoinerSeesTheTableAndACutPlayerComesBackToItsSeatsWithoutA
     EXPECT_TRUE(reports.reports.size() == 1 && reports.reports[0].caption == QStringLiteral("警告！！"))
         << "only the new-game confirmation";
 }
+
+TEST_F(Level2Window, ComingBackToAServerThatNoLongerSpeaksLevel2EndsTheWaitingAtItsRoster)
+{
+    JoinDuringAGame();
+    w.Reconnector.UseManualClock();
+    peer->ShutDown();
+    ASSERT_TRUE(WaitUntil([&] { return w.Reconnector.Waiting(); }, WaitMs));
+    w.Reconnector.Advance(1000);
+    peer = std::make_unique<ScriptedPeer>(listener->Accept(WaitMs));
+    EXPECT_EQ(peer->ReadPacket().size(), 62u);
+    peer->SendAndWait(player, {"/list " + Protocol::RosterText({"KENJ    "})});
+    EXPECT_FALSE(w.Reconnector.Active());
+    EXPECT_FALSE(w.lblReconnect->isVisible());
+    EXPECT_TRUE(w.Panel1->isEnabled());
+
+    // A level-1 client now: the next drop is just a drop.
+    peer->ShutDown();
+    ASSERT_TRUE(WaitUntil([&] { return w.btnConnect->isEnabled(); }, WaitMs));
+    EXPECT_FALSE(w.Reconnector.Active());
+    EXPECT_TRUE(reports.reports.empty());
+}
