@@ -1,9 +1,10 @@
 #pragma once
 
-// A multiset of card values 1..13 packed into one integer: four bits per
-// value hold how many times it occurs (at most 15), value v in bits
-// 4(v-1)..4v-1. Two multisets with the same sorted values have the same key,
-// and a sub-multiset's complement is a plain subtraction of keys.
+// A multiset of card values packed into one integer: four bits per value
+// hold how many times it occurs (at most 15), value v (1..13) in bits
+// 4(v-1)..4v-1 and the joker, a card of any one value 1..13, in bits 52..55.
+// Two multisets with the same sorted values have the same key, and a
+// sub-multiset's complement is a plain subtraction of keys.
 
 #include <array>
 #include <cstdint>
@@ -14,14 +15,21 @@ namespace Solver {
 
 using MultisetKey = std::uint64_t;
 
+inline constexpr int KeySlots = MaxCardValue + 1;  // the 13 values and the joker
+
+inline int SlotOf(int value)
+{
+    return value == JokerValue ? MaxCardValue : value - MinCardValue;
+}
+
 inline MultisetKey KeyOfValue(int value)
 {
-    return MultisetKey{1} << (4 * (value - MinCardValue));
+    return MultisetKey{1} << (4 * SlotOf(value));
 }
 
 inline int CountOf(MultisetKey key, int value)
 {
-    return static_cast<int>((key >> (4 * (value - MinCardValue))) & 0xF);
+    return static_cast<int>((key >> (4 * SlotOf(value))) & 0xF);
 }
 
 int SizeOf(MultisetKey key);
@@ -31,13 +39,13 @@ int SizeOf(MultisetKey key);
 template <typename Visit>
 bool ForEachPart(MultisetKey key, Visit&& visit)
 {
-    std::array<int, MaxCardValue> values{};
-    std::array<int, MaxCardValue> counts{};
-    std::array<int, MaxCardValue> taken{};
+    std::array<MultisetKey, KeySlots> units{};
+    std::array<int, KeySlots> counts{};
+    std::array<int, KeySlots> taken{};
     int distinct = 0;
-    for (int value = MinCardValue; value <= MaxCardValue; ++value)
-        if (const int count = CountOf(key, value); count > 0) {
-            values[distinct] = value;
+    for (int slot = 0; slot < KeySlots; ++slot)
+        if (const int count = static_cast<int>((key >> (4 * slot)) & 0xF); count > 0) {
+            units[distinct] = MultisetKey{1} << (4 * slot);
             counts[distinct++] = count;
         }
     MultisetKey part = 0;
@@ -47,13 +55,13 @@ bool ForEachPart(MultisetKey key, Visit&& visit)
         // The next combination of taken counts, as a mixed-radix counter.
         int i = 0;
         while (i < distinct && taken[i] == counts[i]) {
-            part -= KeyOfValue(values[i]) * static_cast<MultisetKey>(taken[i]);
+            part -= units[i] * static_cast<MultisetKey>(taken[i]);
             taken[i++] = 0;
         }
         if (i == distinct)
             return false;
         ++taken[i];
-        part += KeyOfValue(values[i]);
+        part += units[i];
     }
 }
 

@@ -1,6 +1,7 @@
 #include "solver/rational.h"
 
 #include <limits>
+#include <numeric>
 
 namespace Solver {
 namespace {
@@ -22,6 +23,11 @@ Wide WideGcd(Wide a, Wide b)
     return a;
 }
 
+bool FitsIn64(Wide n)
+{
+    return n <= Largest && n >= -Largest;
+}
+
 // num/den reduced; none when den is 0 or a term does not fit in 64 bits
 // (the numerator kept within -Largest..Largest so that it can be negated).
 std::optional<Rational> Reduce(Wide num, Wide den)
@@ -32,12 +38,21 @@ std::optional<Rational> Reduce(Wide num, Wide den)
         num = -num;
         den = -den;
     }
-    if (den != 1) {
-        const Wide g = WideGcd(num, den);
-        num /= g;
-        den /= g;
+    if (FitsIn64(num) && den <= Largest) {
+        // The common case, in 64-bit arithmetic: 128-bit division is slow.
+        auto n = static_cast<std::int64_t>(num);
+        auto d = static_cast<std::int64_t>(den);
+        if (d != 1) {
+            const std::int64_t g = std::gcd(n, d);
+            n /= g;
+            d /= g;
+        }
+        return Rational{n, d};
     }
-    if (num > Largest || num < -Largest || den > Largest)
+    const Wide g = WideGcd(num, den);
+    num /= g;
+    den /= g;
+    if (!FitsIn64(num) || den > Largest)
         return std::nullopt;
     return Rational{static_cast<std::int64_t>(num), static_cast<std::int64_t>(den)};
 }
@@ -47,8 +62,10 @@ std::optional<Rational> Reduce(Wide num, Wide den)
 std::string RationalText(Rational r)
 {
     std::string text = std::to_string(r.num);
-    if (r.den != 1)
-        text += "/" + std::to_string(r.den);
+    if (r.den != 1) {
+        text += '/';
+        text += std::to_string(r.den);
+    }
     return text;
 }
 
@@ -64,8 +81,12 @@ std::optional<Rational> MakeRational(std::int64_t num, std::int64_t den)
 
 std::optional<Rational> Add(Rational a, Rational b)
 {
-    if (a.den == 1 && b.den == 1)
-        return Reduce(Wide{a.num} + b.num, 1);
+    if (a.den == 1 && b.den == 1) {
+        std::int64_t sum = 0;
+        if (__builtin_add_overflow(a.num, b.num, &sum) || sum == -Largest - 1)
+            return std::nullopt;
+        return Integer(sum);
+    }
     return Reduce(Wide{a.num} * b.den + Wide{b.num} * a.den, Wide{a.den} * b.den);
 }
 
@@ -76,6 +97,12 @@ std::optional<Rational> Subtract(Rational a, Rational b)
 
 std::optional<Rational> Multiply(Rational a, Rational b)
 {
+    if (a.den == 1 && b.den == 1) {
+        std::int64_t product = 0;
+        if (__builtin_mul_overflow(a.num, b.num, &product) || product == -Largest - 1)
+            return std::nullopt;
+        return Integer(product);
+    }
     return Reduce(Wide{a.num} * b.num, Wide{a.den} * b.den);
 }
 

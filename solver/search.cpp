@@ -6,19 +6,27 @@
 namespace Solver {
 namespace {
 
-// The only value of a one-card multiset.
+bool IsJoker(MultisetKey key)
+{
+    return key == KeyOfValue(JokerValue);
+}
+
+// The only value of a one-card multiset that is no joker.
 int SingleValue(MultisetKey key)
 {
     return std::countr_zero(key) / 4 + MinCardValue;
 }
 
-// Every value of key added up: one value that key can always make, and never 0.
+// Every value of key added up, a joker taken as 1: one value that key can
+// always make, and never 0.
 ExpressionText SumText(MultisetKey key)
 {
     ExpressionText sum;
-    for (int value = MinCardValue; value <= MaxCardValue; ++value)
-        for (int i = CountOf(key, value); i > 0; --i)
-            sum = sum.text.empty() ? NumberText(value) : Combine(sum, '+', NumberText(value));
+    for (int value = JokerValue; value <= MaxCardValue; ++value)
+        for (int i = CountOf(key, value); i > 0; --i) {
+            const ExpressionText card = NumberText(value == JokerValue ? MinCardValue : value);
+            sum = sum.text.empty() ? card : Combine(sum, '+', card);
+        }
     return sum;
 }
 
@@ -86,10 +94,7 @@ int SizeOf(MultisetKey key)
     return size;
 }
 
-Search::Search(Clock::time_point deadline, std::size_t valueBudget)
-    : deadline_(deadline), valueBudget_(valueBudget)
-{
-}
+Search::Search(std::size_t valueBudget) : valueBudget_(valueBudget) {}
 
 void Search::Tick()
 {
@@ -102,7 +107,10 @@ const ValueSet& Search::Values(MultisetKey key)
     if (const auto found = memo_.find(key); found != memo_.end())
         return found->second;
     ValueSet values;
-    if (SizeOf(key) == 1) {
+    if (IsJoker(key)) {
+        for (int value = MinCardValue; value <= MaxCardValue; ++value)
+            values.Insert(Integer(value));
+    } else if (SizeOf(key) == 1) {
         values.Insert(Integer(SingleValue(key)));
     } else {
         ForEachSplit(key, [&](MultisetKey part, MultisetKey rest) {
@@ -125,10 +133,23 @@ const ValueSet& Search::Values(MultisetKey key)
     return memo_.emplace(key, std::move(values)).first->second;
 }
 
+bool Search::WorthWorkingOut(MultisetKey key)
+{
+    if (memo_.contains(key))
+        return true;
+    const int weight = SizeOf(key) + CountOf(key, JokerValue);
+    if (weight <= ForwardLimit)
+        return true;
+    if (weight > ForwardLimitWhenBusy)
+        return false;
+    // The full set costs roughly four times more with each unit of weight.
+    const int searches = ++searches_[key];
+    return searches > BusyThreshold << (2 * (weight - ForwardLimit - 1));
+}
+
 std::optional<ExpressionText> Search::Find(MultisetKey key, Rational wanted)
 {
-    const int size = SizeOf(key);
-    if (size <= ForwardLimit || memo_.contains(key)) {
+    if (WorthWorkingOut(key)) {
         if (!Values(key).Contains(wanted))
             return std::nullopt;
         return Explain(key, wanted);
@@ -158,6 +179,8 @@ std::optional<ExpressionText> Search::Find(MultisetKey key, Rational wanted)
 
 ExpressionText Search::Explain(MultisetKey key, Rational value)
 {
+    if (IsJoker(key))  // value is the one the joker takes
+        return NumberText(static_cast<int>(value.num));
     if (SizeOf(key) == 1)
         return NumberText(SingleValue(key));
     // Both parts of every split of key are memoised by now: value came from them.

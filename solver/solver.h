@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,23 @@ struct Solution {
 // memory budget, the verdict is Undecided. An empty field is No.
 Solution Solve(const std::vector<int>& cards, std::int64_t target, Rule rule,
                std::chrono::nanoseconds limit);
+
+class Search;
+
+// The same for one field and several targets: what is worked out for one
+// target (the values of the field's sub-multisets) is kept for the next.
+class FieldSolver {
+public:
+    explicit FieldSolver(const std::vector<int>& cards);
+    ~FieldSolver();
+    FieldSolver(const FieldSolver&) = delete;
+    FieldSolver& operator=(const FieldSolver&) = delete;
+
+    Solution Solve(std::int64_t target, Rule rule, std::chrono::nanoseconds limit);
+
+private:
+    std::uint64_t field_;  // the cards' values as a multiset key
+    std::unique_ptr<Search> search_;
+};
 
 }  // namespace Solver
