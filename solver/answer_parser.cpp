@@ -35,31 +35,39 @@ private:
 
     std::optional<Rational> Sum(int depth)
     {
-        std::optional<Rational> left = Product(depth);
-        for (char op = Peek(); left && (op == '+' || op == '-'); op = Peek()) {
+        return Chain('+', '-', [&] { return Product(depth); });
+    }
+
+    std::optional<Rational> Product(int depth)
+    {
+        return Chain('*', '/', [&] { return Operand(depth); });
+    }
+
+    // Operands joined left to right by the operators first and second. A
+    // division by zero and a result that does not fit both end the reading.
+    template <typename ReadOperand>
+    std::optional<Rational> Chain(char first, char second, ReadOperand readOperand)
+    {
+        std::optional<Rational> left = readOperand();
+        for (char op = Peek(); left && (op == first || op == second); op = Peek()) {
             ++pos_;
-            const std::optional<Rational> right = Product(depth);
+            const std::optional<Rational> right = readOperand();
             if (!right)
                 return std::nullopt;
-            left = op == '+' ? Add(*left, *right) : Subtract(*left, *right);
+            left = Apply(op, *left, *right);
             ++result_.steps;
         }
         return left;
     }
 
-    std::optional<Rational> Product(int depth)
+    static std::optional<Rational> Apply(char op, Rational left, Rational right)
     {
-        std::optional<Rational> left = Operand(depth);
-        for (char op = Peek(); left && (op == '*' || op == '/'); op = Peek()) {
-            ++pos_;
-            const std::optional<Rational> right = Operand(depth);
-            if (!right)
-                return std::nullopt;
-            // Division by zero and a result that does not fit both end the reading.
-            left = op == '*' ? Multiply(*left, *right) : Divide(*left, *right);
-            ++result_.steps;
+        switch (op) {
+        case '+': return Add(left, right);
+        case '-': return Subtract(left, right);
+        case '*': return Multiply(left, right);
+        default: return Divide(left, right);
         }
-        return left;
     }
 
     std::optional<Rational> Operand(int depth)
