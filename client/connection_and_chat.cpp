@@ -159,10 +159,7 @@ void TForm1::ApplyCommand(std::string_view text)
         RoomJoin(text);
     else if (IsCommand(text, Command::Left))
         RoomLeft(text);
-    else if (IsCommand(text, Command::Take) || IsCommand(text, Command::Leave) ||
-             IsCommand(text, Command::FLeave) || IsCommand(text, Command::Draw) || IsCommand(text, Command::B2T) ||
-             IsCommand(text, Command::T2Y) || IsCommand(text, Command::B2Y) || IsCommand(text, Command::Hit) ||
-             IsCommand(text, Command::Init) || IsCommand(text, Command::Set))
+    else if (TTableModel::IsTableCommand(text))
         TableCommand(text);
     else if (IsCommand(text, Command::List))
         RoomList(text);

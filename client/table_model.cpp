@@ -41,6 +41,15 @@ const AnsiString NoCardDigits = CardNumberText(NoCard).substr(0, Layout::CardDig
 
 }  // namespace
 
+bool TTableModel::IsTableCommand(std::string_view text)
+{
+    for (std::string_view word : {Command::Take, Command::Leave, Command::FLeave, Command::Draw, Command::B2T,
+                                  Command::T2Y, Command::B2Y, Command::Hit, Command::Init, Command::Set})
+        if (IsCommand(text, word))
+            return true;
+    return false;
+}
+
 void TTableModel::Apply(std::string_view text)
 {
     if (IsCommand(text, Command::Take))

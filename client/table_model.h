@@ -72,6 +72,8 @@ public:
     // "/leave" and "/fleav" before any change, in "/B2T" after the field card
     // was taken, in "/T2Y" after the pile was raised.
     void Apply(std::string_view commandText);
+    // True for a text that Apply takes (one of the ten words above).
+    static bool IsTableCommand(std::string_view commandText);
 
     const TTableState& Table() const { return table_; }
     int FieldCount() const { return static_cast<int>(table_.Field.size()); }

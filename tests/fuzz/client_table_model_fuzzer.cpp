@@ -18,15 +18,6 @@ namespace {
 
 using namespace Protocol;
 
-bool TableCommand(std::string_view text)
-{
-    for (std::string_view word : {Command::Take, Command::Leave, Command::FLeave, Command::Draw, Command::B2T,
-                                  Command::T2Y, Command::B2Y, Command::Hit, Command::Init, Command::Set})
-        if (IsCommand(text, word))
-            return true;
-    return false;
-}
-
 bool ReadsSeatFirst(std::string_view text)
 {
     return IsCommand(text, Command::Take) || IsCommand(text, Command::Leave) || IsCommand(text, Command::FLeave);
@@ -69,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (ReadsSeatFirst(text) && !(model.Table() == before))
                 fuzz::Fail("a failing seat command changed the table: " + std::string(text));
         }
-        if (!TableCommand(text) && !(model.Table() == before))
+        if (!TTableModel::IsTableCommand(text) && !(model.Table() == before))
             fuzz::Fail("a text that is no table command changed the table: " + std::string(text));
         model.ApplyJudgement(text);
         model.ChatLine(text);
