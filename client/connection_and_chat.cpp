@@ -11,6 +11,7 @@
 #include "platform/application.h"
 #include "platform/cp932.h"
 #include "platform/exceptions.h"
+#include "platform/host_and_port.h"
 #include "protocol/command_layout.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
@@ -46,8 +47,9 @@ void TForm1::btnConnectClick()
         return;
     }
     PlayerName = PaddedName(name);
-    pcs.SetHost(Cp932::Encode(edtAddress->text()));
-    pcs.SetPort(ServerPort);
+    const THostAndPort server = ServerPlace(Cp932::Encode(edtAddress->text()), ServerPort);
+    pcs.SetHost(server.Host);
+    pcs.SetPort(server.Port);
     pcs.SetActive(true);
     mmChat->Clear();
     StartOver();

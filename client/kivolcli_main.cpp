@@ -1,22 +1,38 @@
 // kivolcli, the game client: the player's window and its version dialog, until
-// the window is closed.
+// the window is closed. --connect and --name fill the address and name boxes;
+// with both, the client connects as soon as its window is up.
 #include <QApplication>
+#include <QLineEdit>
 #include <cstdlib>
 #include <exception>
 
+#include "client/client_options.h"
 #include "client/main_window.h"
 #include "client/version_dialog.h"
 #include "platform/application.h"
+#include "platform/command_line.h"
 
 int main(int argc, char** argv)
 {
+    QCoreApplication::setApplicationVersion(QStringLiteral(KIVOL_VERSION));
+    // Read before the application object exists, so that --help and
+    // --version answer on a machine without a display.
+    const TParsedCommandLine<TClientOptions> parsed = ParseClientOptions(CommandLineArguments(argc, argv));
+    if (parsed.Outcome.Exit)
+        return FinishCommandLine(parsed.Outcome);
     QApplication app(argc, argv);
+    // Desktops match the window to its menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KIVOL_APP_ID));
     Application.Title = QStringLiteral("Kivolクライアント");
     try {
         TForm1 Form1;
         TForm2 Form2(&Form1);
         Form1.Form2 = &Form2;
+        Form1.edtName->setText(parsed.Values.Name);
+        Form1.edtAddress->setText(parsed.Values.Address);
         Form1.show();
+        if (parsed.Values.ConnectAtStart())
+            Application.Post([&Form1] { Form1.btnConnectClick(); });
         return QApplication::exec();
     } catch (const std::exception& e) {
         Application.HandleException(e);

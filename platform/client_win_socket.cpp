@@ -1,5 +1,6 @@
 #include "platform/client_win_socket.h"
 
+#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -33,30 +34,27 @@ void TClientWinSocket::Open(const AnsiString& host, const AnsiString& address, c
 {
     if (Connected() || SocketHandle() >= 0)
         throw ESocketError("ソケットは既に開かれています");
+    // The handle exists before the lookup, so that a name that does not
+    // resolve ends like any later failure: with the disconnect event. It is
+    // exchanged for one of the right family when the address needs it.
     const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (handle < 0)
         throw ESocketError(SocketErrorMessage(errno, "socket"));
     SetHandle(handle);
+    handleFamily_ = AF_INET;
+    handleUsed_ = false;
     try {
         Event(this, seLookup);
-        const sockaddr_in target = ResolveSocketAddress(host, address, service, port, false);
+        targets_ = ResolveConnectAddresses(host, address, service, port);
+        nextTarget_ = 0;
         Event(this, seConnecting);
-        const int result = ::connect(SocketHandle(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
-        const int error = result == 0 ? 0 : errno;
+        connecting_ = true;
         if (!NonBlocking()) {
-            // An interrupted blocking connect goes on in the background: wait
-            // for it to finish instead of starting it again.
-            const int outcome = error == EINTR ? AwaitBlockingConnect(SocketHandle()) : error;
-            if (outcome != 0)
-                throw ESocketError(SocketErrorMessage(outcome, "connect"));
-            connecting_ = true;
-            CompleteConnect(0);
+            ConnectBlocking();
             return;
         }
-        connecting_ = true;
-        if (error == 0 || error == EINPROGRESS || error == EINTR)
-            WatchWriteOnce();
-        else  // refused at once: reported from the event loop like a later failure
+        const int error = ConnectNext();
+        if (error != ConnectUnderWay)  // refused at once: reported from the event loop like a later failure
             PostToSelf([this, error] {
                 if (connecting_)
                     CompleteConnect(error);
@@ -66,6 +64,37 @@ void TClientWinSocket::Open(const AnsiString& host, const AnsiString& address, c
         DispatchSafely([this] { Close(); });
         throw;
     }
+}
+
+int TClientWinSocket::ConnectNext()
+{
+    const TSocketAddress& target = targets_.at(nextTarget_++);
+    // A handle that has tried once is not trusted with a second connect.
+    if (handleUsed_ || target.Family() != handleFamily_) {
+        const int handle = ::socket(target.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (handle < 0)
+            return errno;
+        ReplaceHandle(handle);
+        handleFamily_ = target.Family();
+    }
+    handleUsed_ = true;
+    const int error = ::connect(SocketHandle(), target.Raw(), target.Length) == 0 ? 0 : errno;
+    if (!NonBlocking())  // an interrupted blocking connect goes on in the background: wait for it
+        return error == EINTR ? AwaitBlockingConnect(SocketHandle()) : error;
+    if (error != 0 && error != EINPROGRESS && error != EINTR)
+        return error;
+    WatchWriteOnce();
+    return ConnectUnderWay;
+}
+
+void TClientWinSocket::ConnectBlocking()
+{
+    int error = ConnectNext();
+    while (error != 0 && nextTarget_ < targets_.size())
+        error = ConnectNext();
+    if (error != 0)
+        throw ESocketError(SocketErrorMessage(error, "connect"));
+    CompleteConnect(0);
 }
 
 void TClientWinSocket::WriteReady()
@@ -83,7 +112,16 @@ void TClientWinSocket::WriteReady()
 
 void TClientWinSocket::CompleteConnect(int error)
 {
+    // A failed attempt moves on to the next address the name resolved to
+    // (unless the socket was closed meanwhile); only the last failure is
+    // reported.
+    while (error != 0 && SocketHandle() >= 0 && nextTarget_ < targets_.size()) {
+        error = ConnectNext();
+        if (error == ConnectUnderWay)
+            return;
+    }
     connecting_ = false;
+    targets_.clear();
     if (error != 0) {
         SocketFailure(eeConnect, error);
         return;

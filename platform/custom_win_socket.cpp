@@ -1,6 +1,5 @@
 #include "platform/custom_win_socket.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -17,6 +16,7 @@
 
 #include "platform/application.h"
 #include "platform/exceptions.h"
+#include "platform/socket_address.h"
 #include "platform/socket_calls.h"
 
 const char* ErrorEventName(TErrorEvent event)
@@ -41,25 +41,22 @@ bool WouldBlock(int error)
     return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-AnsiString Dotted(const sockaddr_in& address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return text;
-}
-
-bool PeerAddress(int handle, sockaddr_in& address)
+bool PeerAddress(int handle, sockaddr_storage& address)
 {
     socklen_t length = sizeof address;
-    return handle >= 0 && getpeername(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-           address.sin_family == AF_INET;
+    if (handle < 0 || getpeername(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return false;
+    UnmapIPv4(address);
+    return true;
 }
 
-bool OwnAddress(int handle, sockaddr_in& address)
+bool OwnAddress(int handle, sockaddr_storage& address)
 {
     socklen_t length = sizeof address;
-    return handle >= 0 && getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-           address.sin_family == AF_INET;
+    if (handle < 0 || getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return false;
+    UnmapIPv4(address);
+    return true;
 }
 
 }  // namespace
@@ -84,6 +81,12 @@ void TCustomWinSocket::SetHandle(int socketHandle)
     handle_ = socketHandle;
     const int flags = fcntl(handle_, F_GETFL);
     fcntl(handle_, F_SETFL, nonBlocking_ ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+void TCustomWinSocket::ReplaceHandle(int socketHandle)
+{
+    CloseHandle();
+    SetHandle(socketHandle);
 }
 
 void TCustomWinSocket::WatchRead()
@@ -289,13 +292,13 @@ void TCustomWinSocket::CloseHandle()
 
 AnsiString TCustomWinSocket::RemoteAddress() const
 {
-    sockaddr_in address{};
-    return PeerAddress(handle_, address) ? Dotted(address) : AnsiString();
+    sockaddr_storage address{};
+    return PeerAddress(handle_, address) ? SocketAddressText(address) : AnsiString();
 }
 
 AnsiString TCustomWinSocket::RemoteHost() const
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     if (!PeerAddress(handle_, address))
         return {};
     char host[NI_MAXHOST] = {};
@@ -307,14 +310,14 @@ AnsiString TCustomWinSocket::RemoteHost() const
 
 int TCustomWinSocket::RemotePort() const
 {
-    sockaddr_in address{};
-    return PeerAddress(handle_, address) ? ntohs(address.sin_port) : 0;
+    sockaddr_storage address{};
+    return PeerAddress(handle_, address) ? SocketAddressPort(address) : 0;
 }
 
 AnsiString TCustomWinSocket::LocalAddress() const
 {
-    sockaddr_in address{};
-    return OwnAddress(handle_, address) ? Dotted(address) : AnsiString();
+    sockaddr_storage address{};
+    return OwnAddress(handle_, address) ? SocketAddressText(address) : AnsiString();
 }
 
 AnsiString TCustomWinSocket::LocalHost() const
@@ -327,6 +330,6 @@ AnsiString TCustomWinSocket::LocalHost() const
 
 int TCustomWinSocket::LocalPort() const
 {
-    sockaddr_in address{};
-    return OwnAddress(handle_, address) ? ntohs(address.sin_port) : 0;
+    sockaddr_storage address{};
+    return OwnAddress(handle_, address) ? SocketAddressPort(address) : 0;
 }

@@ -70,6 +70,9 @@ public:
 protected:
     // Takes over a new handle (for opening and listening).
     void SetHandle(int socketHandle);
+    // Closes the handle without any event and takes over another (a connect
+    // that moves on to the resolver's next address).
+    void ReplaceHandle(int socketHandle);
     void SetConnected(bool connected) { connected_ = connected; }
     // Starts watching the handle for readability.
     void WatchRead();

@@ -1,5 +1,6 @@
 #include "platform/server_win_socket.h"
 
+#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,6 +11,41 @@
 #include "platform/application.h"
 #include "platform/exceptions.h"
 #include "platform/socket_address.h"
+
+namespace {
+
+// A listening handle bound to the address, or -1 with the failed call and its
+// error code.
+int OpenListeningHandle(const TSocketAddress& local, int queueSize, const char*& failedCall, int& error)
+{
+    const int handle = ::socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle < 0) {
+        failedCall = "socket";
+        error = errno;
+        return -1;
+    }
+    // Lets a restarted server take its port while old connections linger in
+    // TIME_WAIT; a second live listener on the port is still refused.
+    const int on = 1;
+    setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // The IPv6 any address takes IPv4 connections as well, whatever the
+    // system's default for new sockets.
+    const int off = 0;
+    if (local.Family() == AF_INET6)
+        setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    failedCall = nullptr;
+    if (::bind(handle, local.Raw(), local.Length) != 0)
+        failedCall = "bind";
+    else if (::listen(handle, queueSize) != 0)
+        failedCall = "listen";
+    if (!failedCall)
+        return handle;
+    error = errno;
+    ::close(handle);
+    return -1;
+}
+
+}  // namespace
 
 TServerClientWinSocket::TServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)
     : TCustomWinSocket(socketHandle, true), server_(serverWinSocket)
@@ -70,27 +106,23 @@ void TServerWinSocket::Listen(const AnsiString& name, const AnsiString& address,
 {
     if (SocketHandle() >= 0)
         throw ESocketError("ソケットは既に待ち受け中です");
-    const sockaddr_in local = ResolveSocketAddress(name, address, service, port, true);
-    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (handle < 0)
-        throw ESocketError(SocketErrorMessage(errno, "socket"));
-    SetHandle(handle);
-    // Lets a restarted server take its port while old connections linger in
-    // TIME_WAIT; a second live listener on the port is still refused.
-    const int on = 1;
-    setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const std::vector<TSocketAddress> candidates = ResolveListenAddresses(name, address, service, port);
+    int error = 0;
     const char* failedCall = nullptr;
-    if (::bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        failedCall = "bind";
-    else if (::listen(handle, queueSize) != 0)
-        failedCall = "listen";
-    if (failedCall) {
-        const int error = errno;
-        DispatchSafely([this] { TCustomWinSocket::Close(); });
-        throw ESocketError(SocketErrorMessage(error, failedCall));
+    for (const TSocketAddress& local : candidates) {
+        const int handle = OpenListeningHandle(local, queueSize, failedCall, error);
+        if (handle >= 0) {
+            SetHandle(handle);
+            WatchRead();
+            Event(this, seListen);
+            return;
+        }
+        // Only a machine without the address family moves on to the next
+        // candidate; a port in use is the operator's to hear about.
+        if (error != EAFNOSUPPORT && error != EADDRNOTAVAIL)
+            break;
     }
-    WatchRead();
-    Event(this, seListen);
+    throw ESocketError(SocketErrorMessage(error, failedCall));
 }
 
 void TServerWinSocket::Close()

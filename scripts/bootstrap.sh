@@ -16,6 +16,9 @@ packages=(
   fonts-ipafont-gothic media-types
   # a display for screenshots and for playing on a machine without one
   xvfb xauth
+  # Debian packages (dependencies of the programs) and the checks of the
+  # installed desktop entry, metainfo and systemd unit
+  dpkg-dev file desktop-file-utils appstream systemd
 )
 
 missing=()

@@ -10,15 +10,26 @@
 
 namespace server_test {
 
-LoopbackPeer::LoopbackPeer(int port)
+LoopbackPeer::LoopbackPeer(int port, int family)
 {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (family == AF_INET6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        v6->sin6_addr = in6addr_loopback;
+        length = sizeof *v6;
+    } else {
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<std::uint16_t>(port));
+        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof *v4;
+    }
     // Loopback connects complete in the kernel's backlog, without the server's accept.
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         ::close(fd_);
         fd_ = -1;
     }

@@ -5,6 +5,8 @@
 // runs the event loop (so the server gets on with its work) until a condition
 // holds or the time runs out.
 
+#include <sys/socket.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,8 +32,9 @@ inline std::string Framed(std::string_view payload)
 
 class LoopbackPeer {
 public:
-    // Connects to 127.0.0.1:port; a peer that could not connect is not Open().
-    explicit LoopbackPeer(int port);
+    // Connects to 127.0.0.1:port, or [::1]:port for AF_INET6; a peer that
+    // could not connect is not Open().
+    explicit LoopbackPeer(int port, int family = AF_INET);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;

@@ -1,0 +1,32 @@
+#include "server/log_output.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdlib>
+
+bool IsJournalStream(int handle, const char* journalStream)
+{
+    std::uintmax_t device = 0, inode = 0;
+    if (!journalStream || std::sscanf(journalStream, "%" SCNuMAX ":%" SCNuMAX, &device, &inode) != 2)
+        return false;
+    struct stat status {};
+    return fstat(handle, &status) == 0 && status.st_dev == device && status.st_ino == inode;
+}
+
+std::string LogLineText(const QString& line, TLogPriority priority, bool journal)
+{
+    std::string text = journal ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
+    for (const char c : line.toUtf8())
+        text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    text += '\n';
+    return text;
+}
+
+void WriteLogLine(std::FILE* stream, const QString& line, TLogPriority priority)
+{
+    const bool journal = IsJournalStream(fileno(stream), std::getenv("JOURNAL_STREAM"));
+    const std::string text = LogLineText(line, priority, journal);
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
