@@ -30,6 +30,24 @@ ExpressionText SumText(MultisetKey key)
     return sum;
 }
 
+// Whether value can be made from key at all. Every expression over values v
+// has |numerator| + denominator at most the product of (v + 1): it holds for
+// one value, and for a+b, a-b, a*b and a/b the new numerator and denominator
+// add up to at most (Na + Da)(Nb + Db). A joker counts as 13.
+bool WithinReach(MultisetKey key, Rational value)
+{
+    std::int64_t reach = 1;
+    for (int card = JokerValue; card <= MaxCardValue; ++card) {
+        const std::int64_t factor = (card == JokerValue ? MaxCardValue : card) + 1;
+        for (int i = CountOf(key, card); i > 0; --i)
+            if (__builtin_mul_overflow(reach, factor, &reach))
+                return true;
+    }
+    const std::uint64_t height = static_cast<std::uint64_t>(value.num < 0 ? -value.num : value.num)
+                                 + static_cast<std::uint64_t>(value.den);
+    return height <= static_cast<std::uint64_t>(reach);
+}
+
 // The ways x from one side combines with a partner y from the other side to
 // make wanted: x+y, x-y, y-x, x*y, x/y, y/x.
 enum class Join { Sum, LeftMinus, RightMinus, Product, LeftOver, RightOver };
@@ -149,6 +167,8 @@ bool Search::WorthWorkingOut(MultisetKey key)
 
 std::optional<ExpressionText> Search::Find(MultisetKey key, Rational wanted)
 {
+    if (!WithinReach(key, wanted))
+        return std::nullopt;
     if (WorthWorkingOut(key)) {
         if (!Values(key).Contains(wanted))
             return std::nullopt;

@@ -41,7 +41,7 @@ public:
     static constexpr int ForwardLimit = 3;
     static constexpr int ForwardLimitWhenBusy = 6;
     static constexpr int BusyThreshold = 24;
-    static constexpr std::size_t DefaultValueBudget = std::size_t{4} << 20;
+    static constexpr std::size_t DefaultValueBudget = std::size_t{1} << 20;
 
     explicit Search(std::size_t valueBudget = DefaultValueBudget);
 

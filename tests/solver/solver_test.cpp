@@ -213,13 +213,26 @@ TEST(Solver, NoLimitAtAll)
 
 TEST(Solver, PastTheTimeLimitTheVerdictIsUndecided)
 {
-    // Twelve cards with an unreachable target: no search ends within no time at all.
+    // Twelve small cards and a target only all of them together might reach:
+    // no search ends within no time at all.
     const std::vector<int> cards{1, 14, 27, 40, 2, 15, 28, 41, 3, 16, 53, 54};
     for (const Rule rule : {Rule::AnySubset, Rule::AllCards}) {
-        const Solver::Solution solution = Solver::Solve(cards, 999999999, rule, std::chrono::nanoseconds(0));
+        const Solver::Solution solution = Solver::Solve(cards, 4000001, rule, std::chrono::nanoseconds(0));
         EXPECT_EQ(solution.verdict, Verdict::Undecided);
         EXPECT_TRUE(solution.expression.empty());
     }
+}
+
+TEST(Solver, TargetsBeyondAnyExpressionOfTheCardsAreNoAtOnce)
+{
+    // However long the search could take, a target out of the cards' reach
+    // needs none: the answer comes even with no time at all.
+    const std::vector<int> cards{1, 14, 27, 40, 2, 15, 28, 41, 3, 16, 53, 54};
+    EXPECT_EQ(Solver::Solve(cards, 999999999, Rule::AnySubset, std::chrono::nanoseconds(0)).verdict, Verdict::No);
+    EXPECT_EQ(Solver::Solve(cards, -999999999, Rule::AllCards, std::chrono::nanoseconds(0)).verdict, Verdict::No);
+    // The largest value of two 13s is found; one more is out of reach.
+    EXPECT_EQ(Solver::Solve({13, 26}, 169, Rule::AllCards, Ample).expression, "13*13");
+    EXPECT_EQ(Solver::Solve({13, 26}, 170, Rule::AllCards, Ample).verdict, Verdict::No);
 }
 
 }  // namespace
