@@ -13,8 +13,9 @@ public:
     ParsedAnswer Run()
     {
         const std::optional<Rational> value = Sum(0);
-        // The whole text must be one expression.
-        if (value && Peek() == '\0') {
+        // The whole text must be one expression: the last look ahead (past
+        // trailing spaces) found the end, not a byte that no rule takes.
+        if (value && pos_ == text_.size()) {
             result_.readable = true;
             result_.value = *value;
         }
@@ -22,7 +23,8 @@ public:
     }
 
 private:
-    // The next byte that is not a space, '\0' at the end.
+    // The next byte that is not a space, '\0' at the end (a NUL byte in the
+    // text reads as no token either).
     char Peek()
     {
         while (pos_ < text_.size() && text_[pos_] == ' ') {

@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Fail("parser work " + std::to_string(parsed.steps) + " for " + std::to_string(text.size()) + " bytes");
     if (parsed.readable && (parsed.numbers.empty() || parsed.value.den <= 0))
         fuzz::Fail("a readable answer without numbers or with a bad value");
+    if (parsed.readable && text.find_first_not_of("0123456789+-*/() ") != std::string_view::npos)
+        fuzz::Fail("a byte outside the grammar in a readable answer");
 
     const Solver::AnswerResult checked = Solver::CheckAnswer(text, field);
     const bool tooLong = text.size() > Solver::MaxAnswerBytes;

@@ -47,6 +47,9 @@ TEST(AnswerCheck, TextThatIsNoExpressionIsUnreadable)
     for (const char* text : {"", "   ", "-5", "2*-3", "+5", "5+", "(5", "5)", "()", "5 5", "1..2", "5%2", "2^3",
                              "1\t+2", "1,5", "１+2", "5=5", "(1+2)(3)"})
         EXPECT_EQ(ValueOf(text), "unreadable") << '"' << text << '"';
+    // A NUL byte is no end of the text.
+    EXPECT_EQ(ValueOf(std::string_view("5\0+1", 4)), "unreadable");
+    EXPECT_EQ(ValueOf(std::string_view("5\0", 2)), "unreadable");
 }
 
 TEST(AnswerCheck, BoundsOnLengthNestingAndNumbers)
