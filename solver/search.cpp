@@ -36,16 +36,15 @@ ExpressionText SumText(MultisetKey key)
 // add up to at most (Na + Da)(Nb + Db). A joker counts as 13.
 bool WithinReach(MultisetKey key, Rational value)
 {
-    std::int64_t reach = 1;
-    for (int card = JokerValue; card <= MaxCardValue; ++card) {
-        const std::int64_t factor = (card == JokerValue ? MaxCardValue : card) + 1;
-        for (int i = CountOf(key, card); i > 0; --i)
-            if (__builtin_mul_overflow(reach, factor, &reach))
-                return true;
-    }
     const std::uint64_t height = static_cast<std::uint64_t>(value.num < 0 ? -value.num : value.num)
                                  + static_cast<std::uint64_t>(value.den);
-    return height <= static_cast<std::uint64_t>(reach);
+    std::uint64_t reach = 1;
+    // Four bits a slot: values 1..13 in slots 0..12 (factor slot + 2), the joker in slot 13 (factor 14).
+    for (std::uint64_t factor = 2; key != 0 && reach < height; key >>= 4, ++factor)
+        for (int i = static_cast<int>(key & 0xF); i > 0 && reach < height; --i)
+            if (__builtin_mul_overflow(reach, factor == MaxCardValue + 2 ? MaxCardValue + 1 : factor, &reach))
+                return true;
+    return height <= reach;
 }
 
 // The ways x from one side combines with a partner y from the other side to
