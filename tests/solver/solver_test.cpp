@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <set>
 
 #include "reference_values.h"
 #include "solver/answer_check.h"
@@ -101,48 +102,62 @@ reference::Fractions ReferenceWithJokers(const std::vector<int>& ranks, int joke
     return values;
 }
 
-// The fields of one to four ranks in three groups of similar cost, so that
-// they run in parallel.
-enum class FieldGroup { UpToThreeRanks, FourRanksFromOneOrTwo, FourRanksFromThreeUp };
+// The fields of one to four ranks in groups of similar cost (by count and by
+// lowest rank), so that they run in parallel.
+struct FieldGroup {
+    const char* name;
+    int count;  // 0: one to three ranks
+    int lowestFrom, lowestTo;
+};
+constexpr FieldGroup Groups[] = {{"UpToThreeRanks", 0, 1, 13},
+                                 {"FourRanksFrom1", 4, 1, 1},
+                                 {"FourRanksFrom2", 4, 2, 2},
+                                 {"FourRanksFrom3To4", 4, 3, 4},
+                                 {"FourRanksFrom5Up", 4, 5, 13}};
 
-std::vector<std::vector<int>> FieldsOf(FieldGroup group)
+std::vector<std::vector<int>> FieldsOf(const FieldGroup& group)
 {
-    if (group != FieldGroup::UpToThreeRanks) {
-        auto fields = RankMultisets(4);
-        std::erase_if(fields, [&](const auto& ranks) {
-            return (ranks.front() <= 2) != (group == FieldGroup::FourRanksFromOneOrTwo);
-        });
-        return fields;
-    }
     std::vector<std::vector<int>> fields;
-    for (int count = 1; count <= 3; ++count)
-        for (const auto& ranks : RankMultisets(count))
-            fields.push_back(ranks);
+    for (int count = 1; count <= 4; ++count)
+        if (group.count == 0 ? count <= 3 : count == group.count)
+            for (const auto& ranks : RankMultisets(count))
+                if (ranks.front() >= group.lowestFrom && ranks.front() <= group.lowestTo)
+                    fields.push_back(ranks);
     return fields;
 }
 
-class EveryField : public testing::TestWithParam<std::tuple<Rule, FieldGroup>> {};
+class EveryField : public testing::TestWithParam<std::tuple<Rule, int>> {};
 
 std::string EveryFieldName(const testing::TestParamInfo<EveryField::ParamType>& info)
 {
-    static const char* const groups[] = {"UpToThreeRanks", "FourRanksFromOneOrTwo", "FourRanksFromThreeUp"};
     return std::string(std::get<0>(info.param) == Rule::AllCards ? "AllCards" : "AnySubset") + "_"
-           + groups[static_cast<int>(std::get<1>(info.param))];
+           + Groups[std::get<1>(info.param)].name;
 }
 
 TEST_P(EveryField, AgreesWithTheReferenceOnEveryTargetFromMinus10To100)
 {
     const auto [rule, group] = GetParam();
-    for (const auto& ranks : FieldsOf(group))
+    for (const auto& ranks : FieldsOf(Groups[group]))
         ExpectAgreement(CardsOf(ranks), ReferenceWithJokers(ranks, 0, rule), rule);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RanksAndRules, EveryField,
-    testing::Combine(testing::Values(Rule::AnySubset, Rule::AllCards),
-                     testing::Values(FieldGroup::UpToThreeRanks, FieldGroup::FourRanksFromOneOrTwo,
-                                     FieldGroup::FourRanksFromThreeUp)),
-    EveryFieldName);
+INSTANTIATE_TEST_SUITE_P(RanksAndRules, EveryField,
+                         testing::Combine(testing::Values(Rule::AnySubset, Rule::AllCards),
+                                          testing::Range(0, static_cast<int>(std::size(Groups)))),
+                         EveryFieldName);
+
+TEST(Solver, TheFieldGroupsHoldEveryMultisetOfOneToFourRanksOnce)
+{
+    std::set<std::vector<int>> all;
+    std::size_t total = 0;
+    for (const FieldGroup& group : Groups) {
+        const auto fields = FieldsOf(group);
+        total += fields.size();
+        all.insert(fields.begin(), fields.end());
+    }
+    EXPECT_EQ(total, 13u + 91u + 455u + 1820u);
+    EXPECT_EQ(all.size(), total);
+}
 
 class EveryJokerField : public testing::TestWithParam<Rule> {};
 
