@@ -4,11 +4,16 @@
 // writes /tmp/kivol_client.png (connected, before the first game) and
 // /tmp/kivol_client_game.png and /tmp/kivol_client_game2.png (the two
 // players' tables during a game, "HIT!!" showing) and
-// /tmp/kivol_client_version.png (the version dialog).
+// /tmp/kivol_client_version.png (the version dialog); on a level-2 server
+// /tmp/kivol_client_early.png and /tmp/kivol_client_late.png (a player who was
+// there from the start beside one who joined mid-game), then
+// /tmp/kivol_client_judged.png (the hitter's table with the verdict and the
+// answer box) and /tmp/kivol_client_reconnecting.png.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <sys/socket.h>
 
 #include "client/version_dialog.h"
 #include "client_test_support.h"
@@ -76,4 +81,48 @@ TEST(ClientScreenshot, DISABLED_TheVersionDialog)
     TForm2 dialog;
     dialog.show();
     Save(dialog, "/tmp/kivol_client_version.png");
+}
+
+TEST(ClientScreenshot, DISABLED_Level2LateJoinerJudgementAndReconnecting)
+{
+    test::ReportRecorder reports;  // answers the new-game confirmation
+    GameServer server;
+    Player kenj, taro;
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    QTest::mouseClick(k.btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
+    QTest::mouseClick(k.btnTakes[0], Qt::LeftButton);
+    QTest::mouseClick(t.btnTakes[3], Qt::LeftButton);
+    for (int draw = 1; draw <= 6; ++draw) {
+        QTest::mouseClick((draw % 2 ? k : t).btnDraw, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
+    }
+    QTest::mouseClick(t.btnB2Ts[3], Qt::LeftButton);
+    QTest::mouseClick(k.btnSet, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.Table.Table().Target.has_value(); }));
+
+    Player late;
+    ASSERT_TRUE(late.Connect(QStringLiteral("AB"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return late.window->Table.Table() == t.Table.Table(); }));
+    Save(k, "/tmp/kivol_client_early.png");
+    Save(*late.window, "/tmp/kivol_client_late.png");
+
+    // The hit as the server judges it; the example shows on request.
+    t.timHit.UseManualClock();
+    k.timHit.UseManualClock();
+    QTest::mouseClick(t.btnHit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.lblHit->isVisible(); }));
+    WaitUntil([&] { return t.lblJudge->isVisible(); });
+    QTest::mouseClick(t.btnShowAnswer, Qt::LeftButton);
+    TypeText(t.edtAnswer, t.lblAnswer->text());
+    Save(t, "/tmp/kivol_client_judged.png");
+
+    k.Reconnector.UseManualClock();
+    ASSERT_EQ(::shutdown(server.socket.GetClientSocket(0)->SocketHandle(), SHUT_RDWR), 0);
+    ASSERT_TRUE(WaitUntil([&] { return k.Reconnector.Waiting(); }));
+    Save(k, "/tmp/kivol_client_reconnecting.png");
 }
