@@ -14,6 +14,8 @@
 #include "protocol/level2.h"
 #include "protocol/padded_name.h"
 #include "server/session_token.h"
+#include "solver/answer_check.h"
+#include "solver/card_values.h"
 
 using namespace Protocol;
 
@@ -57,10 +59,15 @@ constexpr auto RefusalLogInterval = std::chrono::minutes(1);
 }  // namespace
 
 TGameServer::TGameServer(TPacketServerSocket& socket, LogFunction addLog, const TGameRules& rules)
-    : socket_(socket), addLog_(std::move(addLog)), rules_(rules)
+    : Judge(std::chrono::milliseconds(rules.SolverLimitMs)), socket_(socket), addLog_(std::move(addLog)),
+      rules_(rules)
 {
-    socket_.SetMaxRecvSize(MaxRecvSize);
+    socket_.SetMaxUnprocessedSize(MaxRecvSize);
     socket_.MaxSendQueue = MaxSendQueue;
+    // No connection may make the server send more than 32 MiB a second
+    // (after a burst as large): a flooder is slowed, the others keep pace.
+    socket_.RelayRate = 32 << 20;
+    socket_.RelayBurst = 32 << 20;
     // A connection whose send fails is dealt with after the broadcast, on its
     // own, so that one bad peer never keeps a packet from the others.
     socket_.DeferredFlush = true;
@@ -104,7 +111,7 @@ void TGameServer::PacketArrived(TCustomWinSocket* sender, const void* data, int 
 void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, const void* data, int size)
 {
     if (ServerOnlyWord(text)) {
-        Log("/拒否  ", text.substr(0, 5), sender);
+        Log("/拒否  ", RefusedWord(text), sender);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
     } else if (!rules_.TrustNames && !MaySend(sender, text)) {
@@ -119,6 +126,7 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
         socket_.SendToAll(data, size);
     } else if (IsCommand(text, Command::Set)) {
         Table.Set(text);
+        TableChanged();
         socket_.SendToAll(data, size);
     } else if (IsCommand(text, Command::FLeave)) {
         Table.Leave(text);
@@ -126,6 +134,7 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
     } else if (IsCommand(text, Command::Init)) {
         DealFreshDeck();
         Table.NewGame();
+        TableChanged();
         socket_.SendToAll(data, size);
     } else if (IsCommand(text, Command::Draw)) {
         Draw(text);
@@ -135,6 +144,7 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
             if (TakeCard(Bafuda, card)) {
                 hand->Push(card);
                 Table.FieldCardTaken();
+                TableChanged();
             }
             socket_.SendToAll(data, size);
         }
@@ -150,10 +160,13 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
         if (TakeCard(Bafuda, card)) {
             Yamafuda.PushAndShuffle(card);
             Table.FieldCardTaken();
+            TableChanged();
         }
         socket_.SendToAll(data, size);
     } else if (IsCommand(text, Command::Hit)) {
         Hit(text);
+    } else if (IsCommand(text, Command::Answer)) {
+        Answer(text);
     } else {
         SendTextToAll(text);
     }
@@ -162,7 +175,7 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
 void TGameServer::Join(TCustomWinSocket* sender, std::string_view text, const void* data, int size)
 {
     const AnsiString name = NameField(text, Layout::JoinName);
-    TPeer& peer = peers_[sender];
+    TPeer& peer = PeerOf(sender);
     if (static_cast<int>(peer.Names.size()) >= MaxNamesPerConnection || Roster.Count() >= MaxRosterEntries) {
         Refuse(sender, text);
         return;
@@ -241,6 +254,7 @@ void TGameServer::ClientDisconnected(TCustomWinSocket* socket)
     const auto peer = peers_.find(socket);
     if (peer == peers_.end())
         return;
+    const AnsiString address = peer->second.Address;
     peers_.erase(peer);
     for (int i = 0; i < Roster.Count(); ++i) {
         if (Roster.Entry(i).Owner != socket)
@@ -252,7 +266,7 @@ void TGameServer::ClientDisconnected(TCustomWinSocket* socket)
                                                       : std::chrono::steady_clock::time_point{};
         });
         SendToLevel2(AnsiString(Command::Away) + " " + Roster[i], socket);
-        Log("/離脱  ", Roster[i], socket);
+        Log("/離脱  ", Roster[i], address);
     }
     ScheduleExpiry();
 }
@@ -329,7 +343,7 @@ void TGameServer::Refuse(TCustomWinSocket* sender, std::string_view text)
 {
     // Logged at most once a minute per connection: a misbehaving client
     // must not flood the log.
-    TPeer& peer = peers_[sender];
+    TPeer& peer = PeerOf(sender);
     const auto now = Now();
     if (peer.RefusalLogged && now - peer.LastRefusalLog < RefusalLogInterval)
         return;
@@ -347,6 +361,7 @@ void TGameServer::Draw(std::string_view text)
     if (TakeCard(Yamafuda, card)) {
         Bafuda.Push(card);
         Table.CardDrawn(text);
+        TableChanged();
     }
     SendTextToAll(AnsiString(text) + " " + CardNumberText(card));
 }
@@ -354,6 +369,63 @@ void TGameServer::Draw(std::string_view text)
 void TGameServer::Hit(std::string_view text)
 {
     SendTextToAll(AnsiString(text) + " " + DateTimeText::Now());
+    const AnsiString name = NameField(text, Layout::HitName);
+    const bool first = !hitSinceChange_;
+    hitSinceChange_ = true;
+    mayAnswer_.push_back(name);
+    const THitJudge::TVerdict verdict = Judge.Judge(FieldCards(), Target());
+    SendToLevel2(AnsiString(Command::Judge) + " " + name + " " + verdict.Verdict + " " + (first ? "1" : "0") + " " +
+                     verdict.Expression,
+                 nullptr);
+}
+
+void TGameServer::Answer(std::string_view text)
+{
+    // Only a player who hit since the field or target last changed may
+    // answer, once for each hit.
+    const AnsiString name = NameField(text, Layout::AnswerName);
+    const auto hitter = std::find_if(mayAnswer_.begin(), mayAnswer_.end(),
+                                     [&](const AnsiString& h) { return SameNameIgnoringCase(h, name); });
+    if (hitter == mayAnswer_.end() || text.substr(Layout::AnswerName - 1 + PaddedNameLength, 1) != " ")
+        return;
+    mayAnswer_.erase(hitter);
+    const AnsiString expression = Field(text, Layout::AnswerText, static_cast<int>(Solver::MaxAnswerBytes));
+    const Solver::AnswerResult result = Solver::CheckAnswer(FieldFrom(text, Layout::AnswerText), FieldCards());
+    AnsiString line = Cp932::FromUtf8("【判定】") + name + " " + expression;
+    switch (result.outcome) {
+    case Solver::AnswerOutcome::Unreadable:
+        line += Cp932::FromUtf8(" 式が読めません");
+        break;
+    case Solver::AnswerOutcome::NotOnField:
+        line += Cp932::FromUtf8(" 場札にない数");
+        break;
+    case Solver::AnswerOutcome::Evaluated: {
+        const auto target = Target();
+        const bool right = target && result.value == Solver::Rational{*target, 1};
+        line += " = " + Solver::RationalText(result.value) + Cp932::FromUtf8(right ? " 正解" : " 不正解");
+        break;
+    }
+    }
+    SendTextToAll(line);
+}
+
+void TGameServer::TableChanged()
+{
+    hitSinceChange_ = false;
+    mayAnswer_.clear();
+}
+
+std::vector<int> TGameServer::FieldCards() const
+{
+    return std::vector<int>(Bafuda.Cards, Bafuda.Cards + Bafuda.Count);
+}
+
+std::optional<std::int64_t> TGameServer::Target() const
+{
+    // The target set since the last new game; none before one is set.
+    if (Table.SetText.empty())
+        return std::nullopt;
+    return Solver::ParseTarget(FieldFrom(Table.SetText, Layout::SetTarget));
 }
 
 bool TGameServer::TakeCard(TCardPile& pile, int& card)
@@ -410,9 +482,20 @@ void TGameServer::SendTextToAllExcept(std::string_view text, TCustomWinSocket* e
     socket_.SendToAllExcept(packet.data(), static_cast<int>(packet.size()), except);
 }
 
+TGameServer::TPeer& TGameServer::PeerOf(TCustomWinSocket* socket)
+{
+    const auto [peer, added] = peers_.try_emplace(socket);
+    if (added)
+        peer->second.Address = socket->RemoteAddress();
+    return peer->second;
+}
+
 void TGameServer::Log(std::string_view utf8Word, std::string_view subject, TCustomWinSocket* sender)
 {
-    Log(utf8Word, subject, sender->RemoteAddress());
+    // A connection that has closed may no longer tell its peer's address:
+    // the one noted when it first spoke stands in.
+    const auto peer = peers_.find(sender);
+    Log(utf8Word, subject, peer != peers_.end() ? peer->second.Address : sender->RemoteAddress());
 }
 
 void TGameServer::Log(std::string_view utf8Word, std::string_view subject, std::string_view where)

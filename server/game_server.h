@@ -10,6 +10,7 @@
 
 #include "platform/ansi_string.h"
 #include "server/card_pile.h"
+#include "server/hit_judge.h"
 #include "server/roster.h"
 #include "server/table_record.h"
 #include "transport/packet_server_socket.h"
@@ -84,12 +85,15 @@ public:
     TCardPile Tefuda[6];
     TRoster Roster;
     TTableRecord Table;
+    // The verdict on each hit, sent to level-2 connections.
+    THitJudge Judge;
     // Where grace periods are measured; tests move it forward.
     Clock Now = [] { return std::chrono::steady_clock::now(); };
 
 private:
     // What the server knows of one connection.
     struct TPeer {
+        AnsiString Address;             // the peer's, for the log
         std::vector<AnsiString> Names;  // every name it joined with, a "/left" notwithstanding
         bool Level2 = false;
         bool RefusalLogged = false;
@@ -98,12 +102,19 @@ private:
 
     // An empty field and hands, a full shuffled deck.
     void DealFreshDeck();
+    // The record of a connection, made when it first needs one.
+    TPeer& PeerOf(TCustomWinSocket* socket);
     void Dispatch(TCustomWinSocket* sender, std::string_view text, const void* data, int size);
     void Join(TCustomWinSocket* sender, std::string_view text, const void* data, int size);
     bool Resume(TCustomWinSocket* sender, std::string_view name, std::string_view token);
     void Left(TCustomWinSocket* sender, std::string_view text, const void* data, int size);
     void Draw(std::string_view text);
     void Hit(std::string_view text);
+    void Answer(std::string_view text);
+    // The field or the target changed: the next hit is the first.
+    void TableChanged();
+    std::vector<int> FieldCards() const;
+    std::optional<std::int64_t> Target() const;
     // Takes the top card of pile into card; false when the pile is empty
     // (card is then Protocol::NoCard, which is never put on a pile).
     static bool TakeCard(TCardPile& pile, int& card);
@@ -134,4 +145,8 @@ private:
     TGameRules rules_;
     std::unordered_map<TCustomWinSocket*, TPeer> peers_;
     QTimer graceTimer_;
+    // Whether anybody hit since the field or the target last changed, and
+    // who did and has not answered yet (one answer per hit).
+    bool hitSinceChange_ = false;
+    std::vector<AnsiString> mayAnswer_;
 };

@@ -26,6 +26,23 @@ inline std::string Nul(std::string_view text)
 
 class GameServerTest : public ::testing::Test {
 protected:
+    explicit GameServerTest(const TGameRules& rules = TrustingRules()) : game(socket, Log(), rules) {}
+
+    // The rules a level-1 server plays by: names are not checked, so tests
+    // may send what no real client sends (another player's name, chat from a
+    // connection that never joined).
+    static TGameRules TrustingRules()
+    {
+        TGameRules rules;
+        rules.TrustNames = true;
+        return rules;
+    }
+
+    TGameServer::LogFunction Log()
+    {
+        return [this](const AnsiString& message) { log.push_back(message); };
+    }
+
     void SetUp() override
     {
         Application.OnMessageBox = [this](const QString& text, const QString&, int) {
@@ -35,6 +52,7 @@ protected:
         socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* s, const void* data, int size) {
             game.PacketArrived(s, data, size);
         };
+        socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* s) { game.ClientDisconnected(s); };
         socket.SetAddress("127.0.0.1");
         socket.SetActive(true);
         port = socket.Socket()->LocalPort();
@@ -83,7 +101,7 @@ protected:
 
     TPacketServerSocket socket;
     std::vector<AnsiString> log;
-    TGameServer game{socket, [this](const AnsiString& message) { log.push_back(message); }};
+    TGameServer game;
     std::vector<std::string> messageBoxes;
     int port = 0;
 };
