@@ -7,25 +7,57 @@
 //
 // Each pair of runs is repeated three times, alternating the two servers, and
 // the medians are reported, so that a burst of other work on the machine
-// does not decide the comparison.
+// does not decide the comparison. Every count is then run again with a
+// flooder, one more client sending 200-byte chat lines flat out, and the
+// talkers' p99 latency with it is compared with that without it.
 //
 //   load_bench [seconds to measure, default 5] [client counts, default 10 100 500]
+//
+// The second form measures what an idle joined connection costs: the resident
+// memory of the server's process before and after that many connections
+// joined and settled, divided by their number, for each server in a process
+// of its own.
+//
+//   load_bench memory [connections, default 5000]
+#include <unistd.h>
+
 #include <QCoreApplication>
-#include <algorithm>
+#include <QEventLoop>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "bench/load/epoll_relay.h"
+#include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
+#include "bench/load/server_process.h"
 #include "server/game_server.h"
 
 namespace {
 
-// The game server as kivolsrv configures it, without the operator window.
+// The game server as kivolsrv configures it, without the operator window:
+// listens, tells ready its port and serves until the thread's loop is told
+// to quit.
+void ServeGame(const load::ServerProcess::Ready& ready)
+{
+    TPacketServerSocket socket;
+    socket.SetAddress("127.0.0.1");
+    TGameServer game(socket, nullptr);
+    socket.OnPacketArrived = [&game](TObject*, TCustomWinSocket* sender, const void* data, int size) {
+        game.PacketArrived(sender, data, size);
+    };
+    socket.SetActive(true);
+    ready(socket.Socket()->LocalPort());
+    QEventLoop loop;
+    loop.exec();
+}
+
 class GameServerThread : public QThread {
 public:
     int Port()
@@ -38,15 +70,7 @@ public:
 protected:
     void run() override
     {
-        TPacketServerSocket socket;
-        socket.SetAddress("127.0.0.1");
-        TGameServer game(socket, nullptr);
-        socket.OnPacketArrived = [&game](TObject*, TCustomWinSocket* sender, const void* data, int size) {
-            game.PacketArrived(sender, data, size);
-        };
-        socket.SetActive(true);
-        port_ = socket.Socket()->LocalPort();
-        exec();
+        ServeGame([this](int port) { port_ = port; });
     }
 
 private:
@@ -82,24 +106,37 @@ load::LoadResult Median(std::vector<load::LoadResult> runs)
         return values[values.size() / 2];
     };
     return {middle(&load::LoadResult::publishedPerSecond), middle(&load::LoadResult::deliveredPerSecond),
-            middle(&load::LoadResult::p50Microseconds), middle(&load::LoadResult::p99Microseconds)};
+            middle(&load::LoadResult::p50Microseconds),    middle(&load::LoadResult::p99Microseconds),
+            middle(&load::LoadResult::floodedPerSecond),   middle(&load::LoadResult::cut)};
+}
+
+// The medians of the game server's and the yardstick's runs of one plan.
+std::pair<load::LoadResult, load::LoadResult> RunBoth(const load::LoadPlan& plan)
+{
+    std::vector<load::LoadResult> yardsticks, games;
+    for (int r = 0; r < Repetitions; ++r) {
+        yardsticks.push_back(RunYardstick(plan));
+        games.push_back(RunGameServer(plan));
+    }
+    return {Median(games), Median(yardsticks)};
 }
 
 void Print(int clients, const char* name, const load::LoadResult& r)
 {
-    std::printf("%6d  %-10s %14.0f %14.0f %10.0f %10.0f\n", clients, name, r.publishedPerSecond, r.deliveredPerSecond,
-                r.p50Microseconds, r.p99Microseconds);
+    std::printf("%6d  %-16s %14.0f %14.0f %10.0f %10.0f %10.0f %5.0f\n", clients, name, r.publishedPerSecond,
+                r.deliveredPerSecond, r.p50Microseconds, r.p99Microseconds, r.floodedPerSecond, r.cut);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int RunFanOut(int argc, char** argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured
     QCoreApplication app(argc, argv);
+    load::RaiseOpenFileLimit();
     load::LoadPlan plan;
     if (argc > 1)
         plan.measureSeconds = std::atof(argv[1]);
-    std::printf("%6s  %-10s %14s %14s %10s %10s\n", "N", "server", "published/s", "delivered/s", "p50 us", "p99 us");
+    std::printf("%6s  %-16s %14s %14s %10s %10s %10s %5s\n", "N", "server", "published/s", "delivered/s", "p50 us",
+                "p99 us", "flooded/s", "cut");
     std::vector<int> counts{10, 100, 500};
     if (argc > 2) {
         counts.clear();
@@ -109,21 +146,76 @@ int main(int argc, char** argv)
     bool met = true;
     for (int clients : counts) {
         plan.clients = clients;
-        std::vector<load::LoadResult> yardsticks, games;
-        for (int r = 0; r < Repetitions; ++r) {
-            yardsticks.push_back(RunYardstick(plan));
-            games.push_back(RunGameServer(plan));
-        }
-        const load::LoadResult yardstick = Median(yardsticks);
-        const load::LoadResult game = Median(games);
+        plan.flooder = false;
+        const auto [game, yardstick] = RunBoth(plan);
         Print(clients, "kivolsrv", game);
         Print(clients, "yardstick", yardstick);
         const double delivered = game.deliveredPerSecond / yardstick.deliveredPerSecond;
         const double p99 = game.p99Microseconds / yardstick.p99Microseconds;
         std::printf("%6d  ratio delivered/s %.2f (target >= 0.80), p99 %.2f (target <= 2.00)\n", clients, delivered,
                     p99);
-        met = met && delivered >= 0.8 && p99 <= 2.0;
+        plan.flooder = true;
+        const auto [floodedGame, floodedYardstick] = RunBoth(plan);
+        Print(clients, "kivolsrv+flood", floodedGame);
+        Print(clients, "yardstick+flood", floodedYardstick);
+        // A server that delivered no line at all in the time has no p99: it
+        // counts as infinitely slow.
+        const auto slowdown = [](const load::LoadResult& with, const load::LoadResult& without) {
+            return with.p99Microseconds > 0 ? with.p99Microseconds / without.p99Microseconds : HUGE_VAL;
+        };
+        const double gameSlowdown = slowdown(floodedGame, game);
+        std::printf("%6d  flooder: p99 with/without kivolsrv %.2f (target <= 2.00, flooder never cut), "
+                    "yardstick %.2f\n",
+                    clients, gameSlowdown, slowdown(floodedYardstick, yardstick));
+        met = met && delivered >= 0.8 && p99 <= 2.0 && gameSlowdown <= 2.0 && floodedGame.cut == 0;
     }
     std::printf("targets %s\n", met ? "met" : "NOT met");
     return 0;
+}
+
+// Resident KiB per idle joined connection of the server that serve starts.
+void MeasureIdle(const char* name, int connections, const std::function<void(const load::ServerProcess::Ready&)>& serve)
+{
+    load::ServerProcess server(serve);
+    const long before = server.ResidentKiB();
+    const load::IdleClients clients(server.Port(), connections, 3.0);
+    const long after = server.ResidentKiB();
+    std::printf("%-10s %8d %12ld %12ld %14.2f %5d\n", name, connections, before, after,
+                static_cast<double>(after - before) / connections, clients.Cut());
+}
+
+int RunMemory(int connections)
+{
+    const long limit = load::RaiseOpenFileLimit();
+    if (limit < 2L * connections + 64) {
+        std::fprintf(stderr, "load_bench: %d connections need %ld open files, the limit is %ld\n", connections,
+                     2L * connections + 64, limit);
+        return 1;
+    }
+    std::printf("%-10s %8s %12s %12s %14s %5s\n", "server", "idle", "RSS KiB", "RSS KiB", "KiB per", "cut");
+    std::printf("%-10s %8s %12s %12s %14s %5s\n", "", "joined", "before", "after", "connection", "");
+    MeasureIdle("kivolsrv", connections, [](const load::ServerProcess::Ready& ready) {
+        int argc = 1;
+        char name[] = "kivolsrv";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        ServeGame(ready);
+    });
+    MeasureIdle("yardstick", connections, [](const load::ServerProcess::Ready& ready) {
+        load::EpollRelay relay;
+        ready(relay.Port());
+        for (;;)
+            ::pause();
+    });
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The memory form forks its servers before anything starts a thread.
+    if (argc > 1 && std::strcmp(argv[1], "memory") == 0)
+        return RunMemory(argc > 2 ? std::atoi(argv[2]) : 5000);
+    return RunFanOut(argc, argv);
 }

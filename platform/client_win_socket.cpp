@@ -9,6 +9,7 @@
 
 #include "platform/application.h"
 #include "platform/exceptions.h"
+#include "platform/keep_alive.h"
 #include "platform/socket_address.h"
 
 namespace {
@@ -129,6 +130,7 @@ void TClientWinSocket::CompleteConnect(int error)
     SetConnected(true);
     const int on = 1;
     setsockopt(SocketHandle(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    KeepAlive::Enable(SocketHandle());
     WatchRead();
     WatchWriteOnce();  // the write-ready that follows a completed connect
     Event(this, seConnect);

@@ -40,6 +40,9 @@ public:
     int ReceiveBuf(void* buffer, int count);
     // Bytes waiting to be received.
     int ReceiveLength();
+    // Stops read-ready events for a while (a listening socket that cannot
+    // accept now must not spin; a peer that has used its share waits).
+    void SuspendReadWatch(int milliseconds);
     // Performs the disconnect: the disconnect event, then the handle closes.
     // Nothing happens when there is no handle.
     virtual void Close();
@@ -85,9 +88,6 @@ protected:
     virtual void ReadReady();
     // Called when the handle is writable after WatchWriteOnce.
     virtual void WriteReady();
-    // Stops read-ready events for a while (a listening socket that cannot
-    // accept now must not spin).
-    void SuspendReadWatch(int milliseconds);
     // Runs an event handler the way the event loop does: exceptions go to the
     // standard error report. Returns false when this object was deleted by it.
     bool Dispatch(const std::function<void()>& fn);

@@ -10,7 +10,9 @@
 
 #include "platform/application.h"
 #include "platform/exceptions.h"
+#include "platform/keep_alive.h"
 #include "platform/socket_address.h"
+#include "platform/socket_calls.h"
 
 namespace {
 
@@ -62,6 +64,7 @@ TServerClientWinSocket::TServerClientWinSocket(int socketHandle, TServerWinSocke
     SetConnected(true);
     const int on = 1;
     setsockopt(socketHandle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    KeepAlive::Enable(socketHandle);
 }
 
 TServerClientWinSocket::~TServerClientWinSocket()
@@ -141,9 +144,14 @@ void TServerWinSocket::RemoveClient(TServerClientWinSocket* client)
 
 void TServerWinSocket::ReadReady()
 {
-    for (;;) {
-        const int clientHandle = ::accept4(SocketHandle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    // A bounded number of accepts per read-ready: a burst of connects waits
+    // for the next round instead of keeping the thread from the connections
+    // it already serves.
+    for (int attempt = 0; attempt < MaxAcceptsPerWakeUp; ++attempt) {
+        const int clientHandle =
+            CurrentSocketCalls().Accept(SocketHandle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (clientHandle >= 0) {
+            acceptFailing_ = false;
             Accept(clientHandle);
             if (SocketHandle() < 0)
                 return;  // a handler deactivated the server
@@ -154,9 +162,13 @@ void TServerWinSocket::ReadReady()
             return;
         if (error == EINTR || error == ECONNABORTED || error == EPROTO)
             continue;
-        // Out of descriptors or memory: report it and stop accepting for a
-        // moment instead of spinning on a handle that stays readable.
-        SuspendReadWatch(100);
+        // Out of descriptors or memory: stop accepting for a moment instead
+        // of spinning on a handle that stays readable. The error event comes
+        // once for a run of such failures, not after every pause.
+        SuspendReadWatch(AcceptPauseMs);
+        if (acceptFailing_)
+            return;
+        acceptFailing_ = true;
         int errorCode = error;
         Error(this, eeAccept, errorCode);
         if (errorCode != 0)

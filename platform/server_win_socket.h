@@ -38,9 +38,16 @@ private:
 
 // The listening socket: accepts connections, keeps them in a list (oldest
 // first) and routes their events to its On... handlers, with itself as sender
-// and the connection as socket.
+// and the connection as socket. Each read-ready accepts at most
+// MaxAcceptsPerWakeUp connections. When accepting fails for want of file
+// handles or memory, accepting pauses for AcceptPauseMs at a time and the
+// error event (accept) comes once, at the first failure of the run.
+// Accepted connections get TCP keepalive (see KeepAlive).
 class TServerWinSocket : public TCustomWinSocket {
 public:
+    static constexpr int MaxAcceptsPerWakeUp = 64;
+    static constexpr int AcceptPauseMs = 100;
+
     TServerWinSocket();
     ~TServerWinSocket() override;
 
@@ -76,4 +83,5 @@ private:
     void Accept(int clientHandle);
 
     std::vector<TServerClientWinSocket*> connections_;
+    bool acceptFailing_ = false;
 };

@@ -4,7 +4,7 @@
 
 namespace {
 
-SocketCalls current{::send, ::recv};
+SocketCalls current{::send, ::recv, ::accept4};
 
 }  // namespace
 

@@ -32,6 +32,7 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
       btnClear(MakeButton(this, "btnClear", QStringLiteral("Clear"), QRect(136, 104, 81, 25))),
       btnMinimize(MakeButton(this, "btnMinimize", QStringLiteral("Minimize"), QRect(176, 16, 97, 25))),
       Game(PacketServerSocket1, [this](const AnsiString& message) { AddLog(message); }, options.Rules),
+      ConnectionLog([this](const AnsiString& message) { AddLog(message); }),
       Options(options)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -46,6 +47,7 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     mmLog->setObjectName(QStringLiteral("mmLog"));
     mmLog->setGeometry(296, 8, 321, 153);
     mmLog->setReadOnly(true);
+    mmLog->setMaximumBlockCount(MaxLogLines);
     mmLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mmLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mmLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -74,6 +76,9 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     };
     PacketServerSocket1.OnClientDisconnect = [this](TObject* sender, TCustomWinSocket* socket) {
         PacketServerSocket1ClientDisconnect(sender, socket);
+    };
+    PacketServerSocket1.OnError = [this](TObject*, TCustomWinSocket*, TErrorEvent errorEvent, int& errorCode) {
+        PacketServerSocket1Error(errorEvent, errorCode);
     };
 }
 
@@ -119,19 +124,19 @@ void TForm1::PacketServerSocket1PacketArrived(TObject*, TCustomWinSocket* aSocke
 
 void TForm1::PacketServerSocket1ClientConnect(TObject*, TCustomWinSocket* aSocket)
 {
-    LogConnection("/接続  ", aSocket);
+    ConnectionLog.Connected(aSocket, aSocket->RemoteAddress());
 }
 
 void TForm1::PacketServerSocket1ClientDisconnect(TObject*, TCustomWinSocket* aSocket)
 {
     Game.ClientDisconnected(aSocket);
-    LogConnection("/切断  ", aSocket);
+    ConnectionLog.Disconnected(aSocket, aSocket->RemoteAddress());
 }
 
-void TForm1::LogConnection(const char* utf8Word, TCustomWinSocket* socket)
+void TForm1::PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode)
 {
-    // The reverse lookup waits for the name service; the log line needs it.
-    AddLog(Cp932::FromUtf8(utf8Word) + socket->RemoteHost() + "[" + socket->RemoteAddress() + "]");
+    AddLog(Cp932::FromUtf8("/エラー  " + SocketErrorMessage(errorCode, ErrorEventName(errorEvent))));
+    errorCode = 0;
 }
 
 void TForm1::ShowAway(int index, bool away)

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/ansi_string.h"
+#include "server/connection_log.h"
 #include "server/game_server.h"
 #include "server/server_options.h"
 #include "transport/packet_server_socket.h"
@@ -30,6 +31,10 @@ public:
     bool FormCreate();
     void FormDestroy();
 
+    // The log keeps the newest lines only, so that a server running for
+    // weeks does not grow without bound.
+    static constexpr int MaxLogLines = 10000;
+
     // Appends "<date-time>  <message>" to the log; message is Shift-JIS. A
     // headless server also writes the line to standard output.
     void AddLog(const AnsiString& message);
@@ -45,6 +50,9 @@ public:
     QPushButton* btnClear;
     QPushButton* btnMinimize;
     TGameServer Game;
+    // The connect and disconnect lines, with host names looked up off the
+    // event thread.
+    TConnectionLog ConnectionLog;
 
 private:
     void PacketServerSocket1PacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data, int aSize);
@@ -52,7 +60,8 @@ private:
     void PacketServerSocket1ClientDisconnect(TObject* aSender, TCustomWinSocket* aSocket);
     // A click on the notification icon: the left button brings the window back.
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
-    void LogConnection(const char* utf8Word, TCustomWinSocket* socket);
+    // A failure of the listening socket (accepting): logged, never a box.
+    void PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode);
     // Marks the roster row of an away entry (its connection dropped).
     void ShowAway(int index, bool away);
     // The selected roster row, or -1.

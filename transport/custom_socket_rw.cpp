@@ -1,9 +1,12 @@
 #include "transport/custom_socket_rw.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "platform/exceptions.h"
 #include "transport/deferred_flush.h"
+#include "transport/heap_trim.h"
 
 namespace {
 const char* const SendQueueExceeded = "送信キューが MaxSendQueue を超えました";
@@ -11,8 +14,8 @@ const char* const SendQueueExceeded = "送信キューが MaxSendQueue を超え
 
 TCustomSocketRW::TCustomSocketRW(TCustomWinSocket* socket)
     : SocketStream(std::make_unique<TNonBlockingSocketStream>(nullptr)),
-      RecvBuffer(std::make_unique<TPipedMemoryStream>(4096)),
-      SendBuffer(std::make_unique<TPipedMemoryStream>(4096))
+      RecvBuffer(std::make_unique<TPipedMemoryStream>(0)),
+      SendBuffer(std::make_unique<TPipedMemoryStream>(0))
 {
     SocketStream->Socket = socket;
     SetSocket(socket);
@@ -89,20 +92,53 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
         }
     } guard{this, alive};
     reading_ = true;
+    if (!MayRead())
+        return;
+    std::int64_t budget = ReadBudget > 0 ? ReadBudget : std::numeric_limits<std::int64_t>::max();
     for (;;) {
         readPending_ = false;
         const int before = RecvBuffer->Count();
-        if (MaxRecvSize > 0 && std::int64_t{before} + SocketStream->GetSize() > MaxRecvSize) {
+        const std::int64_t waiting = SocketStream->GetSize();
+        if (MaxRecvSize > 0 && std::int64_t{before} + waiting > MaxRecvSize) {
             FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
             return;
         }
-        RecvBuffer->ReadFromStream(SocketStream.get());
+        const std::int64_t take = std::min({waiting, budget, std::int64_t{std::numeric_limits<int>::max()}});
+        const std::int64_t taken = take > 0 ? RecvBuffer->ReadFromStream(SocketStream.get(), static_cast<int>(take)) : 0;
+        budget -= taken;
         if (RecvBuffer->Count() <= before && !readPending_)
-            return;
+            break;
+        const std::int64_t queuedBefore = QueuedOnThisThread();
         ReadEvent(sender, socket);
         if (!*alive)
             return;
+        credit_ -= static_cast<double>(taken + QueuedOnThisThread() - queuedBefore);
+        if (!WithinUnprocessedLimit(RecvBuffer->Count()))
+            return;
+        if (budget <= 0 || (RelayRate > 0 && credit_ < 0))
+            break;
     }
+    GiveBackIfEmpty(*RecvBuffer);
+}
+
+bool TCustomSocketRW::MayRead()
+{
+    if (RelayRate <= 0)
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - earned_).count();
+    credit_ = std::min(credit_ + seconds * static_cast<double>(RelayRate), static_cast<double>(RelayBurst));
+    earned_ = now;
+    if (credit_ >= 0)
+        return true;
+    Socket->SuspendReadWatch(static_cast<int>(-credit_ * 1000 / static_cast<double>(RelayRate)) + 1);
+    return false;
+}
+
+std::int64_t& TCustomSocketRW::QueuedOnThisThread()
+{
+    thread_local std::int64_t queued = 0;
+    return queued;
 }
 
 void TCustomSocketRW::ConnectEvent(TObject*, TCustomWinSocket*) {}
@@ -113,6 +149,16 @@ void TCustomSocketRW::DoWrite()
 {
     if (SendBuffer->Count() > 0)
         SendBuffer->WriteToStream(SocketStream.get());
+    GiveBackIfEmpty(*SendBuffer);
+}
+
+void TCustomSocketRW::GiveBackIfEmpty(TPipedMemoryStream& buffer)
+{
+    const int capacity = buffer.Capacity;
+    if (buffer.Count() != 0 || capacity == 0)
+        return;
+    buffer.Trim();
+    HeapTrim::BufferFreed(static_cast<std::size_t>(capacity));
 }
 
 void TCustomSocketRW::SendStream(TStream* stream)
@@ -124,8 +170,10 @@ bool TCustomSocketRW::MayQueue(std::int64_t count)
 {
     if (sendQueueOverflow_)
         return false;
-    if (MaxSendQueue <= 0 || SendBuffer->Count() + count <= MaxSendQueue)
+    if (MaxSendQueue <= 0 || SendBuffer->Count() + count <= MaxSendQueue) {
+        QueuedOnThisThread() += count;
         return true;
+    }
     sendQueueOverflow_ = true;
     if (DeferredFlush)
         Flush();
@@ -143,6 +191,14 @@ void TCustomSocketRW::FailConnection(TErrorEvent errorEvent, int errorCode, cons
         socket->Close();
     if (errorCode != 0)
         throw ESocketError(message);
+}
+
+bool TCustomSocketRW::WithinUnprocessedLimit(std::int64_t held)
+{
+    if (MaxUnprocessedSize <= 0 || held <= MaxUnprocessedSize)
+        return true;
+    FailConnection(eeReceive, EMSGSIZE, "未処理の受信データが MaxUnprocessedSize を超えました");
+    return false;
 }
 
 void TCustomSocketRW::Flush()

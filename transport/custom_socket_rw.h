@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "platform/custom_win_socket.h"
@@ -23,6 +24,13 @@
 //  - DeferredFlush: a send only queues its bytes; the send buffer is written
 //    once, after the current event has been handled. A write failure then
 //    goes through the connection's error path instead of out of the send.
+//
+// A read-ready event takes at most ReadBudget bytes from the socket and
+// delivers the whole messages among them; the rest waits in the kernel for
+// the next round of the event loop, so one busy peer never holds the thread,
+// and a peer that sends faster than its messages are handled is slowed by
+// TCP flow control. Both buffers hold no memory while they are empty: it is
+// taken when bytes come and given back once they have all gone.
 class TCustomSocketRW : public TObject {
 public:
     explicit TCustomSocketRW(TCustomWinSocket* socket);
@@ -47,6 +55,26 @@ public:
     TCustomWinSocket* Socket = nullptr;
     // Receive limit in bytes (0 or less: none); read at each read-ready event.
     int MaxRecvSize = 0;
+    // The most bytes a connection may hold received but not yet delivered,
+    // counted once the whole messages have been cut (0 or less: no limit).
+    // Exceeding it ends the connection like MaxRecvSize; unlike that, bytes
+    // still waiting in the kernel never count, so a fast sender of small
+    // messages is never cut, only one message too large to deliver.
+    int MaxUnprocessedSize = 0;
+    // The most bytes one read-ready event takes from the socket (0 or less: all).
+    int ReadBudget = DefaultReadBudget;
+    static constexpr int DefaultReadBudget = 64 * 1024;
+    // Pacing, off while RelayRate is 0: the connection is charged every byte
+    // read from it and every byte its messages cause to be queued for sending
+    // on this thread, to any connection. It may run up RelayBurst bytes at
+    // once and earns RelayRate bytes a second; while it owes, it is not read,
+    // so one peer cannot take the whole sending capacity of a relaying server
+    // and TCP flow control slows it down.
+    std::int64_t RelayRate = 0;
+    std::int64_t RelayBurst = 0;
+
+    // Bytes queued for sending by every reader-writer of this thread so far.
+    static std::int64_t& QueuedOnThisThread();
     std::unique_ptr<TNonBlockingSocketStream> SocketStream;
     std::unique_ptr<TPipedMemoryStream> RecvBuffer;
     std::unique_ptr<TPipedMemoryStream> SendBuffer;
@@ -72,13 +100,26 @@ protected:
     // ESocketError with the message unless the code was cleared. So a server
     // can log a misbehaving client instead of showing an error box.
     void FailConnection(TErrorEvent errorEvent, int errorCode, const std::string& message);
+    // True when held bytes are within MaxUnprocessedSize; otherwise the
+    // connection is failed as for MaxRecvSize and false is returned (when the
+    // error handler cleared the code).
+    bool WithinUnprocessedLimit(std::int64_t held);
 
 private:
     void ReadLoop(TObject* sender, TCustomWinSocket* socket);
+    // Earns credit for the time passed; false, with reading suspended until
+    // the debt is paid, while the connection owes.
+    bool MayRead();
+    // Frees the buffer's block when it holds no bytes.
+    static void GiveBackIfEmpty(TPipedMemoryStream& buffer);
 
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool reading_ = false;
     bool readPending_ = false;
     bool flushMarked_ = false;
     bool sendQueueOverflow_ = false;
+    // What the connection may still spend; the first read finds a full burst
+    // earned since the clock's epoch.
+    double credit_ = 0;
+    std::chrono::steady_clock::time_point earned_{};
 };

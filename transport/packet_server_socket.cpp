@@ -24,8 +24,12 @@ void TCustomPacketServerSocket::GetSocketEvent(TObject*, int socketHandle, TServ
     TCustomPacketServerClientWinSocket* s = DoGetSocket(socketHandle);
     if (s->MaxRecvSize() == 0)
         s->SetMaxRecvSize(maxRecvSize_);
+    if (s->SocketRW->MaxUnprocessedSize == 0)
+        s->SocketRW->MaxUnprocessedSize = maxUnprocessedSize_;
     s->SocketRW->MaxSendQueue = MaxSendQueue;
     s->SocketRW->DeferredFlush = DeferredFlush;
+    s->SocketRW->RelayRate = RelayRate;
+    s->SocketRW->RelayBurst = RelayBurst;
     clientSocket = s;
 }
 
@@ -39,6 +43,14 @@ void TCustomPacketServerSocket::SetMaxRecvSize(int value)
     maxRecvSize_ = value;
     for (int i = 0; i < ServerSocket->ActiveConnections(); ++i)
         static_cast<TCustomPacketServerClientWinSocket*>(ServerSocket->Connections(i))->SetMaxRecvSize(value);
+}
+
+void TCustomPacketServerSocket::SetMaxUnprocessedSize(int value)
+{
+    maxUnprocessedSize_ = value;
+    for (int i = 0; i < ServerSocket->ActiveConnections(); ++i)
+        static_cast<TCustomPacketServerClientWinSocket*>(ServerSocket->Connections(i))->SocketRW->MaxUnprocessedSize =
+            value;
 }
 
 void TCustomPacketServerSocket::ForEachConnection(TCustomWinSocket* except,

@@ -9,8 +9,9 @@
 // connections in the order they were accepted, oldest first, and only queue
 // the bytes on each, so a slow peer never holds up the others.
 //
-// Two settings handed to every new connection, both off by default:
-// MaxSendQueue (a send-queue limit) and DeferredFlush (see TCustomSocketRW).
+// Settings handed to every new connection, all off by default: MaxSendQueue
+// (a send-queue limit), DeferredFlush, RelayRate and RelayBurst (pacing); see
+// TCustomSocketRW.
 class TCustomPacketServerSocket : public TCustomServerSocket {
 public:
     TCustomPacketServerSocket();
@@ -22,6 +23,10 @@ public:
     // Sets the component's limit and that of every current connection.
     void SetMaxRecvSize(int value);
     int MaxRecvSize() const { return maxRecvSize_; }
+    // The same for the limit on what a connection holds unprocessed (see
+    // TCustomSocketRW::MaxUnprocessedSize).
+    void SetMaxUnprocessedSize(int value);
+    int MaxUnprocessedSize() const { return maxUnprocessedSize_; }
 
     // The socket arguments must be connections of this server.
     void SendStream(TCustomWinSocket* socket, TStream* stream);
@@ -37,6 +42,8 @@ public:
 
     int MaxSendQueue = 0;
     bool DeferredFlush = false;
+    std::int64_t RelayRate = 0;
+    std::int64_t RelayBurst = 0;
 
 protected:
     virtual TCustomPacketServerClientWinSocket* DoGetSocket(int socketHandle) = 0;
@@ -46,6 +53,7 @@ protected:
 
 private:
     int maxRecvSize_ = 0;
+    int maxUnprocessedSize_ = 0;
 };
 
 class TPacketServerSocket : public TCustomPacketServerSocket {

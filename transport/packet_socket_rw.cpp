@@ -91,6 +91,7 @@ void TPacketSocketRW::PacketEnd()
     }
     StoreLittleEndianInt32(SendBuffer->Head + PacketStart, n - 4);
     PacketStart = -1;
+    QueuedOnThisThread() += n;
     Flush();
 }
 
@@ -112,6 +113,9 @@ void TPacketSocketRW::ReadEvent(TObject*, TCustomWinSocket*)
             return;
         }
         const int total = length + 4;
+        // A packet too large to be held whole is refused on its header.
+        if (!WithinUnprocessedLimit(total))
+            return;
         if (total > RecvBuffer->Count())
             return;
         if (OnPacketArrived) {

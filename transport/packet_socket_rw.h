@@ -14,7 +14,8 @@ using TPacketArrivedEvent =
 //
 // A length that is negative, or so large that the header and payload would
 // not fit a signed 32-bit size, cannot be framed: the connection is closed and
-// ESocketError says so. A handler that throws leaves its packet unconsumed; it
+// ESocketError says so. A packet longer, header included, than
+// MaxUnprocessedSize ends the connection as soon as its header arrives. A handler that throws leaves its packet unconsumed; it
 // is delivered again when more bytes arrive.
 class TPacketSocketRW : public TCustomSocketRW {
 public:

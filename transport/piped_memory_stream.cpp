@@ -39,6 +39,12 @@ void TPipedMemoryStream::Clear()
     Head = Tail = Buffer;
 }
 
+void TPipedMemoryStream::Trim()
+{
+    if (Count() == 0 && Capacity > 0)
+        Init(0);
+}
+
 void TPipedMemoryStream::MoveToFront(int keep, std::int64_t newCapacity)
 {
     const int size = std::min(Count(), keep);

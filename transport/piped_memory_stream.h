@@ -9,8 +9,8 @@
 //
 // Bytes move only when an append reaches the end of the block or when fewer
 // than a third of the block remains unread after a consume, and the block only
-// grows, so steady traffic runs without allocation once the block has reached
-// the traffic's high-water mark.
+// grows until Trim gives it back, so steady traffic runs without moving bytes
+// around once the block has reached the traffic's high-water mark.
 //
 // Negative counts move nothing: Read, Write and the stream reads return 0 for
 // them, AdvanceHead ignores them, SetSize treats them as 0.
@@ -22,6 +22,9 @@ public:
 
     void Init(int capacity);
     void Clear();
+    // Gives the block back when the queue is empty (the next append takes a
+    // new one); a queue holding bytes keeps its block.
+    void Trim();
 
     int Read(void* buffer, int count) override;
     int Write(const void* buffer, int count) override;

@@ -30,6 +30,7 @@ std::int64_t NowNs()
 
 struct Client {
     int fd = -1;
+    bool flooder = false;
     std::string name;  // 8 bytes, padded
     std::string in;
     std::string out;
@@ -69,32 +70,52 @@ void Publish(Client& c)
     ++c.sequence;
 }
 
+// A chat line of payloadBytes bytes (the closing NUL included) with no send
+// time: "Flood   : xxxx...".
+std::string FloodPacket(const std::string& name, int payloadBytes)
+{
+    std::string text = name + ": ";
+    text.resize(static_cast<std::size_t>(std::max(payloadBytes - 1, static_cast<int>(text.size()))), 'x');
+    std::string packet;
+    AppendPacket(packet, text + '\0');
+    return packet;
+}
+
+void Watch(int poller, int op, const Client& c, std::size_t index, bool writable)
+{
+    epoll_event event{};
+    event.events = EPOLLIN | (writable ? EPOLLOUT : 0u);
+    event.data.u64 = index;
+    epoll_ctl(poller, op, c.fd, &event);
+}
+
 }  // namespace
 
 LoadResult RunLoad(int port, const LoadPlan& plan)
 {
-    std::vector<Client> clients(static_cast<std::size_t>(plan.clients));
+    // The flooder, when there is one, joins last.
+    std::vector<Client> clients(static_cast<std::size_t>(plan.clients + (plan.flooder ? 1 : 0)));
     const int poller = epoll_create1(EPOLL_CLOEXEC);
     for (std::size_t i = 0; i < clients.size(); ++i) {
         Client& c = clients[i];
         c.fd = Connect(port);
-        char name[16];
+        c.flooder = plan.flooder && i + 1 == clients.size();
+        char name[32];
         std::snprintf(name, sizeof name, "P%-7zu", i);
-        c.name = name;
+        c.name = c.flooder ? "Flood   " : name;
         AppendPacket(c.out, "/join " + c.name + '\0');
         Flush(c);
         ::fcntl(c.fd, F_SETFL, ::fcntl(c.fd, F_GETFL) | O_NONBLOCK);
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = i;
-        epoll_ctl(poller, EPOLL_CTL_ADD, c.fd, &event);
+        Watch(poller, EPOLL_CTL_ADD, c, i, false);
     }
+    const std::string floodPacket = FloodPacket(clients.back().name, plan.floodPayloadBytes);
+    constexpr std::size_t FloodBacklog = 64 * 1024;
 
     // The clock starts once the last client's join has been answered: from
     // then on the publishers send, and after the warm-up the counting begins.
     const std::int64_t giveUp = NowNs() + 60'000'000'000;
     std::int64_t measureFrom = INT64_MAX, measureTo = giveUp;
-    long published = 0, delivered = 0;
+    long published = 0, delivered = 0, flooded = 0, cut = 0;
     std::vector<std::int64_t> latencies;
     latencies.reserve(1 << 20);
     bool publishing = false;
@@ -114,10 +135,25 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
             }
         const int n = epoll_wait(poller, ready.data(), static_cast<int>(ready.size()), 50);
         for (int i = 0; i < n; ++i) {
-            Client& c = clients[ready[static_cast<std::size_t>(i)].data.u64];
+            const epoll_event& event = ready[static_cast<std::size_t>(i)];
+            Client& c = clients[event.data.u64];
+            if (c.fd < 0)
+                continue;
+            if (c.flooder && (event.events & EPOLLOUT)) {
+                while (c.out.size() < FloodBacklog)
+                    c.out += floodPacket;
+                Flush(c);
+            }
             ssize_t got;
             while ((got = ::recv(c.fd, buffer.data(), buffer.size(), 0)) > 0)
                 c.in.append(buffer.data(), static_cast<std::size_t>(got));
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                ++cut;
+                epoll_ctl(poller, EPOLL_CTL_DEL, c.fd, nullptr);
+                ::close(c.fd);
+                c.fd = -1;
+                continue;
+            }
             const std::int64_t now = NowNs();
             CutPackets(c.in, [&](std::string_view payload) {
                 const std::string_view text = TextOf(payload);
@@ -126,6 +162,8 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
                     // relay by echoing it.
                     if (!publishing && &c == &clients.back() && (text.rfind("/list", 0) == 0 || text == lastJoin)) {
                         publishing = true;
+                        if (c.flooder)
+                            Watch(poller, EPOLL_CTL_MOD, c, clients.size() - 1, true);
                         measureFrom = now + static_cast<std::int64_t>(plan.warmupSeconds * 1e9);
                         measureTo = measureFrom + static_cast<std::int64_t>(plan.measureSeconds * 1e9);
                     }
@@ -134,6 +172,13 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
                 if (text.empty())
                     return;
                 const std::string_view who = text.substr(0, 8);
+                if (who == clients.back().name && clients.back().flooder) {
+                    if (c.flooder && now >= measureFrom)
+                        ++flooded;
+                    return;
+                }
+                if (c.flooder)
+                    return;
                 const std::int64_t sentAt = std::stoll(std::string(text.substr(10)));
                 if (now >= measureFrom && sentAt >= measureFrom) {
                     ++delivered;
@@ -145,7 +190,8 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
         }
     }
     for (Client& c : clients)
-        ::close(c.fd);
+        if (c.fd >= 0)
+            ::close(c.fd);
     ::close(poller);
     if (!publishing)
         throw std::runtime_error("the joins were never answered");
@@ -153,6 +199,8 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
     LoadResult result;
     result.publishedPerSecond = static_cast<double>(published) / plan.measureSeconds;
     result.deliveredPerSecond = static_cast<double>(delivered) / plan.measureSeconds;
+    result.floodedPerSecond = static_cast<double>(flooded) / plan.measureSeconds;
+    result.cut = static_cast<double>(cut);
     if (!latencies.empty()) {
         std::sort(latencies.begin(), latencies.end());
         const auto at = [&](double q) {

@@ -13,6 +13,10 @@ struct LoadResult {
     double deliveredPerSecond = 0;
     double p50Microseconds = 0;
     double p99Microseconds = 0;
+    // Lines the flooder had relayed back to it per second (0 without one).
+    double floodedPerSecond = 0;
+    // Connections the server closed during the run.
+    double cut = 0;
 };
 
 struct LoadPlan {
@@ -21,6 +25,10 @@ struct LoadPlan {
     int window = 8;  // unanswered lines per publisher
     double warmupSeconds = 1.0;
     double measureSeconds = 5.0;
+    // One more client that joins and sends valid chat packets of
+    // floodPayloadBytes flat out, reading what it is sent.
+    bool flooder = false;
+    int floodPayloadBytes = 200;
 };
 
 // Connects to 127.0.0.1:port, joins every client, runs the plan and closes.

@@ -1,0 +1,121 @@
+#include "server/host_name_lookup.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <QMetaObject>
+#include <QObject>
+#include <QTimer>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+// What the workers share with the lookup object; it outlives the object for
+// as long as a worker still runs.
+struct THostNameLookup::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::pair<std::uint64_t, AnsiString>> queue;
+    LookupFunction lookup;
+    // Where answers go; null once the lookup object is being destroyed.
+    THostNameLookup* owner = nullptr;
+    QObject* context = nullptr;
+    int threads = 0;
+    int idle = 0;
+
+    static void Work(const std::shared_ptr<Shared>& shared);
+};
+
+void THostNameLookup::Shared::Work(const std::shared_ptr<Shared>& shared)
+{
+    std::unique_lock lock(shared->mutex);
+    for (;;) {
+        shared->wake.wait(lock, [&] { return !shared->owner || !shared->queue.empty(); });
+        if (!shared->owner)
+            return;
+        const auto [id, address] = shared->queue.front();
+        shared->queue.pop_front();
+        --shared->idle;
+        lock.unlock();
+        AnsiString name;
+        try {
+            name = shared->lookup(address);
+        } catch (...) {
+            name.clear();  // a failed lookup is one without a name
+        }
+        lock.lock();
+        ++shared->idle;
+        if (shared->owner) {
+            THostNameLookup* owner = shared->owner;
+            QMetaObject::invokeMethod(
+                shared->context, [owner, id = id, name] { owner->Give(id, name); }, Qt::QueuedConnection);
+        }
+    }
+}
+
+THostNameLookup::THostNameLookup(LookupFunction lookup, std::chrono::milliseconds limit)
+    : shared_(std::make_shared<Shared>()), limit_(limit), context_(std::make_unique<QObject>())
+{
+    shared_->lookup = std::move(lookup);
+    shared_->owner = this;
+    shared_->context = context_.get();
+}
+
+THostNameLookup::~THostNameLookup()
+{
+    {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->owner = nullptr;
+        shared_->context = nullptr;
+    }
+    shared_->wake.notify_all();
+    // Deleting the context drops the answers already posted to it.
+    context_.reset();
+}
+
+void THostNameLookup::Find(const AnsiString& address, Answer answer)
+{
+    const std::uint64_t id = nextId_++;
+    waiting_.emplace(id, std::move(answer));
+    QTimer::singleShot(limit_, context_.get(), [this, id] { Give(id, {}); });
+    {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->queue.emplace_back(id, address);
+        // A worker for every queued lookup, as far as the limit allows: an
+        // idle worker that has not taken its job yet counts as busy.
+        if (static_cast<int>(shared_->queue.size()) > shared_->idle && shared_->threads < Workers) {
+            ++shared_->threads;
+            ++shared_->idle;
+            std::thread([shared = shared_] { Shared::Work(shared); }).detach();
+        }
+    }
+    shared_->wake.notify_one();
+}
+
+void THostNameLookup::Give(std::uint64_t id, const AnsiString& name)
+{
+    // The first of the answer and the time limit decides; the other finds
+    // nothing waiting.
+    const auto it = waiting_.find(id);
+    if (it == waiting_.end())
+        return;
+    const Answer answer = std::move(it->second);
+    waiting_.erase(it);
+    answer(name);
+}
+
+AnsiString THostNameLookup::ReverseLookup(const AnsiString& address)
+{
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return {};
+    char host[NI_MAXHOST] = {};
+    const int result = getnameinfo(found->ai_addr, found->ai_addrlen, host, sizeof host, nullptr, 0, NI_NAMEREQD);
+    freeaddrinfo(found);
+    return result == 0 ? AnsiString(host) : AnsiString();
+}

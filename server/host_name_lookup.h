@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/ansi_string.h"
+
+class QObject;
+
+// Finds the host names of peer addresses on worker threads, so that a slow
+// name service never stalls the event thread, and gives each answer on the
+// thread that asked, from its event loop. At most Workers lookups run at a
+// time; the others queue.
+class THostNameLookup {
+public:
+    // A blocking lookup: the host name of a numeric address, empty when none
+    // is found. It runs on a worker thread, so it must not touch anything the
+    // event thread uses.
+    using LookupFunction = std::function<AnsiString(const AnsiString& address)>;
+    using Answer = std::function<void(const AnsiString& name)>;
+
+    static constexpr int Workers = 4;
+    static constexpr std::chrono::milliseconds DefaultLimit{5000};
+
+    explicit THostNameLookup(LookupFunction lookup = ReverseLookup, std::chrono::milliseconds limit = DefaultLimit);
+    // Answers not given yet are dropped; a lookup still running finishes on
+    // its worker and is forgotten.
+    ~THostNameLookup();
+    THostNameLookup(const THostNameLookup&) = delete;
+    THostNameLookup& operator=(const THostNameLookup&) = delete;
+
+    // answer comes exactly once, from the event loop, never inside this call:
+    // with the name, or empty when the lookup found none, failed or took
+    // longer than the limit.
+    void Find(const AnsiString& address, Answer answer);
+
+    // The system's reverse lookup (getnameinfo) of an IPv4 or IPv6 address.
+    static AnsiString ReverseLookup(const AnsiString& address);
+
+private:
+    struct Shared;
+    void Give(std::uint64_t id, const AnsiString& name);
+
+    std::shared_ptr<Shared> shared_;
+    std::chrono::milliseconds limit_;
+    std::unique_ptr<QObject> context_;
+    std::uint64_t nextId_ = 0;
+    std::map<std::uint64_t, Answer> waiting_;
+};
