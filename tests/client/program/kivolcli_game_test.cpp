@@ -1,8 +1,10 @@
 // A whole game between two client windows over the real kivolsrv program,
 // started headless on the game's fixed port.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -11,6 +13,9 @@
 #include <QTest>
 
 #include "../client_test_support.h"
+#include "client/table_model.h"
+#include "protocol/padded_name.h"
+#include "protocol/command_text.h"
 
 using namespace client_test;
 using test::WaitUntil;
@@ -18,13 +23,13 @@ using test::WaitUntil;
 namespace {
 
 // Starts kivolsrv as on a machine without a display and waits until it listens.
-bool StartServer(QProcess& server)
+bool StartServer(QProcess& server, const QStringList& arguments = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
     server.setProcessEnvironment(environment);
-    server.start(QStringLiteral(KIVOLSRV_PATH), QStringList());
+    server.start(QStringLiteral(KIVOLSRV_PATH), arguments);
     return server.waitForStarted() && WaitUntil(
                                           [&] {
                                               try {
@@ -76,9 +81,11 @@ int CardsCounted(const Table& t)
 
 class KivolcliGame : public ::testing::Test {
 protected:
+    virtual QStringList ServerArguments() const { return {}; }
+
     void SetUp() override
     {
-        ASSERT_TRUE(StartServer(server)) << "is port 16523 taken by another program? "
+        ASSERT_TRUE(StartServer(server, ServerArguments())) << "is port 16523 taken by another program? "
                                          << server.readAllStandardError().toStdString();
         ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), TForm1::GamePort));
         ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), TForm1::GamePort));
@@ -153,4 +160,105 @@ TEST_F(KivolcliGame, TwoPlayersPlayAGameAndTheirTablesAgreeThroughout)
         for (QPushButton* take : w->btnTakes)
             EXPECT_EQ(take->text(), QStringLiteral("座る"));
     EXPECT_EQ(reports.reports.size(), 2u) << "the two new-game confirmations, nothing else";
+}
+
+namespace {
+
+// A client that behaves as the original does: a plain "/join" without the
+// level-2 announcement, and a table built from every command it receives.
+struct OriginalClient {
+    explicit OriginalClient(std::string_view name) : peer(test::RawPeer::Connect(TForm1::GamePort))
+    {
+        peer.Write(test::Packet(Nul("/join " + Protocol::PaddedName(name))));
+    }
+    // Applies every command that has arrived whole.
+    void Receive()
+    {
+        pending += peer.ReadAvailable();
+        while (pending.size() >= 4) {
+            std::uint32_t n = 0;
+            for (int i = 0; i < 4; ++i)
+                n |= std::uint32_t(static_cast<unsigned char>(pending[std::size_t(i)])) << (8 * i);
+            if (pending.size() - 4 < n)
+                break;
+            const std::string text = Protocol::CommandText(pending.data() + 4, static_cast<int>(n));
+            model.Apply(text);
+            pending.erase(0, 4 + n);
+        }
+    }
+    test::RawPeer peer;
+    std::string pending;
+    TTableModel model;
+};
+
+}  // namespace
+
+// A third player who joins during a game sees the table the others see; a
+// player whose connection is cut under it comes back on its own, to its
+// seats, under its one roster row, and plays on.
+TEST_F(KivolcliGame, ALateJoinerSeesTheTableAndACutConnectionComesBackToItsSeats)
+{
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    Play(k.btnInit, [](const Table& table) { return table.pile == QStringLiteral("54"); });
+    Play(k.btnTakes[0], [](const Table& table) { return table.seats[0] == QStringLiteral("KENJ    "); });
+    Play(t.btnTakes[3], [](const Table& table) { return table.seats[3] == QStringLiteral("太郎    "); });
+    for (int draw = 1; draw <= 4; ++draw)
+        Play((draw % 2 ? k : t).btnDraw, [draw](const Table& table) { return table.fieldCount == draw; });
+    Play(t.btnB2Ts[3], [](const Table& table) { return table.hands[3] == 1; });
+    k.edtMokuteki->setText(QStringLiteral("24"));
+    Play(k.btnSet, [](const Table& table) { return table.target == QStringLiteral("24"); });
+
+    Player hanako;
+    ASSERT_TRUE(hanako.Connect(QStringLiteral("花子"), TForm1::GamePort));
+    ASSERT_TRUE(WaitUntil([&] { return hanako.window->Panel2->isVisible() && Read(*hanako.window) == Read(k); }, WaitMs));
+    EXPECT_EQ(Read(*hanako.window).fieldCount, 3);
+
+    const int rosterRows = k.lstPlayers->count();
+    ::shutdown(t.pcs.Socket()->SocketHandle(), SHUT_RDWR);
+    ASSERT_TRUE(WaitUntil([&] { return t.lblReconnect->isVisible(); }, WaitMs)) << "the window says it reconnects";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return !t.lblReconnect->isVisible() && t.btnDisconnect->isEnabled() && Read(t) == Read(k) &&
+                   t.btnTakes[3]->text() == QStringLiteral("離席") && t.btnB2Ts[3]->isVisible() &&
+                   k.lstPlayers->count() == rosterRows && t.lstPlayers->count() == rosterRows;
+        },
+        WaitMs))
+        << "back at its seat, with no second roster row";
+    for (int row = 0; row < rosterRows; ++row)
+        EXPECT_FALSE(k.lstPlayers->item(row)->text().contains(QStringLiteral("不在")));
+    Play(t.btnT2Ys[3], [](const Table& table) { return table.hands[3] == 0; });
+}
+
+class KivolcliShortGrace : public KivolcliGame {
+protected:
+    QStringList ServerArguments() const override { return {QStringLiteral("--grace"), QStringLiteral("2")}; }
+};
+
+// A level-2 player whose connection ends for good loses its seats at every
+// table when the grace period is over, an original client's included.
+TEST_F(KivolcliShortGrace, APlayerWhoNeverComesBackHasItsSeatsFreedEverywhere)
+{
+    TForm1& k = *kenj.window;
+    OriginalClient old("OLD");
+    Play(k.btnInit, [](const Table& table) { return table.pile == QStringLiteral("54"); });
+    {
+        test::RawPeer gone = test::RawPeer::Connect(TForm1::GamePort);
+        gone.Write(test::Packet(client_test::Join(Protocol::PaddedName("GONE"))));
+        gone.Write(test::Packet(Nul("/take 5 " + Protocol::PaddedName("GONE"))));
+        gone.Write(test::Packet(Nul("/take 1 " + Protocol::PaddedName("GONE"))));
+        ASSERT_TRUE(WaitUntil([&] { return k.lblTNames[1]->text().startsWith(QStringLiteral("GONE")); }, WaitMs));
+        gone.Close();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return k.lblTNames[5]->toolTip() == QStringLiteral("不在"); }, WaitMs))
+        << "shown away while the grace period runs";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            old.Receive();
+            return Read(k).seats[1].isEmpty() && Read(k).seats[5].isEmpty() && Read(*taro.window) == Read(k) &&
+                   old.model.Table().Occupants[1] == AnsiString() && old.model.Table().Occupants[5] == AnsiString();
+        },
+        WaitMs));
+    for (int row = 0; row < k.lstPlayers->count(); ++row)
+        EXPECT_FALSE(k.lstPlayers->item(row)->text().startsWith(QStringLiteral("GONE")));
 }
