@@ -16,7 +16,12 @@ bool IsJournalStream(int handle, const char* journalStream)
 
 std::string LogLineText(const QString& line, TLogPriority priority, bool journal)
 {
-    std::string text = journal ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
+    std::string text;
+    if (journal) {
+        text += '<';
+        text += std::to_string(static_cast<int>(priority));
+        text += '>';
+    }
     for (const char c : line.toUtf8())
         text += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
     text += '\n';
