@@ -8,7 +8,12 @@
 // /tmp/kivol_client_early.png and /tmp/kivol_client_late.png (a player who was
 // there from the start beside one who joined mid-game), then
 // /tmp/kivol_client_judged.png (the hitter's table with the verdict and the
-// answer box) and /tmp/kivol_client_reconnecting.png.
+// answer box) and /tmp/kivol_client_reconnecting.png; and a judged hit seen by
+// both players: /tmp/kivol_judged_hitter.png and /tmp/kivol_judged_other.png
+// (five cards, a target, the verdict with the first-hit mark, the hitter's
+// calculation and the judgement line in both chats).
+#include <random>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -125,4 +130,43 @@ TEST(ClientScreenshot, DISABLED_Level2LateJoinerJudgementAndReconnecting)
     ASSERT_EQ(::shutdown(server.socket.GetClientSocket(0)->SocketHandle(), SHUT_RDWR), 0);
     ASSERT_TRUE(WaitUntil([&] { return k.Reconnector.Waiting(); }));
     Save(k, "/tmp/kivol_client_reconnecting.png");
+}
+
+TEST(ClientScreenshot, DISABLED_Level2AJudgedHitAtBothTables)
+{
+    test::ReportRecorder reports;  // answers the new-game confirmation
+    GameServer server;
+    std::mt19937 engine(20261207);
+    server.game.SetRandomEngine(engine);
+    server.game.Yamafuda.Reset();
+    Player kenj, taro;
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    QTest::mouseClick(k.btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
+    for (int draw = 1; draw <= 5; ++draw) {
+        QTest::mouseClick((draw % 2 ? k : t).btnDraw, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
+    }
+    k.edtMokuteki->setText(QStringLiteral("24"));
+    QTest::mouseClick(k.btnSet, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.Table.Table().Target == std::optional<AnsiString>("24"); }));
+
+    t.timHit.UseManualClock();
+    k.timHit.UseManualClock();
+    QTest::mouseClick(t.btnHit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return t.lblJudge->isVisible() && k.lblJudge->isVisible(); }));
+    // The hitter asks for the example and types it as the answer.
+    QTest::mouseClick(t.btnShowAnswer, Qt::LeftButton);
+    TypeText(t.edtAnswer, t.lblAnswer->text());
+    QTest::keyClick(t.edtAnswer, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] {
+        return kenj.ChatLines().value(0).startsWith(QStringLiteral("【判定】")) &&
+               taro.ChatLines().value(0).startsWith(QStringLiteral("【判定】"));
+    }));
+    Save(t, "/tmp/kivol_judged_hitter.png");
+    Save(k, "/tmp/kivol_judged_other.png");
 }
