@@ -64,9 +64,10 @@ TGameServer::TGameServer(TPacketServerSocket& socket, LogFunction addLog, const 
 {
     socket_.SetMaxUnprocessedSize(MaxRecvSize);
     socket_.MaxSendQueue = MaxSendQueue;
-    // No connection may make the server send more than 32 MiB a second
-    // (after a burst as large): a flooder is slowed, the others keep pace.
-    socket_.RelayRate = 32 << 20;
+    // No connection may make the server send more than 16 MiB a second
+    // (after a burst of 32 MiB, a few rosters of a full table to everyone):
+    // a flooder is slowed, the others keep their pace.
+    socket_.RelayRate = 16 << 20;
     socket_.RelayBurst = 32 << 20;
     // A connection whose send fails is dealt with after the broadcast, on its
     // own, so that one bad peer never keeps a packet from the others.
@@ -102,9 +103,18 @@ void TGameServer::PacketArrived(TCustomWinSocket* sender, const void* data, int 
     try {
         Dispatch(sender, CommandText(data, size), data, size);
     } catch (const std::exception& e) {
-        Log("/例外  ", Cp932::FromUtf8(e.what()), sender);
+        LogFailure(sender, e.what());
     } catch (...) {
-        Log("/例外  ", "", sender);
+        LogFailure(sender, "");
+    }
+}
+
+void TGameServer::LogFailure(TCustomWinSocket* sender, const char* utf8What) noexcept
+{
+    // The failure may be the log's own; then the packet is dropped unlogged.
+    try {
+        Log("/例外  ", Cp932::FromUtf8(utf8What), sender);
+    } catch (...) {
     }
 }
 

@@ -104,6 +104,7 @@ private:
     void DealFreshDeck();
     // The record of a connection, made when it first needs one.
     TPeer& PeerOf(TCustomWinSocket* socket);
+    void LogFailure(TCustomWinSocket* sender, const char* utf8What) noexcept;
     void Dispatch(TCustomWinSocket* sender, std::string_view text, const void* data, int size);
     void Join(TCustomWinSocket* sender, std::string_view text, const void* data, int size);
     bool Resume(TCustomWinSocket* sender, std::string_view name, std::string_view token);

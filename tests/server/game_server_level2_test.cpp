@@ -319,4 +319,32 @@ TEST_F(Level2ServerTest, AConnectionHoldsAtMostFourNames)
     EXPECT_EQ(game.Roster.Count(), 4);
 }
 
+// A packet whose handling throws is logged and dropped; it is not handed
+// over again, and the packets behind it go on.
+TEST(GameServerFailure, APacketWhoseHandlingThrowsIsDroppedOnceAndLogged)
+{
+    TPacketServerSocket socket;
+    std::vector<AnsiString> lines;
+    bool failed = false;
+    TGameServer game(socket, [&](const AnsiString& line) {
+        if (!failed) {
+            failed = true;
+            throw std::runtime_error("disk full");
+        }
+        lines.push_back(line);
+    });
+    socket.OnPacketArrived = [&](TObject*, TCustomWinSocket* s, const void* data, int size) {
+        game.PacketArrived(s, data, size);
+    };
+    socket.SetAddress("127.0.0.1");
+    socket.SetActive(true);
+    LoopbackPeer peer(socket.Socket()->LocalPort());
+    ASSERT_TRUE(peer.SendPacket(Nul("/join " + PaddedName("AA"))));
+    ASSERT_TRUE(peer.SendPacket(Nul(PaddedName("AA") + ": after")));
+    EXPECT_EQ(peer.NextPacket(), Nul("/list \"AA      \""));
+    EXPECT_EQ(peer.NextPacket(), Nul(PaddedName("AA") + ": after"));
+    EXPECT_EQ(game.Roster.Count(), 1);
+    EXPECT_EQ(lines, std::vector<AnsiString>{Cp932::FromUtf8("/例外  disk full[127.0.0.1]")});
+}
+
 }  // namespace server_test
