@@ -1,20 +1,43 @@
-// The server's command handling behind real packet connections: arbitrary
-// sequences of packets from two clients into TGameServer. After every packet
-// the 54 cards must lie on the eight piles once each (no pile over 54, the
-// "no card" value 999 never stored), and every reply must be a whole packet;
-// a client can never make the server send "/kill" (only the operator can).
+// The server's command handling behind real packet connections, with four
+// client slots that connect (level-1 joins, level-2 joins, resumes with the
+// token the slot last received or with a forged one), drop, act as the real
+// client does given what its own table model shows, and send arbitrary raw
+// payloads, while a fake clock runs the grace periods out.
 //
-// Input: records of a control byte, a length byte n and n payload bytes. Bit 0
-// of the control byte picks the sending client; bit 1 appends a NUL to the
-// payload, as clients do.
+// After every step:
+// - the 54 cards lie on the eight piles once each (no pile over 54, the
+//   "no card" value 999 never stored), and every reply is a whole packet;
+// - a client never makes the server send "/kill" (only the operator can);
+// - a level-1 connection never receives "/state", "/away", "/back" or
+//   "/judge", nor a token, nor (while no raw payload was sent) bytes after
+//   the first NUL; a token never reaches any connection but its owner's;
+// - every connected slot whose picture is complete (it saw its sync block, a
+//   new game, or connected before any game) shows the table that a fresh
+//   model rebuilt from the server's sync block shows. A raw payload that the
+//   server passed on or took into its table may legitimately confuse
+//   level-1 pictures, so the comparison stops after one; a field of more
+//   than twelve cards confuses every client's picture, so the comparison
+//   waits for the next new game.
+//
+// Input: records of an operation byte (bits 0-2 the operation, bits 3-4 the
+// slot, bit 5 for a raw payload's NUL) and the operation's own bytes.
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <array>
 #include <numeric>
+#include <random>
+#include <set>
 
+#include "client/table_model.h"
 #include "fuzz_support.h"
+#include "protocol/command_text.h"
+#include "protocol/command_words.h"
+#include "protocol/level2.h"
+#include "protocol/padded_name.h"
 #include "server/game_server.h"
+
+using namespace Protocol;
 
 namespace {
 
@@ -44,14 +67,57 @@ std::string Framed(std::string_view payload)
     return bytes.append(payload);
 }
 
-// What one client has received, checked packet by packet as it arrives.
-struct Client {
-    fuzz::Pair pair;
-    std::string pending;
+std::string Describe(const TTableState& table)
+{
+    std::string out = "shown " + std::to_string(table.Shown) + ", pile " +
+                      (table.Pile ? std::to_string(*table.Pile) : std::string("?")) + ", field";
+    for (const TFieldCard& card : table.Field)
+        out += " " + card.Number + "/" + card.Drawer;
+    out += ", seats";
+    for (std::size_t s = 0; s < table.Occupants.size(); ++s)
+        out += " [" + table.Occupants[s].value_or("?") + " " + std::to_string(table.Hands[s]) + "]";
+    return out + ", target [" + table.Target.value_or("-") + "] by [" + table.Setter + "]";
+}
 
-    void Receive()
+const std::array<std::string_view, 4> Names = {"AB", "ab", "CD", "EF"};
+const std::array<std::string_view, 6> Targets = {"10", " 24 ", "-3", "abc", "", "7"};
+const std::array<std::string_view, 6> Expressions = {"1+2", "13*4-1", "(5)", "x", "10/0", "1 + 2 * 3"};
+constexpr int SlotCount = 4;
+constexpr int FieldSlots = TTableModel::SlotCount;
+
+// Who received which session token.
+struct TokenLedger {
+    std::vector<std::pair<std::string, int>> issued;
+
+    // True when payload carries a token that was not issued to slot (any
+    // token, for slot -1).
+    bool Leaks(std::string_view payload, int slot) const
     {
-        pending += fuzz::Drain(pair.peer);
+        return std::any_of(issued.begin(), issued.end(), [&](const auto& entry) {
+            return entry.second != slot && payload.find(entry.first) != std::string_view::npos;
+        });
+    }
+};
+
+// One client: its connection while it has one, and the picture of the table
+// it builds from what it receives, as the client window does.
+struct Slot {
+    int index = 0;
+    bool connected = false;
+    fuzz::Pair pair{};
+    std::string pending;
+    TTableModel model;
+    bool level2 = false;    // this connection announced level 2
+    bool complete = false;  // the picture holds the whole table
+    AnsiString name;        // the padded name it last joined with; empty before
+    std::string token;      // the last token it received, kept across connections
+    int newGames = 0;       // "/init" commands received
+
+    // Returns whether anything arrived.
+    bool Receive(TokenLedger& tokens, bool rawSent)
+    {
+        const std::string arrived = fuzz::Drain(pair.peer);
+        pending += arrived;
         while (pending.size() >= 4) {
             std::uint32_t n = 0;
             for (int i = 0; i < 4; ++i)
@@ -59,11 +125,314 @@ struct Client {
             if (n > (1u << 20))
                 fuzz::Fail("a reply of " + std::to_string(n) + " bytes");
             if (pending.size() - 4 < n)
-                return;
-            if (pending.compare(4, 5, "/kill") == 0)
-                fuzz::Fail("a client made the server send /kill");
+                break;
+            Take(std::string_view(pending).substr(4, n), tokens, rawSent);
             pending.erase(0, 4 + n);
         }
+        return !arrived.empty();
+    }
+
+    void Take(std::string_view payload, TokenLedger& tokens, bool rawSent)
+    {
+        const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
+        if (IsCommand(text, Command::Kill))
+            fuzz::Fail("a client made the server send /kill");
+        if (tokens.Leaks(payload, level2 ? index : -1))
+            fuzz::Fail("slot " + std::to_string(index) + " received a token not its own: " + text);
+        if (!level2) {
+            for (std::string_view word : {Command::State, Command::Away, Command::Back, Command::Judge})
+                if (IsCommand(text, word))
+                    fuzz::Fail("a level-1 connection received " + text);
+            if (!rawSent && payload.size() > text.size() + 1)
+                fuzz::Fail("a level-1 connection received bytes after the NUL of " + text);
+        }
+        if (IsCommand(text, Level2::StateBegin)) {
+            token = text.substr(Level2::StateBegin.size() + 1, Level2::TokenLength);
+            if (!Level2::IsToken(token))
+                fuzz::Fail("a sync block without a token: " + text);
+            tokens.issued.emplace_back(token, index);
+        } else if (IsCommand(text, Level2::StateEnd)) {
+            complete = true;
+        } else if (TTableModel::IsTableCommand(text)) {
+            if (IsCommand(text, Command::Init)) {
+                complete = true;
+                ++newGames;
+            }
+            try {
+                model.Apply(text);
+            } catch (const std::exception&) {
+                // Only a raw payload carries a seat that is not a digit.
+            }
+        }
+    }
+};
+
+struct Run {
+    TPacketServerSocket socket;
+    std::mt19937 engine{1};
+    TGameServer game;
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::array<Slot, SlotCount> clients;
+    TokenLedger tokens;
+    std::set<const TCustomWinSocket*> disconnected;
+    bool rawSent = false;
+    bool comparing = true;
+    // The server's field held more cards than a client shows (two draws
+    // sent while a client showed room for one): the clients have lost track
+    // of a card, and a joiner's picture differs from theirs until the next
+    // new game.
+    bool fieldOverflowed = false;
+
+    static TGameRules Rules()
+    {
+        TGameRules rules;
+        // Verdicts do not change the table; a short limit keeps runs fast.
+        rules.SolverLimitMs = 2;
+        return rules;
+    }
+
+    Run() : game(socket, nullptr, Rules())
+    {
+        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* sender, const void* payload, int length) {
+            game.PacketArrived(sender, payload, length);
+            CheckPiles(game);
+        };
+        // As the operator window does: the server learns of every close.
+        socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* connection) {
+            disconnected.insert(connection);
+            game.ClientDisconnected(connection);
+        };
+        // Every input shuffles alike, so that a failure replays.
+        game.SetRandomEngine(engine);
+        game.Yamafuda.Reset();
+        game.Now = [this] { return now; };
+        for (int i = 0; i < SlotCount; ++i)
+            clients[std::size_t(i)].index = i;
+    }
+
+    ~Run()
+    {
+        for (Slot& slot : clients)
+            Drop(slot);
+        socket.OnClientDisconnect = nullptr;
+        socket.OnPacketArrived = nullptr;
+    }
+
+    void Send(Slot& slot, std::string_view payload)
+    {
+        if (!fuzz::WriteAll(slot.pair.peer, Framed(payload)))
+            fuzz::Fail("a client's connection closed");
+        fuzz::Settle(socket, slot.pair.connection);
+    }
+
+    void SendText(Slot& slot, const AnsiString& text) { Send(slot, TextPacket(text)); }
+
+    void Connect(Slot& slot)
+    {
+        slot.pair = fuzz::Connect(socket);
+        slot.connected = true;
+        slot.pending.clear();
+        slot.model = TTableModel();
+        slot.level2 = false;
+        slot.complete = !game.Table.GameStarted;
+        slot.name.clear();
+    }
+
+    void Drop(Slot& slot)
+    {
+        if (!slot.connected)
+            return;
+        ::close(slot.pair.peer);
+        fuzz::AwaitClose(socket, slot.pair.connection);
+        if (!disconnected.count(slot.pair.connection))
+            fuzz::Fail("the server was not told of a closed connection");
+        disconnected.clear();
+        slot.connected = false;
+        fuzz::RunPosted();
+    }
+
+    void Join(Slot& slot, std::uint8_t choice)
+    {
+        if (!slot.connected)
+            Connect(slot);
+        const AnsiString name = PaddedName(Names[(choice >> 2) % Names.size()]);
+        std::string packet = TextPacket(AnsiString(Command::Join) + " " + name);
+        switch (choice & 3) {
+        case 1:
+            packet += Level2::Announcement;
+            break;
+        case 2:
+            packet += std::string(Level2::ResumePrefix) + slot.token;
+            break;
+        case 3:
+            packet += std::string(Level2::ResumePrefix) + std::string(Level2::TokenLength, 'f');
+            break;
+        }
+        slot.level2 = slot.level2 || (choice & 3) != 0;
+        slot.name = name;
+        Send(slot, packet);
+    }
+
+    void Expire(std::uint8_t seconds)
+    {
+        now += std::chrono::seconds(seconds);
+        game.ExpireAwayEntries();
+    }
+
+    // What the client's buttons send, each only when its own model allows it.
+    void Act(Slot& slot, std::uint8_t choice)
+    {
+        if (!slot.connected || slot.name.empty())
+            return;
+        const TTableState& table = slot.model.Table();
+        const int seat = (choice >> 4) % TTableModel::SeatCount;
+        const std::string digit = std::to_string(seat);
+        const AnsiString& me = slot.name;
+        // Kinds 12 to 15 draw too: drawing is the commonest button.
+        switch (std::min(choice & 15, 12) % 12) {
+        case 0:
+            if (slot.model.FieldCount() < FieldSlots && table.Pile.value_or(54) > 0)
+                SendText(slot, AnsiString(Command::Draw) + " " + me);
+            break;
+        case 1:
+            if (slot.model.FieldCount() > 0)
+                SendText(slot, AnsiString(Command::B2T) + " " + digit + " " + me);
+            break;
+        case 2:
+            if (slot.model.FieldCount() > 0)
+                SendText(slot, AnsiString(Command::B2Y));
+            break;
+        case 3:
+            if (table.Hands[std::size_t(seat)] > 0)
+                SendText(slot, AnsiString(Command::T2Y) + " " + digit + " " + me);
+            break;
+        case 4: {
+            const std::optional<AnsiString>& occupant = table.Occupants[std::size_t(seat)];
+            if (occupant && occupant->empty())
+                SendText(slot, AnsiString(Command::Take) + " " + digit + " " + me);
+            else if (occupant == me)
+                SendText(slot, AnsiString(Command::Leave) + " " + digit);
+            break;
+        }
+        case 5:
+            SendText(slot, AnsiString(Command::Set) + " " + me + " " + std::string(Targets[std::size_t(seat)]));
+            break;
+        case 6:
+            SendText(slot, AnsiString(Command::Init));
+            break;
+        case 7:
+            SendText(slot, AnsiString(Command::Hit) + " " + me);
+            break;
+        case 8:
+            SendText(slot, me + ": hello " + digit);
+            break;
+        case 9:
+            SendText(slot, AnsiString(Command::Answer) + " " + me + " " + std::string(Expressions[std::size_t(seat)]));
+            break;
+        case 10:
+            SendText(slot, AnsiString(Command::Hele));
+            break;
+        case 11:
+            // The Disconnect button: "/left", the seats it holds given up, the connection closed.
+            SendText(slot, AnsiString(Command::Left) + " " + me);
+            for (int s = 0; s < TTableModel::SeatCount; ++s)
+                if (table.Occupants[std::size_t(s)] == me)
+                    SendText(slot, AnsiString(Command::FLeave) + " " + std::to_string(s));
+            Drop(slot);
+            break;
+        }
+    }
+
+    // Runs the event loop until the replies have stopped coming: a send is
+    // flushed at the end of a round, and a long one may take several.
+    // Returns whether anybody received anything.
+    bool Deliver()
+    {
+        constexpr int QuietRounds = 3;
+        bool received = false;
+        bool newGame = false;
+        for (int round = 0, quiet = 0; quiet < QuietRounds; ++round) {
+            if (round > 1000)
+                fuzz::Fail("the replies never stop");
+            fuzz::RunPosted();
+            ++quiet;
+            for (Slot& slot : clients) {
+                const int newGames = slot.newGames;
+                if (slot.connected && slot.Receive(tokens, rawSent)) {
+                    received = true;
+                    quiet = 0;
+                }
+                newGame = newGame || slot.newGames != newGames;
+            }
+        }
+        if (newGame)
+            fieldOverflowed = false;
+        if (game.Bafuda.Count > FieldSlots)
+            fieldOverflowed = true;
+        return received;
+    }
+
+    void CompareTables()
+    {
+        TTableModel rebuilt;
+        for (const AnsiString& command : game.TableRebuild())
+            rebuilt.Apply(command);
+        for (const Slot& slot : clients) {
+            if (!slot.connected || !slot.complete)
+                continue;
+            const TTableState& shown = slot.model.Table();
+            // Before the first game the table is hidden everywhere; what it
+            // shows once the game starts comes from "/init" on.
+            const bool same = game.Table.GameStarted ? shown == rebuilt.Table() : !shown.Shown;
+            if (!same)
+                fuzz::Fail("slot " + std::to_string(slot.index) + " shows " + Describe(shown) +
+                           "\n  the sync block rebuilds " + Describe(rebuilt.Table()));
+        }
+    }
+
+    void Step(fuzz::InputReader& input)
+    {
+        const std::uint8_t op = input.Byte();
+        Slot& slot = clients[std::size_t((op >> 3) % SlotCount)];
+        const std::vector<AnsiString> tableBefore = game.TableRebuild();
+        bool raw = false;
+        switch (op & 7) {
+        case 0:
+            Join(slot, input.Byte());
+            break;
+        case 1:
+            Drop(slot);
+            break;
+        case 2:
+            Expire(input.Byte());
+            break;
+        case 3: {
+            std::string payload(input.Bytes(input.Byte()));
+            if (op & 32)
+                payload += '\0';
+            if (!slot.connected)
+                Connect(slot);
+            // A raw "/join" may announce level 2 as well as the client's does.
+            const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
+            if (IsCommand(text, Command::Join) &&
+                Level2::Announces(Level2::Trailer(payload.data(), static_cast<int>(payload.size()))))
+                slot.level2 = true;
+            rawSent = raw = true;
+            Send(slot, payload);
+            break;
+        }
+        default:
+            Act(slot, input.Byte());
+            break;
+        }
+        // A raw payload the server passed on, or took into its table, may
+        // have left a client's picture behind (a "/fleav" reaches all but
+        // its sender).
+        const bool received = Deliver();
+        if (raw && (received || game.TableRebuild() != tableBefore))
+            comparing = false;
+        if (comparing && !fieldOverflowed)
+            CompareTables();
     }
 };
 
@@ -72,31 +441,8 @@ struct Client {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::InputReader input(data, size);
-    TPacketServerSocket socket;
-    TGameServer game(socket, nullptr);
-    socket.OnPacketArrived = [&](TObject*, TCustomWinSocket* sender, const void* payload, int length) {
-        game.PacketArrived(sender, payload, length);
-        CheckPiles(game);
-    };
-    // Every input shuffles alike, so that a failure replays.
-    std::srand(1);
-    game.Yamafuda.Reset();
-    Client clients[2] = {{fuzz::Connect(socket), {}}, {fuzz::Connect(socket), {}}};
-
-    while (!input.AtEnd()) {
-        const std::uint8_t control = input.Byte();
-        std::string payload(input.Bytes(input.Byte()));
-        if (control & 2)
-            payload += '\0';
-        Client& sender = clients[control & 1];
-        if (!fuzz::WriteAll(sender.pair.peer, Framed(payload)))
-            fuzz::Fail("a client's connection closed");
-        fuzz::Settle(socket, sender.pair.connection);
-        fuzz::RunPosted();
-        for (Client& client : clients)
-            client.Receive();
-    }
-    for (Client& client : clients)
-        ::close(client.pair.peer);
+    Run run;
+    while (!input.AtEnd())
+        run.Step(input);
     return 0;
 }
