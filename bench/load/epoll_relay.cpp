@@ -19,6 +19,8 @@ namespace load {
 
 namespace {
 
+constexpr std::size_t MaxQueued = 16 << 20;
+
 struct Connection {
     std::string in;
     std::string out;
@@ -84,7 +86,10 @@ void EpollRelay::Run()
                 }
                 continue;
             }
-            Connection& c = connections[fd];
+            const auto found = connections.find(fd);
+            if (found == connections.end())
+                continue;  // cut earlier in this round
+            Connection& c = found->second;
             ssize_t got;
             while ((got = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0)
                 c.in.append(buffer.data(), static_cast<std::size_t>(got));
@@ -99,6 +104,17 @@ void EpollRelay::Run()
                 for (auto& [other, target] : connections)
                     target.out += packet;
             });
+            // A connection whose output has piled up past the game server's
+            // send-queue limit is cut, as the game server cuts it, so that a
+            // flood cannot take all memory.
+            for (auto it = connections.begin(); it != connections.end();) {
+                if (it->second.out.size() <= MaxQueued) {
+                    ++it;
+                    continue;
+                }
+                ::close(it->first);
+                it = connections.erase(it);
+            }
         }
         // One flush per connection per round; a connection whose socket is
         // full is watched for room until its buffer has gone out.

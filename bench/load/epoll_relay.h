@@ -7,7 +7,8 @@
 // epoll and non-blocking sockets. Every packet it receives goes to every
 // connection as its command text plus NUL (what the game server does with a
 // chat line); each connection has an output buffer that is flushed once per
-// loop round.
+// loop round and may hold 16 MiB, beyond which the connection is cut (as the
+// game server cuts it).
 namespace load {
 
 class EpollRelay {

@@ -144,8 +144,10 @@ LoadResult RunLoad(int port, const LoadPlan& plan)
                     c.out += floodPacket;
                 Flush(c);
             }
-            ssize_t got;
-            while ((got = ::recv(c.fd, buffer.data(), buffer.size(), 0)) > 0)
+            // At most a megabyte per client and round: a server that keeps
+            // refilling one socket must not make its input grow without end.
+            ssize_t got = 0;
+            for (int reads = 0; reads < 16 && (got = ::recv(c.fd, buffer.data(), buffer.size(), 0)) > 0; ++reads)
                 c.in.append(buffer.data(), static_cast<std::size_t>(got));
             if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
                 ++cut;
