@@ -111,7 +111,8 @@ struct Slot {
     bool complete = false;  // the picture holds the whole table
     AnsiString name;        // the padded name it last joined with; empty before
     std::string token;      // the last token it received, kept across connections
-    int newGames = 0;       // "/init" commands received
+    int newGames = 0;       // live "/init" commands received (a sync block's rebuild is none)
+    bool syncing = false;   // between "/state begin" and "/state end"
 
     // Returns whether anything arrived.
     bool Receive(TokenLedger& tokens, bool rawSent)
@@ -151,12 +152,14 @@ struct Slot {
             if (!Level2::IsToken(token))
                 fuzz::Fail("a sync block without a token: " + text);
             tokens.issued.emplace_back(token, index);
+            syncing = true;
         } else if (IsCommand(text, Level2::StateEnd)) {
             complete = true;
+            syncing = false;
         } else if (TTableModel::IsTableCommand(text)) {
             if (IsCommand(text, Command::Init)) {
                 complete = true;
-                ++newGames;
+                newGames += syncing ? 0 : 1;
             }
             try {
                 model.Apply(text);
