@@ -90,8 +90,10 @@ void EpollRelay::Run()
             if (found == connections.end())
                 continue;  // cut earlier in this round
             Connection& c = found->second;
-            ssize_t got;
-            while ((got = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0)
+            // At most a megabyte per connection and round, so that a peer
+            // that keeps its socket full cannot make the input grow without end.
+            ssize_t got = 0;
+            for (int reads = 0; reads < 16 && (got = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0; ++reads)
                 c.in.append(buffer.data(), static_cast<std::size_t>(got));
             if (got == 0 || (got < 0 && errno != EAGAIN)) {
                 ::close(fd);
