@@ -147,7 +147,13 @@ void TGameServer::Dispatch(TCustomWinSocket* sender, std::string_view text, cons
         TableChanged();
         socket_.SendToAll(data, size);
     } else if (IsCommand(text, Command::Draw)) {
-        Draw(text);
+        // A thirteenth field card would lie where no client shows it, and the
+        // next card taken from the field would then differ between the server
+        // and every table. Only a draw that lost a race for the twelfth slot
+        // comes here; it is dropped. Trusting names, the server relays as a
+        // level-1 server does, which deals past twelve.
+        if (rules_.TrustNames || Bafuda.Count < TTableRecord::FieldSlots)
+            Draw(text);
     } else if (IsCommand(text, Command::B2T)) {
         if (TCardPile* hand = SeatHand(text)) {
             int card;

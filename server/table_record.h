@@ -14,6 +14,8 @@
 class TTableRecord {
 public:
     static constexpr int SeatCount = 6;
+    // The field slots every client has.
+    static constexpr int FieldSlots = 12;
 
     void NewGame();
     // "/take", "/leave" and "/fleav" (relayed whatever their seat byte: a

@@ -319,6 +319,24 @@ TEST_F(Level2ServerTest, AConnectionHoldsAtMostFourNames)
     EXPECT_EQ(game.Roster.Count(), 4);
 }
 
+// A draw that lost the race for the twelfth field slot is dropped: a
+// thirteenth card would lie where no table shows it.
+TEST_F(Level2ServerTest, NoThirteenthCardReachesTheField)
+{
+    Level2Client a = JoinLevel2("AA");
+    const std::string A = PaddedName("AA");
+    ASSERT_TRUE(a.peer->SendPacket(Nul("/init")));
+    for (int i = 0; i < 13; ++i)
+        ASSERT_TRUE(a.peer->SendPacket(Nul("/draw " + A)));
+    ASSERT_TRUE(a.peer->SendPacket(Nul(A + ": drawn")));
+    std::vector<std::string> seen;
+    ASSERT_TRUE(a.ReadUntil(A + ": drawn", &seen));
+    EXPECT_EQ(seen.size(), 1u + 12u + 1u);
+    EXPECT_EQ(game.Bafuda.Count, 12);
+    EXPECT_EQ(game.Yamafuda.Count, 42);
+    EXPECT_EQ(a.model.Table().Pile, std::optional<int>(42));
+}
+
 // A packet whose handling throws is logged and dropped; it is not handed
 // over again, and the packets behind it go on.
 TEST(GameServerFailure, APacketWhoseHandlingThrowsIsDroppedOnceAndLogged)
