@@ -12,6 +12,7 @@
 // both players: /tmp/kivol_judged_hitter.png and /tmp/kivol_judged_other.png
 // (five cards, a target, the verdict with the first-hit mark, the hitter's
 // calculation and the judgement line in both chats).
+#include <functional>
 #include <random>
 
 #include <QLabel>
@@ -34,6 +35,25 @@ void Save(QWidget& window, const char* path)
     ASSERT_TRUE(window.grab().save(QString::fromLatin1(path)));
 }
 
+// KENJ and 太郎 at the server, in that order, and a new game started.
+void StartGame(GameServer& server, Player& kenj, Player& taro)
+{
+    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
+    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }));
+    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    QTest::mouseClick(kenj.window->btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return taro.window->Panel2->isVisible(); }));
+}
+
+// Draws cards, each by the player taroDraws names, each seen at both tables.
+void DrawCards(TForm1& k, TForm1& t, int cards, const std::function<bool(int draw)>& taroDraws)
+{
+    for (int draw = 1; draw <= cards; ++draw) {
+        QTest::mouseClick((taroDraws(draw) ? t : k).btnDraw, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
+    }
+}
+
 }  // namespace
 
 TEST(ClientScreenshot, DISABLED_ConnectedBeforeTheFirstGame)
@@ -54,19 +74,13 @@ TEST(ClientScreenshot, DISABLED_AGameInProgress)
     test::ReportRecorder reports;  // answers the new-game confirmation
     GameServer server;
     Player kenj, taro;
-    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    StartGame(server, kenj, taro);
     TForm1& k = *kenj.window;
     TForm1& t = *taro.window;
-    QTest::mouseClick(k.btnInit, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
     QTest::mouseClick(k.btnTakes[0], Qt::LeftButton);
     QTest::mouseClick(k.btnTakes[5], Qt::LeftButton);
     QTest::mouseClick(t.btnTakes[2], Qt::LeftButton);
-    for (int draw = 1; draw <= 8; ++draw) {
-        QTest::mouseClick((draw % 3 ? k : t).btnDraw, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
-    }
+    DrawCards(k, t, 8, [](int draw) { return draw % 3 == 0; });
     QTest::mouseClick(t.btnB2Ts[2], Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == 7; }));
     QTest::mouseClick(k.btnSet, Qt::LeftButton);
@@ -93,19 +107,12 @@ TEST(ClientScreenshot, DISABLED_Level2LateJoinerJudgementAndReconnecting)
     test::ReportRecorder reports;  // answers the new-game confirmation
     GameServer server;
     Player kenj, taro;
-    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }));
-    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    StartGame(server, kenj, taro);
     TForm1& k = *kenj.window;
     TForm1& t = *taro.window;
-    QTest::mouseClick(k.btnInit, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
     QTest::mouseClick(k.btnTakes[0], Qt::LeftButton);
     QTest::mouseClick(t.btnTakes[3], Qt::LeftButton);
-    for (int draw = 1; draw <= 6; ++draw) {
-        QTest::mouseClick((draw % 2 ? k : t).btnDraw, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
-    }
+    DrawCards(k, t, 6, [](int draw) { return draw % 2 == 0; });
     QTest::mouseClick(t.btnB2Ts[3], Qt::LeftButton);
     QTest::mouseClick(k.btnSet, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return t.Table.Table().Target.has_value(); }));
@@ -140,17 +147,10 @@ TEST(ClientScreenshot, DISABLED_Level2AJudgedHitAtBothTables)
     server.game.SetRandomEngine(engine);
     server.game.Yamafuda.Reset();
     Player kenj, taro;
-    ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-    ASSERT_TRUE(WaitUntil([&] { return server.socket.ClientCount() == 1; }));
-    ASSERT_TRUE(taro.Connect(QStringLiteral("太郎"), server.Port()));
+    StartGame(server, kenj, taro);
     TForm1& k = *kenj.window;
     TForm1& t = *taro.window;
-    QTest::mouseClick(k.btnInit, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return t.Panel2->isVisible(); }));
-    for (int draw = 1; draw <= 5; ++draw) {
-        QTest::mouseClick((draw % 2 ? k : t).btnDraw, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == draw && t.BafudaCount == draw; }));
-    }
+    DrawCards(k, t, 5, [](int draw) { return draw % 2 == 0; });
     k.edtMokuteki->setText(QStringLiteral("24"));
     QTest::mouseClick(k.btnSet, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return t.Table.Table().Target == std::optional<AnsiString>("24"); }));

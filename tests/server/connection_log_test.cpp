@@ -11,10 +11,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "game_server_fixture.h"
+#include "server_window_fixture.h"
 #include "platform/socket_calls.h"
 #include "server/connection_log.h"
-#include "server/server_window.h"
 
 using namespace std::chrono_literals;
 
@@ -149,39 +148,9 @@ TEST_F(ConnectionLogTest, ADestroyedLogDropsTheAnswersStillOnTheirWay)
     EXPECT_TRUE(lines.empty());
 }
 
-class ServerWindowLogTest : public ::testing::Test {
+class ServerWindowLogTest : public ServerWindowFixture {
 protected:
-    void SetUp() override
-    {
-        Application.OnMessageBox = [this](const QString& text, const QString&, int) {
-            messageBoxes.push_back(text.toStdString());
-            return IDOK;
-        };
-        form.PacketServerSocket1.SetAddress("127.0.0.1");
-        form.PacketServerSocket1.SetActive(true);
-        port = form.PacketServerSocket1.Socket()->LocalPort();
-    }
-
-    void TearDown() override { Application.OnMessageBox = nullptr; }
-
-    QStringList LogLines() const { return form.mmLog->toPlainText().split(u'\n', Qt::SkipEmptyParts); }
     int LinesWith(const QString& text) const { return static_cast<int>(LogLines().filter(text).size()); }
-
-    std::unique_ptr<LoopbackPeer> JoinedPeer(std::string_view paddedName)
-    {
-        auto peer = std::make_unique<LoopbackPeer>(port);
-        EXPECT_TRUE(peer->SendPacket(Nul("/join " + std::string(paddedName))));
-        // Everything up to the roster that answers this join.
-        for (auto packet = peer->NextPacket(); packet; packet = peer->NextPacket())
-            if (packet->starts_with("/list "))
-                break;
-        return peer;
-    }
-
-    TForm1 form;
-    // Message boxes and error reports alike.
-    std::vector<std::string> messageBoxes;
-    int port = 0;
 };
 
 TEST_F(ServerWindowLogTest, ANameLookupThatTakesSecondsDoesNotDelayOtherPlayersPackets)

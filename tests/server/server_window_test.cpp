@@ -9,8 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "game_server_fixture.h"
-#include "server/server_window.h"
+#include "server_window_fixture.h"
 
 using namespace std::string_literals;
 
@@ -25,28 +24,14 @@ inline TServerOptions TrustingOptions()
     return options;
 }
 
-class ServerWindowTest : public ::testing::Test {
+class ServerWindowTest : public ServerWindowFixture {
 protected:
+    ServerWindowTest() : ServerWindowFixture(TrustingOptions()) {}
+
     void SetUp() override
     {
-        Application.OnMessageBox = [this](const QString& text, const QString&, int) {
-            messageBoxes.push_back(text.toStdString());
-            return IDOK;
-        };
-        form.PacketServerSocket1.SetAddress("127.0.0.1");
-        form.PacketServerSocket1.SetActive(true);
-        port = form.PacketServerSocket1.Socket()->LocalPort();
+        ServerWindowFixture::SetUp();
         form.show();
-    }
-
-    void TearDown() override { Application.OnMessageBox = nullptr; }
-
-    std::unique_ptr<LoopbackPeer> JoinedPeer(std::string_view paddedName)
-    {
-        auto peer = std::make_unique<LoopbackPeer>(port);
-        EXPECT_TRUE(peer->SendPacket(Nul("/join " + std::string(paddedName))));
-        EXPECT_TRUE(peer->NextPacket().has_value());
-        return peer;
     }
 
     void SelectRow(int row)
@@ -57,12 +42,6 @@ protected:
                           form.lstPlayers->visualItemRect(item).center());
         ASSERT_TRUE(item->isSelected());
     }
-
-    QStringList LogLines() const { return form.mmLog->toPlainText().split(u'\n', Qt::SkipEmptyParts); }
-
-    TForm1 form{TrustingOptions()};
-    std::vector<std::string> messageBoxes;
-    int port = 0;
 };
 
 TEST_F(ServerWindowTest, AConnectionWithoutJoinLeavesTwoLogLinesAndNoRosterRow)
