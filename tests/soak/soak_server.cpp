@@ -21,6 +21,15 @@ public:
     ~CountedConnection() override { --liveConnections; }
 };
 
+// The soak's clients speak level 1 and its fresh client clears the names the
+// others left behind, as only a trusting server lets it.
+TGameRules SoakRules()
+{
+    TGameRules rules;
+    rules.TrustNames = true;
+    return rules;
+}
+
 }  // namespace
 
 bool CardsConserved(const TGameServer& game)
@@ -54,7 +63,7 @@ TCustomPacketServerClientWinSocket* SoakServer::CountingSocket::DoGetSocket(int 
     return connection;
 }
 
-SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_.logLines; })
+SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_.logLines; }, SoakRules())
 {
     Application.OnMessageBox = [this](const QString&, const QString&, int) {
         ++figures_.errorReports;
@@ -74,6 +83,7 @@ SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_
     };
     socket_.OnClientDisconnect = [this](TObject*, TCustomWinSocket* client) {
         ++figures_.disconnects;
+        game_.ClientDisconnected(client);
         client->RemoteHost();
     };
     // The game's own error handling (log it, clear the code) stays in charge;
