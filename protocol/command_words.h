@@ -36,8 +36,10 @@ inline constexpr std::string_view Away = "/away";      // 5: a player's connecti
 inline constexpr std::string_view Back = "/back";      // 5: an away player resumed
 inline constexpr std::string_view Judge = "/judge";    // 6: the verdict on a hit
 inline constexpr std::string_view Answer = "/answer";  // 7: a hitter's calculation
+inline constexpr std::string_view Tables = "/tables";  // 7: the list of tables, asked and answered
+inline constexpr std::string_view Refused = "/refused"; // 8: a join that cannot be accepted
 
-inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer};
+inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer, Tables, Refused};
 
 // Every command starts with this byte; a chat line never does.
 inline constexpr char Prefix = '/';
