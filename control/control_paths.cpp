@@ -43,7 +43,9 @@ std::vector<std::string> ControlPathCandidates(int port, uid_t uid,
     if (!xdg.empty())
         candidates.push_back(xdg + "/kivol" + file);
     candidates.push_back("/tmp/kivol-" + std::to_string(uid) + file);
-    candidates.push_back("/run/kivol/control");
+    const std::string service = "/run/kivol/control";
+    if (candidates.front() != service)
+        candidates.push_back(service);
     return candidates;
 }
 
