@@ -39,10 +39,11 @@ std::optional<sockaddr_un> UnixAddress(const std::string& path)
     return address;
 }
 
-// True when a server listens at the socket file.
+// True when a server listens at the socket file (a full backlog, EAGAIN, is
+// one that listens).
 bool Listening(const sockaddr_un& address)
 {
-    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const bool live = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
                       || errno == EAGAIN;
     ::close(probe);

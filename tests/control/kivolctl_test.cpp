@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 
+#include "control/command_handler.h"
 #include "control/control_server.h"
 #include "support/socket_test_support.h"
 
@@ -53,15 +54,39 @@ protected:
         return Run(QStringList{QStringLiteral("--control"), QString::fromStdString(socket)} + command);
     }
 
+    // Sends bytes over a plain socket; what the server answers.
+    std::string RawRequest(const std::string& bytes)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        const int handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        EXPECT_EQ(::connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::write(handle, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        std::string answer;
+        test::WaitUntil([&] {
+            char buffer[1024];
+            const ssize_t n = ::recv(handle, buffer, sizeof buffer, 0);
+            if (n > 0)
+                answer.append(buffer, static_cast<std::size_t>(n));
+            return n == 0;
+        });
+        ::close(handle);
+        return answer;
+    }
+
     QTemporaryDir dir;
     std::string path;
     std::vector<TControlRequest> requests;
-    Control::TControlServer server{[this](const TControlRequest& request) {
-        requests.push_back(request);
-        if (request.Arguments[0] == "kick")
-            return TControlAnswer::Refused("no player '" + request.Arguments[1] + "'");
-        return TControlAnswer{true, "version 1\nplayers 3", QJsonObject{{QStringLiteral("players"), 3}}};
-    }};
+    std::vector<std::string> log;
+    Control::TControlServer server{Control::CommandHandler(
+        [this](const Control::TControlCommand& command, const TControlRequest& request) {
+            requests.push_back(request);
+            if (std::holds_alternative<Control::TKickCommand>(command))
+                return TControlAnswer::Refused("no player '" + request.Arguments[1] + "'");
+            return TControlAnswer{true, "version 1\nplayers 3", QJsonObject{{QStringLiteral("players"), 3}}};
+        },
+        [this](const std::string& line) { log.push_back(line); })};
 };
 
 TEST_F(KivolctlTest, ExitStatusesAndAnswers)
@@ -78,6 +103,7 @@ TEST_F(KivolctlTest, ExitStatusesAndAnswers)
     EXPECT_EQ(refused.Out, QString());
     EXPECT_EQ(refused.Err, QStringLiteral("kivolctl: no player '太郎'\n"));
     EXPECT_EQ(requests.back().Arguments, (std::vector<std::string>{"kick", "太郎", "--reason", "荒らし"}));
+    EXPECT_EQ(log.back(), "control: uid " + std::to_string(::getuid()) + ": kick 太郎 --reason 荒らし");
 
     // A bad command line never reaches the server.
     for (const QStringList& bad : {QStringList{QStringLiteral("frob")}, QStringList{QStringLiteral("kick")},
@@ -89,6 +115,12 @@ TEST_F(KivolctlTest, ExitStatusesAndAnswers)
         EXPECT_TRUE(run.Err.startsWith(QStringLiteral("kivolctl: "))) << run.Err.toStdString();
     }
     EXPECT_EQ(requests.size(), 2u);
+
+    // The server reads every request with the same rules.
+    EXPECT_EQ(RawRequest("{\"arguments\":[\"kick\"]}\n"),
+              "{\"json\":null,\"ok\":false,\"text\":\"'kick' is missing an argument: kick NAME [--table NAME] [--reason TEXT]\"}\n");
+    EXPECT_EQ(RawRequest("{\"arguments\":\"status\"}\n"), "{\"json\":null,\"ok\":false,\"text\":\"not a request\"}\n");
+    EXPECT_EQ(log.back(), "control: uid " + std::to_string(::getuid()) + ": kick");
 
     TRun none = Run({QStringLiteral("status")}, dir.filePath(QStringLiteral("nothing")).toStdString());
     EXPECT_EQ(none.Status, 3);
