@@ -14,7 +14,7 @@ std::string Number(double value)
     if (std::isinf(value))
         return value > 0 ? "+Inf" : "-Inf";
     char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general).ptr;
     return std::string(text, end);
 }
 

@@ -58,8 +58,8 @@ TEST_F(AddressLimitsTest, AtMostSoManyNewConnectionsInAnyOneSecond)
 TEST_F(AddressLimitsTest, LoopbackIsExemptUnlessLimited)
 {
     TAddressLimits exempt = Make({1, 1, false});
-    TAddressLimits limited = Make({1, 1, true});
     for (const char* loopback : {"127.0.0.1", "127.8.9.10", "::1", "::ffff:127.0.0.1"}) {
+        TAddressLimits limited = Make({1, 1, true});
         EXPECT_TRUE(exempt.Accept(Ip(loopback)).Accept && exempt.Accept(Ip(loopback)).Accept) << loopback;
         EXPECT_TRUE(limited.Accept(Ip(loopback)).Accept) << loopback;
         EXPECT_FALSE(limited.Accept(Ip(loopback)).Accept) << loopback;

@@ -31,7 +31,8 @@ print(json.dumps(families))
 QJsonObject Parse(const std::string& text)
 {
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(ParseScript)});
+    // Debian's Python, which python3-prometheus-client installs into.
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(ParseScript)});
     python.write(QByteArray::fromStdString(text));
     python.closeWriteChannel();
     EXPECT_TRUE(python.waitForFinished(30000));
