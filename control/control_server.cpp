@@ -105,6 +105,8 @@ TControlServer::~TControlServer()
 
 std::string TControlServer::Listen(const TControlListenOptions& options)
 {
+    if (listener_ >= 0)
+        return options_.Path + ": this server listens already";
     const std::optional<sockaddr_un> address = UnixAddress(options.Path);
     if (!address)
         return options.Path + ": no path for a Unix socket (1 to 107 bytes)";
