@@ -7,7 +7,7 @@ packages=(
   # toolchain and build
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3 python3-prometheus-client
   # fuzzing and sanitizers with clang
   clang libclang-rt-dev
   # windows, event loop, sound

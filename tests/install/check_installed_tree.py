@@ -79,14 +79,15 @@ class FileOpens:
 scratch = tempfile.mkdtemp(prefix="kivol-install-")
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", ASAN_OPTIONS="detect_leaks=0")
 
-# The server package: the program and its unit, nothing else.
+# The server package: the programs and the unit, nothing else.
 server = install("server", os.path.join(scratch, "server"))
 unit = f"lib/systemd/system/kivolsrv.service"
-check(tree(server) == {"bin/kivolsrv", unit}, f"server tree: {sorted(tree(server))}")
-answer = run(os.path.join(server, "bin/kivolsrv"), "--version", env=env)
-check(answer.returncode == 0 and answer.stdout == f"kivolsrv {version}\n", f"kivolsrv --version: {answer}")
+check(tree(server) == {"bin/kivolsrv", "bin/kivolctl", unit}, f"server tree: {sorted(tree(server))}")
+for program in ["kivolsrv", "kivolctl"]:
+    answer = run(os.path.join(server, "bin", program), "--version", env=env)
+    check(answer.returncode == 0 and answer.stdout == f"{program} {version}\n", f"{program} --version: {answer}")
 text = open(os.path.join(server, unit)).read()
-for line in ["DynamicUser=yes", "Restart=on-failure", "StandardOutput=journal", "ProtectSystem=strict",
+for line in ["DynamicUser=yes", "RuntimeDirectory=kivol", "StateDirectory=kivol", "Restart=on-failure", "StandardOutput=journal", "ProtectSystem=strict",
              f"ExecStart=/{prefix}/bin/kivolsrv --headless", "WantedBy=multi-user.target"]:
     check(line in text, f"unit lacks {line}")
 # systemd checks the unit against the program where it was installed.
