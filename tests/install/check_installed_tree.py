@@ -79,10 +79,13 @@ class FileOpens:
 scratch = tempfile.mkdtemp(prefix="kivol-install-")
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", ASAN_OPTIONS="detect_leaks=0")
 
-# The server package: the program and its unit, nothing else.
+# The server package: the program, its unit and the browser client's web root, nothing else.
 server = install("server", os.path.join(scratch, "server"))
 unit = f"lib/systemd/system/kivolsrv.service"
-check(tree(server) == {"bin/kivolsrv", unit}, f"server tree: {sorted(tree(server))}")
+web = {f for f in tree(server) if f.startswith("share/kivol/web/")}
+check(tree(server) - web == {"bin/kivolsrv", unit}, f"server tree: {sorted(tree(server))}")
+check("share/kivol/web/index.html" in web and any(f.startswith("share/kivol/web/assets/app.") for f in web),
+      f"web root: {sorted(web)}")
 answer = run(os.path.join(server, "bin/kivolsrv"), "--version", env=env)
 check(answer.returncode == 0 and answer.stdout == f"kivolsrv {version}\n", f"kivolsrv --version: {answer}")
 text = open(os.path.join(server, unit)).read()

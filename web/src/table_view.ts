@@ -49,6 +49,7 @@ interface SeatControls {
 export class TableView {
     readonly root: HTMLElement;
     private readonly heading = h("h1", { class: "table-name" });
+    private readonly me = h("span", { class: "me" });
     private readonly statusLine = h("p", { class: "status", role: "status" });
     private readonly notice: HTMLElement;
     private readonly board: HTMLElement;
@@ -67,6 +68,7 @@ export class TableView {
     private readonly roster = h("ul", { class: "roster" });
     private readonly playControls: HTMLElement[] = [];
     private hitTimer: number | undefined;
+    private readonly hitKey: (e: KeyboardEvent) => void;
 
     constructor(private readonly texts: Texts, actions: TableActions, private readonly onHitEnded: () => void) {
         const t = (key: Parameters<Texts["get"]>[0], ...values: (string | number)[]) => texts.get(key, ...values);
@@ -130,7 +132,7 @@ export class TableView {
             seatList);
         this.notice = h("p", { class: "notice" }, t("waitingForGame"));
 
-        const chatInput = h("input", { type: "text", "aria-label": t("chatInput"), autocomplete: "off" });
+        const chatInput = h("input", { type: "text", "aria-label": t("chatInput"), placeholder: t("chatPlaceholder"), autocomplete: "off" });
         const chatForm = h("form", { class: "chat-form" }, chatInput, h("button", { type: "submit" }, t("send")));
         chatForm.addEventListener("submit", e => {
             e.preventDefault();
@@ -141,7 +143,7 @@ export class TableView {
         });
 
         this.root = h("main", { class: "table-screen" },
-            h("header", { class: "bar" }, this.heading,
+            h("header", { class: "bar" }, this.heading, this.me,
                 button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
                 button(t("leaveTable"), () => actions.leave(), { class: "leave" })),
             this.statusLine, this.notice, this.board,
@@ -155,14 +157,12 @@ export class TableView {
             const typing = e.target instanceof HTMLInputElement;
             if (!this.root.isConnected || e.repeat || e.ctrlKey || e.metaKey || (typing && !e.altKey))
                 return;
-            if (e.key.toUpperCase() === t("hitKey") && !hitButton.disabled) {
+            if (e.key.toUpperCase() === t("hitKey") && !this.board.hidden && !hitButton.hidden) {
                 e.preventDefault();
                 actions.hit();
             }
         });
     }
-
-    private readonly hitKey: (e: KeyboardEvent) => void;
 
     dispose(): void {
         this.root.ownerDocument.removeEventListener("keydown", this.hitKey);
@@ -173,6 +173,7 @@ export class TableView {
         const t = (key: Parameters<Texts["get"]>[0], ...values: (string | number)[]) => this.texts.get(key, ...values);
         const table = model.table;
         this.heading.textContent = context.tableName || t("mainTable");
+        this.me.textContent = decode(model.playerName).trim();
         this.statusLine.textContent = context.status;
         this.statusLine.hidden = context.status === "";
         this.board.hidden = !table.shown;
