@@ -1,7 +1,7 @@
 // The browser client's own rules where the desktop model has no counterpart:
 // the code page 932 encoder built from the browser's decoder, the name check,
-// the join frame, the listing rows, the reconnection schedule, and the web
-// root the build writes.
+// the join frame, the listing rows, the reconnection schedule, the model's
+// events for the page, and the web root the build writes.
 import assert from "node:assert/strict";
 import { createHash } from "node:crypto";
 import { readFileSync, readdirSync } from "node:fs";
@@ -11,6 +11,7 @@ import test from "node:test";
 import { byteLength, decode, encode, unwritableCharacter } from "../../web/src/cp932.js";
 import { Command, announcementText, nameProblem, paddedName, readRefused, readTableRow } from "../../web/src/protocol.js";
 import { Clock, Reconnector } from "../../web/src/reconnector.js";
+import { TableModel } from "../../web/src/table_model.js";
 
 test("every double-byte code decodes to a character that encodes back to one code of the same text", () => {
     let codes = 0;
@@ -126,4 +127,30 @@ test("the web root: index.html names hashed files that exist, and every module i
     assert.doesNotMatch(page, /<script>|<style|style=/, "no inline script or style");
     for (let card = 1; card <= 54; ++card)
         assert.ok(assets.some(f => f.startsWith(`${String(card).padStart(2, "0")}.`) && f.endsWith(".png")));
+});
+
+test("events: a sync block rebuilds silently; live commands ask for sounds, lines and the hit display", () => {
+    const me = paddedName(encode("太郎"));
+    const model = new TableModel(me);
+    const kinds = (text: string) => model.receive(encode(text)).map(e => e.kind);
+    assert.deepEqual(kinds(`/state begin ${"a".repeat(32)} 120`), []);
+    assert.deepEqual(kinds("/init"), []);
+    assert.deepEqual(kinds("/draw 花子     07"), []);
+    assert.deepEqual(kinds("/hit 花子     2026/12/08 18:00:00"), []);
+    assert.deepEqual(kinds("/set 花子     24"), ["target"]);
+    assert.deepEqual(kinds("/state end"), ["synced"]);
+    assert.deepEqual(kinds("/draw 花子     08"), ["drawn"]);
+    assert.deepEqual(kinds("/draw 花子     999"), []);
+    assert.deepEqual(model.receive(encode("/hit 花子     2026/12/08 18:00:01")),
+        [{ kind: "hit", text: encode("花子     2026/12/08 18:00:01") }]);
+    assert.deepEqual(kinds("/kill 花子    "), []);
+    assert.deepEqual(kinds(`/kill ${decode(me)}`), ["killed"]);
+    assert.deepEqual(kinds("/join 花子    "), ["joined"]);
+    assert.deepEqual(kinds("花子    : やあ"), ["chat"]);
+    assert.deepEqual(kinds("/whatever"), ["unknown"]);
+    // The answer box sends only for this player's own judged hit, at most 200 bytes.
+    assert.equal(model.answer(encode("1+2")), undefined);
+    model.receive(encode(`/judge ${decode(me)} Y 1 2*12`));
+    assert.equal(decode(model.answer(encode("2*12"))!), `/answer ${decode(me)} 2*12`);
+    assert.equal(model.answer("1".repeat(201)), undefined);
 });

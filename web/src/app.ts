@@ -234,7 +234,10 @@ class App {
 
     private render(): void {
         if (this.view && this.model && this.seat)
-            this.view.render(this.model, { tableName: this.seat.table, watching: this.seat.watch, status: this.statusText() });
+            this.view.render(this.model, {
+                tableName: this.seat.table, watching: this.seat.watch, reconnecting: this.connection.reconnector.active,
+                status: this.statusText(),
+            });
     }
 
     /** Sends the leave sequence and returns to the lobby. */

@@ -27,6 +27,8 @@ export interface TableActions {
 export interface TableContext {
     tableName: string;
     watching: boolean;
+    /** The connection is coming back: the table stays in view but cannot be used. */
+    reconnecting: boolean;
     status: string;
 }
 
@@ -67,6 +69,7 @@ export class TableView {
     private readonly chatLog = h("ul", { class: "chat-log", role: "log" });
     private readonly roster = h("ul", { class: "roster" });
     private readonly playControls: HTMLElement[] = [];
+    private readonly side: HTMLElement;
     private hitTimer: number | undefined;
     private readonly hitKey: (e: KeyboardEvent) => void;
 
@@ -133,7 +136,7 @@ export class TableView {
         this.notice = h("p", { class: "notice" }, t("waitingForGame"));
 
         const chatInput = h("input", { type: "text", "aria-label": t("chatInput"), placeholder: t("chatPlaceholder"), autocomplete: "off" });
-        const chatForm = h("form", { class: "chat-form" }, chatInput, h("button", { type: "submit" }, t("send")));
+        const chatForm = play(h("form", { class: "chat-form" }, chatInput, h("button", { type: "submit" }, t("send"))));
         chatForm.addEventListener("submit", e => {
             e.preventDefault();
             if (chatInput.value !== "") {
@@ -147,7 +150,7 @@ export class TableView {
                 button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
                 button(t("leaveTable"), () => actions.leave(), { class: "leave" })),
             this.statusLine, this.notice, this.board,
-            h("div", { class: "table-side" },
+            this.side = h("div", { class: "table-side" },
                 play(button(t("newGame"), () => actions.newGame(), { class: "new-game" })),
                 h("section", { class: "chat", "aria-label": t("chat") }, chatForm, this.chatLog),
                 h("section", { class: "players", "aria-label": t("roster") }, h("h2", {}, t("roster")), this.roster)));
@@ -177,6 +180,8 @@ export class TableView {
         this.statusLine.textContent = context.status;
         this.statusLine.hidden = context.status === "";
         this.board.hidden = !table.shown;
+        this.board.inert = context.reconnecting;
+        this.side.inert = context.reconnecting;
         this.notice.hidden = table.shown;
         for (const control of this.playControls)
             control.hidden = context.watching;
