@@ -57,11 +57,14 @@ test("the lobby and a table in Chromium, at a desktop and a phone size", async (
             assert.equal(await page.locator(".pile-count").textContent(), "50");
             assert.equal(await page.locator(".field img").count(), 3);
             assert.equal(await page.getByRole("button", { name: "離席" }).count(), 1);
-            await page.screenshot({ path: join(shots, `table-${size.name}.png`), fullPage: true });
             assert.ok(server.received.includes("/join 太郎    \0KIVOL/2 TABLE=金曜"), JSON.stringify(server.received));
 
             await page.keyboard.press("h");
             await waitUntil(() => server.received.includes("/hit 太郎    \0"), "the hit key's /hit");
+            await page.getByText("作れます　一番乗り 太郎").waitFor({ timeout: 10000 });
+            await page.getByRole("button", { name: "答えを見る" }).click();
+            await page.getByText("12+(53-41)").waitFor({ timeout: 10000 });
+            await page.screenshot({ path: join(shots, `table-${size.name}.png`), fullPage: true });
             if (size.name === "desktop") {
                 await page.getByRole("button", { name: "Switch to English" }).click();
                 await page.getByRole("button", { name: "Hit! (H)" }).waitFor({ timeout: 10000 });

@@ -1,8 +1,8 @@
 // A stand-in for kivolsrv's web port in the browser tests: it serves the
 // built web root as the server does ("/" and "/t/NAME" with index.html,
 // "/assets/..." with their types, CSP "default-src 'self'") and answers the
-// WebSocket at /ws with a script: the table listing, and for a join the
-// roster and a sync block of a game under way.
+// WebSocket at /ws with a script: the table listing, for a join the roster
+// and a sync block of a game under way, for a hit its time and judgement.
 import { createHash } from "node:crypto";
 import { readFileSync } from "node:fs";
 import { AddressInfo } from "node:net";
@@ -68,6 +68,8 @@ function answers(frame: string): string[] {
             `/take 2 ${name}`, "/draw 花子     07", "/B2T 0 花子    ", "/draw 花子     12", "/draw 花子     53",
             `/draw ${name} 40`, "/set 花子     24", "/state end", "花子    : よろしく！"];
     }
+    if (text.startsWith("/hit "))
+        return [`${text} 2026/12/08 18:00:00`, `/judge ${text.substring(5)} Y 1 12+(53-41)`];
     return [];
 }
 
