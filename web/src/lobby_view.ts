@@ -32,7 +32,7 @@ export class LobbyView {
 
     constructor(private readonly texts: Texts, private readonly actions: LobbyActions, name: string,
                 private readonly presetTable: string | undefined, presetKey: string | undefined) {
-        const t = (key: TextKey, ...values: (string | number)[]) => texts.get(key, ...values);
+        const t = texts.get;
         this.nameInput = h("input", {
             type: "text", id: "player-name", value: name, autocomplete: "nickname", maxlength: 8,
             "aria-describedby": "name-error", spellcheck: "false",
@@ -102,7 +102,7 @@ export class LobbyView {
     }
 
     showTables(rows: readonly TableRow[]): void {
-        const t = (key: TextKey, ...values: (string | number)[]) => this.texts.get(key, ...values);
+        const t = this.texts.get;
         this.listStatus.textContent = "";
         fill(this.rows, ...rows.map(row => {
             const title = row.name || t("mainTable");

@@ -199,5 +199,5 @@ export function readRefused(text: string): { reason: string; text: string } | un
 }
 
 export function isToken(text: string): boolean {
-    return /^[0-9a-f]{32}$/.test(text);
+    return text.length === TokenLength && /^[0-9a-f]+$/.test(text);
 }

@@ -5,7 +5,7 @@
 // to send. Every text here is a byte string in code page 932.
 import { Bytes } from "./cp932.js";
 import {
-    Command, Layout, PaddedNameLength, Prefix, field, fieldFrom, isCommand, isToken, nameField,
+    Command, Layout, PaddedNameLength, Prefix, TokenLength, field, fieldFrom, isCommand, isToken, nameField,
     splitRosterText,
 } from "./protocol.js";
 
@@ -258,8 +258,8 @@ export class TableModel {
     // "/state begin " token " " grace
     private syncBegin(text: Bytes): boolean {
         const tokenAt = Command.StateBegin.length + 2;
-        const graceAt = tokenAt + 32 + 1;
-        const token = field(text, tokenAt, 32);
+        const graceAt = tokenAt + TokenLength + 1;
+        const token = field(text, tokenAt, TokenLength);
         const grace = fieldFrom(text, graceAt);
         if (field(text, tokenAt - 1, 1) !== " " || !isToken(token) || field(text, graceAt - 1, 1) !== " " ||
             !/^[0-9]{1,9}$/.test(grace))

@@ -74,7 +74,7 @@ export class TableView {
     private readonly hitKey: (e: KeyboardEvent) => void;
 
     constructor(private readonly texts: Texts, actions: TableActions, private readonly onHitEnded: () => void) {
-        const t = (key: Parameters<Texts["get"]>[0], ...values: (string | number)[]) => texts.get(key, ...values);
+        const t = texts.get;
         const button = (caption: string, action: () => void, attributes: Record<string, string> = {}) => {
             const b = h("button", { type: "button", ...attributes }, caption);
             b.addEventListener("click", action);
@@ -173,7 +173,7 @@ export class TableView {
     }
 
     render(model: TableModel, context: TableContext): void {
-        const t = (key: Parameters<Texts["get"]>[0], ...values: (string | number)[]) => this.texts.get(key, ...values);
+        const t = this.texts.get;
         const table = model.table;
         this.heading.textContent = context.tableName || t("mainTable");
         this.me.textContent = decode(model.playerName).trim();
@@ -217,6 +217,7 @@ export class TableView {
             controls.hand.textContent = t("handCount", table.hands[seat]);
             const own = model.own[seat];
             controls.sit.textContent = own ? t("stand") : t("sit");
+            controls.sit.setAttribute("aria-label", `${t("seat", seat + 1)} ${controls.sit.textContent}`);
             controls.take.hidden = !own || context.watching;
             controls.give.hidden = !own || context.watching;
         });

@@ -206,7 +206,7 @@ export function preferredLanguage(languages: readonly string[]): Language {
 export class Texts {
     constructor(public language: Language) {}
 
-    get(key: TextKey, ...values: (string | number)[]): string {
-        return tables[this.language][key].replace(/\{(\d)\}/g, (_, i: string) => String(values[Number(i)] ?? ""));
-    }
+    /** The text in this language, with its values put in (an arrow, so that views can hold it as "t"). */
+    readonly get = (key: TextKey, ...values: (string | number)[]): string =>
+        tables[this.language][key].replace(/\{(\d)\}/g, (_, i: string) => String(values[Number(i)] ?? ""));
 }
