@@ -1,0 +1,62 @@
+#include "web_port/http_upgrade_server.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QSslSocket>
+
+namespace {
+
+bool IsSecure(QTcpSocket* socket)
+{
+    const auto* ssl = qobject_cast<QSslSocket*>(socket);
+    return ssl && ssl->isEncrypted();
+}
+
+bool IsWebSocketUpgrade(const QHttpServerRequest& request)
+{
+    return request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+THttpUpgradeServer::THttpUpgradeServer()
+{
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &THttpUpgradeServer::TakeWebSockets);
+}
+
+bool THttpUpgradeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    if (!IsWebSocketUpgrade(request)) {
+        Write(request, socket, Answer(request, IsSecure(socket)));
+        return true;
+    }
+    const auto refusal = Upgrade(request, IsSecure(socket));
+    if (!refusal)
+        return true;
+    Write(request, socket, *refusal);
+    refused_ = socket;
+    return false;
+}
+
+void THttpUpgradeServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    if (socket != refused_)
+        Write(request, socket, ErrorAnswer(404));
+    refused_ = nullptr;
+}
+
+void THttpUpgradeServer::Write(const QHttpServerRequest& request, QTcpSocket* socket, const THttpAnswer& answer)
+{
+    auto responder = makeResponder(request, socket);
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(answer.Status));
+    for (const auto& [name, value] : answer.Headers)
+        responder.writeHeader(name, value);
+    responder.writeHeader("Content-Length", QByteArray::number(answer.Body.size()));
+    responder.writeBody(request.method() == QHttpServerRequest::Method::Head ? QByteArray() : answer.Body);
+}
+
+void THttpUpgradeServer::TakeWebSockets()
+{
+    while (auto socket = nextPendingWebSocketConnection())
+        WebSocketOpened(std::move(socket));
+}
