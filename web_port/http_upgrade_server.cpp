@@ -31,8 +31,10 @@ bool THttpUpgradeServer::handleRequest(const QHttpServerRequest& request, QTcpSo
         return true;
     }
     const auto refusal = Upgrade(request, IsSecure(socket));
-    if (!refusal)
+    if (!refusal) {
+        upgrading_.emplace_back(socket);
         return true;
+    }
     Write(request, socket, *refusal);
     refused_ = socket;
     return false;
@@ -57,6 +59,23 @@ void THttpUpgradeServer::Write(const QHttpServerRequest& request, QTcpSocket* so
 
 void THttpUpgradeServer::TakeWebSockets()
 {
-    while (auto socket = nextPendingWebSocketConnection())
-        WebSocketOpened(std::move(socket));
+    while (auto socket = nextPendingWebSocketConnection()) {
+        QTcpSocket* transport = TakeTransport(*socket);
+        WebSocketOpened(std::move(socket), transport);
+    }
+}
+
+QTcpSocket* THttpUpgradeServer::TakeTransport(const QWebSocket& socket)
+{
+    QTcpSocket* found = nullptr;
+    std::erase_if(upgrading_, [&](const QPointer<QTcpSocket>& transport) {
+        if (!transport)
+            return true;
+        if (found || transport->peerPort() != socket.peerPort() || transport->localPort() != socket.localPort() ||
+            transport->peerAddress() != socket.peerAddress())
+            return false;
+        found = transport;
+        return true;
+    });
+    return found;
 }

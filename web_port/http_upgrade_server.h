@@ -1,15 +1,17 @@
 #pragma once
 
 #include <QAbstractHttpServer>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "web_port/http_answer.h"
 
 class QHttpServerRequest;
-class QTcpSocket;
 
 // Qt HTTP Server as the web port uses it, with everything that depends on its
 // 6.4 interface in this one class: requests come in with their socket, and a
@@ -22,8 +24,9 @@ public:
     std::function<THttpAnswer(const QHttpServerRequest& request, bool secure)> Answer;
     // An upgrade to WebSocket: nothing to accept it, else the refusal to write.
     std::function<std::optional<THttpAnswer>(const QHttpServerRequest& request, bool secure)> Upgrade;
-    // A WebSocket connection whose handshake is done.
-    std::function<void(std::unique_ptr<QWebSocket> socket)> WebSocketOpened;
+    // A WebSocket connection whose handshake is done, with the socket it
+    // reads from (null if that could not be told).
+    std::function<void(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport)> WebSocketOpened;
 
     THttpUpgradeServer();
 
@@ -34,8 +37,13 @@ protected:
 private:
     static void Write(const QHttpServerRequest& request, QTcpSocket* socket, const THttpAnswer& answer);
     void TakeWebSockets();
+    // The accepted upgrade's socket that the WebSocket now reads, told by
+    // the connection's two ends (the library hands over the socket only).
+    QTcpSocket* TakeTransport(const QWebSocket& socket);
 
     // The socket whose upgrade was refused and answered just now: the
     // library then reports it as missing, and it must not be answered twice.
     QTcpSocket* refused_ = nullptr;
+    // Sockets of accepted upgrades whose WebSocket has not come out yet.
+    std::vector<QPointer<QTcpSocket>> upgrading_;
 };

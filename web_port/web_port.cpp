@@ -45,7 +45,9 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
         return routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress());
     };
     server_.Upgrade = [this](const QHttpServerRequest& request, bool secure) { return Upgrade(request, secure); };
-    server_.WebSocketOpened = [this](std::unique_ptr<QWebSocket> socket) { WebSocketOpened(std::move(socket)); };
+    server_.WebSocketOpened = [this](std::unique_ptr<QWebSocket> socket, QTcpSocket* transport) {
+        WebSocketOpened(std::move(socket), transport);
+    };
     connect(&keepAlive_, &QTimer::timeout, this, &TWebPort::KeepAlive);
 }
 
@@ -144,12 +146,12 @@ std::optional<THttpAnswer> TWebPort::Upgrade(const QHttpServerRequest& request, 
     return std::nullopt;
 }
 
-void TWebPort::WebSocketOpened(std::unique_ptr<QWebSocket> socket)
+void TWebPort::WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport)
 {
     AnsiString address =
         PlayerAddress(socket->peerAddress(), socket->request().rawHeader("X-Forwarded-For"), trustedProxies_);
     auto connection = std::make_unique<TWebSocketConnection>(
-        std::move(socket), std::move(address), owner_, limits_, log_,
+        std::move(socket), transport, std::move(address), owner_, limits_, log_,
         [this](TWebSocketConnection* finished) { Finished(finished); });
     TWebSocketConnection* opened = connection.get();
     connections_.emplace(opened, std::move(connection));

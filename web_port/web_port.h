@@ -52,7 +52,7 @@ public:
 
 private:
     std::optional<THttpAnswer> Upgrade(const QHttpServerRequest& request, bool secure) const;
-    void WebSocketOpened(std::unique_ptr<QWebSocket> socket);
+    void WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport);
     void Finished(TWebSocketConnection* connection);
     void KeepAlive();
     // The TLS settings of the certificate and key files, or why they cannot be read.

@@ -17,10 +17,11 @@ constexpr std::chrono::minutes DropLogInterval{1};
 
 }  // namespace
 
-TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, AnsiString address,
-                                           TPacketConnectionOwner& owner, const TWebSocketLimits& limits,
+TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport,
+                                           AnsiString address, TPacketConnectionOwner& owner, const TWebSocketLimits& limits,
                                            LogFunction log, std::function<void(TWebSocketConnection*)> finished)
     : socket_(std::move(socket)),
+      transport_(transport),
       address_(std::move(address)),
       owner_(owner),
       limits_(limits),
@@ -45,8 +46,8 @@ TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, A
 TWebSocketConnection::~TWebSocketConnection()
 {
     socket_->disconnect(this);
-    if (QTcpSocket* transport = Transport())
-        transport->blockSignals(false);
+    if (transport_)
+        transport_->blockSignals(false);
     socket_->abort();
 }
 
@@ -181,9 +182,9 @@ void TWebSocketConnection::Pause()
     // While the transport's signals are held back, the WebSocket reads
     // nothing more, and once the transport's buffer is full it stops
     // reading from the kernel, so TCP slows the peer down.
-    if (QTcpSocket* transport = Transport()) {
-        transport->setReadBufferSize(limits_.MaxMessageBytes + 1024);
-        transport->blockSignals(true);
+    if (transport_) {
+        transport_->setReadBufferSize(limits_.MaxMessageBytes + 1024);
+        transport_->blockSignals(true);
     }
     resumeTimer_.start(pacing_.TimeToPay());
 }
@@ -196,7 +197,7 @@ void TWebSocketConnection::Resume()
     }
     paused_ = false;
     lastHeard_ = Clock::now();
-    QTcpSocket* transport = Transport();
+    QTcpSocket* transport = transport_;
     if (transport) {
         transport->blockSignals(false);
         transport->setReadBufferSize(0);
@@ -214,9 +215,4 @@ void TWebSocketConnection::Resume()
         Drop();
     else if (transport->bytesAvailable() > 0)
         QMetaObject::invokeMethod(transport, &QIODevice::readyRead, Qt::QueuedConnection);
-}
-
-QTcpSocket* TWebSocketConnection::Transport() const
-{
-    return socket_->findChild<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
 #include <chrono>
@@ -11,8 +13,6 @@
 
 #include "transport/packet_connection.h"
 #include "web_port/pacing_account.h"
-
-class QTcpSocket;
 
 // The bounds of one WebSocket connection.
 struct TWebSocketLimits {
@@ -41,9 +41,10 @@ public:
     using Clock = std::chrono::steady_clock;
     using LogFunction = std::function<void(const AnsiString& message)>;
 
-    // finished runs after the owner heard of the close; the connection may be
-    // deleted (later) from then on.
-    TWebSocketConnection(std::unique_ptr<QWebSocket> socket, AnsiString address, TPacketConnectionOwner& owner,
+    // transport is the socket the WebSocket reads (held back while the peer
+    // owes; may be null: no pacing then). finished runs after the owner
+    // heard of the close; the connection may be deleted (later) from then on.
+    TWebSocketConnection(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport, AnsiString address, TPacketConnectionOwner& owner,
                          const TWebSocketLimits& limits, LogFunction log,
                          std::function<void(TWebSocketConnection*)> finished);
     ~TWebSocketConnection() override;
@@ -73,9 +74,9 @@ private:
     void Disconnected();
     void Pause();
     void Resume();
-    QTcpSocket* Transport() const;
 
     std::unique_ptr<QWebSocket> socket_;
+    QPointer<QTcpSocket> transport_;
     AnsiString address_;
     TPacketConnectionOwner& owner_;
     TWebSocketLimits limits_;
