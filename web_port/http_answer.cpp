@@ -32,14 +32,6 @@ THttpAnswer ErrorAnswer(int status)
     return answer;
 }
 
-QByteArray HeaderValue(const THttpAnswer& answer, const QByteArray& name)
-{
-    for (const auto& [key, value] : answer.Headers)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return {};
-}
-
 void SetHeader(THttpAnswer& answer, const QByteArray& name, const QByteArray& value)
 {
     for (auto& [key, old] : answer.Headers)

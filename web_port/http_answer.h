@@ -20,6 +20,5 @@ THttpAnswer MakeAnswer(int status, const QByteArray& contentType, QByteArray bod
 // A short plain-text answer for an error status ("Not Found" and the like).
 THttpAnswer ErrorAnswer(int status);
 
-// The value of a header, empty when the answer lacks it.
-QByteArray HeaderValue(const THttpAnswer& answer, const QByteArray& name);
+// Replaces a header's value, or adds the header.
 void SetHeader(THttpAnswer& answer, const QByteArray& name, const QByteArray& value);

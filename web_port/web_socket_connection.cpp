@@ -32,6 +32,10 @@ TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, Q
 {
     socket_->setMaxAllowedIncomingFrameSize(static_cast<quint64>(limits_.MaxMessageBytes));
     socket_->setMaxAllowedIncomingMessageSize(static_cast<quint64>(limits_.MaxMessageBytes));
+    // Room for a few of the largest frames: what the peer sends beyond that
+    // waits in the kernel (and, once it owes, stays there).
+    if (transport_)
+        transport_->setReadBufferSize(4 * (limits_.MaxMessageBytes + 16));
     resumeTimer_.setSingleShot(true);
     closeTimer_.setSingleShot(true);
     connect(&resumeTimer_, &QTimer::timeout, this, &TWebSocketConnection::Resume);
@@ -182,10 +186,8 @@ void TWebSocketConnection::Pause()
     // While the transport's signals are held back, the WebSocket reads
     // nothing more, and once the transport's buffer is full it stops
     // reading from the kernel, so TCP slows the peer down.
-    if (transport_) {
-        transport_->setReadBufferSize(limits_.MaxMessageBytes + 1024);
+    if (transport_)
         transport_->blockSignals(true);
-    }
     resumeTimer_.start(pacing_.TimeToPay());
 }
 
@@ -198,10 +200,8 @@ void TWebSocketConnection::Resume()
     paused_ = false;
     lastHeard_ = Clock::now();
     QTcpSocket* transport = transport_;
-    if (transport) {
+    if (transport)
         transport->blockSignals(false);
-        transport->setReadBufferSize(0);
-    }
     while (!held_.empty() && !paused_ && !closing_) {
         const QByteArray utf8 = std::move(held_.front());
         held_.pop_front();
