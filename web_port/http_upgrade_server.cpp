@@ -3,6 +3,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QSslSocket>
+#include <algorithm>
 
 namespace {
 
@@ -12,9 +13,17 @@ bool IsSecure(QTcpSocket* socket)
     return ssl && ssl->isEncrypted();
 }
 
+// The library's own test: a websocket Upgrade header and "upgrade" among the
+// Connection header's options. Anything else is an ordinary request, and is
+// answered as one.
 bool IsWebSocketUpgrade(const QHttpServerRequest& request)
 {
-    return request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+    if (request.value("upgrade").trimmed().compare("websocket", Qt::CaseInsensitive) != 0)
+        return false;
+    const QList<QByteArray> options = request.value("connection").split(',');
+    return std::any_of(options.begin(), options.end(), [](const QByteArray& option) {
+        return option.trimmed().compare("upgrade", Qt::CaseInsensitive) == 0;
+    });
 }
 
 }  // namespace

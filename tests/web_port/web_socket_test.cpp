@@ -17,11 +17,12 @@ QString Frame(const std::string& utf8)
 }
 
 // The status of a raw upgrade request (0 when none came).
-int UpgradeStatus(int port, const std::string& path, const std::string& origin)
+int UpgradeStatus(int port, const std::string& path, const std::string& origin,
+                  const std::string& connection = "keep-alive, Upgrade")
 {
     RawPeer peer = RawPeer::Connect(port);
     peer.Write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-               "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+               "\r\nUpgrade: websocket\r\nConnection: " + connection + "\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                "Sec-WebSocket-Version: 13\r\n" + (origin.empty() ? "" : "Origin: " + origin + "\r\n") + "\r\n");
     std::string received;
     WaitUntil([&] { return (received += peer.ReadAvailable()).find("\r\n\r\n") != std::string::npos; });
@@ -49,6 +50,7 @@ TEST_F(WebSocket, UpgradesOnlyForTheOwnOrAnAllowedOrigin)
         upgraded += status == 101;
     }
     EXPECT_EQ(UpgradeStatus(p, "/elsewhere", own), 404);
+    EXPECT_EQ(UpgradeStatus(p, "/ws", own, "keep-alive"), 404);  // no upgrade: an ordinary request
     EXPECT_TRUE(WaitUntil([&] { return owner.opened == upgraded && owner.closed == upgraded; }));
 }
 
