@@ -1,13 +1,12 @@
 #include "web_port/web_port.h"
 
-#include <QFile>
 #include <QHttpServerRequest>
-#include <QSslKey>
 #include <QSslServer>
 #include <QTcpServer>
 
 #include "platform/cp932.h"
 #include "web_port/player_address.h"
+#include "web_port/tls_files.h"
 
 namespace {
 
@@ -67,7 +66,7 @@ QString TWebPort::Start(const QString& listenAddress)
     std::unique_ptr<QTcpServer> listener;
     if (Secure()) {
         QString problem;
-        const auto tls = ReadTls(problem);
+        const auto tls = ReadTlsFiles(options_.TlsCertificate, options_.TlsKey, problem);
         if (!tls)
             return problem;
         auto sslServer = std::make_unique<QSslServer>();
@@ -95,7 +94,7 @@ QString TWebPort::Reload()
     if (!sslServer)
         return {};
     QString problem;
-    const auto tls = ReadTls(problem);
+    const auto tls = ReadTlsFiles(options_.TlsCertificate, options_.TlsKey, problem);
     if (!tls) {
         if (log_)
             log_(Cp932::FromUtf8("/証明書  読み込めないため以前のものを使います: ") + Cp932::Encode(problem));
@@ -103,36 +102,6 @@ QString TWebPort::Reload()
     }
     sslServer->setSslConfiguration(*tls);
     return {};
-}
-
-std::optional<QSslConfiguration> TWebPort::ReadTls(QString& problem) const
-{
-    const auto chain = QSslCertificate::fromPath(options_.TlsCertificate, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
-    if (chain.isEmpty() || chain.first().isNull()) {
-        problem = QStringLiteral("No PEM certificate in '%1'.").arg(options_.TlsCertificate);
-        return std::nullopt;
-    }
-    QFile keyFile(options_.TlsKey);
-    if (!keyFile.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("Cannot read the key '%1': %2").arg(options_.TlsKey, keyFile.errorString());
-        return std::nullopt;
-    }
-    const QByteArray pem = keyFile.readAll();
-    QSslKey key;
-    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
-        key = QSslKey(pem, algorithm, QSsl::Pem);
-        if (!key.isNull())
-            break;
-    }
-    if (key.isNull()) {
-        problem = QStringLiteral("No PEM private key in '%1'.").arg(options_.TlsKey);
-        return std::nullopt;
-    }
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificateChain(chain);
-    tls.setPrivateKey(key);
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    return tls;
 }
 
 std::optional<THttpAnswer> TWebPort::Upgrade(const QHttpServerRequest& request, bool secure) const

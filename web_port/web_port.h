@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QSslConfiguration>
 #include <QTimer>
 #include <memory>
 #include <unordered_map>
@@ -55,8 +54,6 @@ private:
     void WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport);
     void Finished(TWebSocketConnection* connection);
     void KeepAlive();
-    // The TLS settings of the certificate and key files, or why they cannot be read.
-    std::optional<QSslConfiguration> ReadTls(QString& problem) const;
 
     TWebPortOptions options_;
     TPacketConnectionOwner& owner_;

@@ -36,7 +36,7 @@ QString ServedName(quint16 port)
 }
 
 // HTTPS and WSS with the operator's files; a reload takes new files for new
-// connections, and files that cannot be read leave the old pair in use.
+// connections, and files that cannot be used leave the old pair in use.
 TEST_F(Tls, ServesTheCertificateAndReloadsIt)
 {
     const QString certificate = dir.filePath(QStringLiteral("cert.pem"));
@@ -57,9 +57,15 @@ TEST_F(Tls, ServesTheCertificateAndReloadsIt)
     EXPECT_EQ(port->Reload(), QString());
     EXPECT_EQ(ServedName(port->Port()), QStringLiteral("second"));
 
+    // A key of another certificate, then one cut short.
+    const QString otherKey = dir.filePath(QStringLiteral("other-key.pem"));
+    MakeCertificate(dir.filePath(QStringLiteral("other-cert.pem")), otherKey, QStringLiteral("third"));
+    QFile::remove(key);
+    QFile::copy(otherKey, key);
+    EXPECT_NE(port->Reload(), QString());
     QFile::resize(key, 10);
     EXPECT_NE(port->Reload(), QString());
-    EXPECT_EQ(log.size(), 1u);
+    EXPECT_EQ(log.size(), 2u);
     EXPECT_EQ(ServedName(port->Port()), QStringLiteral("second"));
     EXPECT_EQ(client.state(), QAbstractSocket::ConnectedState);
 }
