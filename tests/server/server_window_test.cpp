@@ -112,7 +112,7 @@ TEST_F(ServerWindowTest, ClearOnTheOnlyRowSendsAnEmptyListToEveryone)
     EXPECT_EQ(a->NextPacket(), "/list \0"s);
     EXPECT_EQ(watcher.NextPacket(), "/list \0"s);
     EXPECT_EQ(form.lstPlayers->count(), 0);
-    EXPECT_EQ(form.Game.Roster.Count(), 0);
+    EXPECT_EQ(form.Game.Main().Roster.Count(), 0);
 }
 
 TEST_F(ServerWindowTest, MinimizeWithoutANotificationAreaMinimisesInsteadOfHiding)
