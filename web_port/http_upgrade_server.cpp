@@ -36,7 +36,7 @@ THttpUpgradeServer::THttpUpgradeServer()
 bool THttpUpgradeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
     if (!IsWebSocketUpgrade(request)) {
-        Write(request, socket, Answer(request, IsSecure(socket)));
+        Write(request, socket, Answer(request));
         return true;
     }
     const auto refusal = Upgrade(request, IsSecure(socket));

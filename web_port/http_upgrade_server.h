@@ -21,7 +21,7 @@ class QHttpServerRequest;
 class THttpUpgradeServer : public QAbstractHttpServer {
 public:
     // The answer of an ordinary request.
-    std::function<THttpAnswer(const QHttpServerRequest& request, bool secure)> Answer;
+    std::function<THttpAnswer(const QHttpServerRequest& request)> Answer;
     // An upgrade to WebSocket: nothing to accept it, else the refusal to write.
     std::function<std::optional<THttpAnswer>(const QHttpServerRequest& request, bool secure)> Upgrade;
     // A WebSocket connection whose handshake is done, with the socket it

@@ -40,7 +40,7 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
         if (const auto allowed = ReadWebOrigin(origin))
             allowedOrigins_.push_back(*allowed);
 
-    server_.Answer = [this](const QHttpServerRequest& request, bool) {
+    server_.Answer = [this](const QHttpServerRequest& request) {
         return routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress());
     };
     server_.Upgrade = [this](const QHttpServerRequest& request, bool secure) { return Upgrade(request, secure); };

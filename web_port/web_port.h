@@ -46,9 +46,6 @@ public:
     // use; the reason is logged and returned (empty on success).
     QString Reload();
 
-    // WebSocket connections open now.
-    std::size_t ConnectionCount() const { return connections_.size(); }
-
 private:
     std::optional<THttpAnswer> Upgrade(const QHttpServerRequest& request, bool secure) const;
     void WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport);
