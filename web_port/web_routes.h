@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "protocol/tables.h"
+#include "web_port/http_answer.h"
+#include "web_port/mime_types.h"
+#include "web_port/web_root.h"
+
+// What the routes ask of the game.
+struct TWebRouteHooks {
+    // The listed tables, as "/tables" gives them (names in code page 932).
+    std::function<std::vector<Protocol::Tables::TTableRow>()> ListTables;
+    // True while the server takes players (/healthz says "ok").
+    std::function<bool()> AcceptingPlayers;
+    // The text of /metrics for that peer, or nothing where the peer may not
+    // read it (then, as without this hook, the path does not exist).
+    std::function<std::optional<QByteArray>(const QHostAddress& peer)> Metrics;
+};
+
+// The answers of the web port's ordinary requests (every one but the
+// WebSocket upgrade), by method and path.
+class TWebRoutes {
+public:
+    TWebRoutes(TWebRoot root, TWebRouteHooks hooks);
+
+    // method is the request's method word ("GET", "HEAD", ...); encodedPath
+    // the path as it came, percent-encoding and all.
+    THttpAnswer Answer(const QByteArray& method, const QByteArray& encodedPath, const QHostAddress& peer) const;
+
+    // The JSON of /api/tables: one object per row, names in UTF-8.
+    static QByteArray TablesJson(const std::vector<Protocol::Tables::TTableRow>& rows);
+
+private:
+    THttpAnswer FileAnswer(const std::optional<QString>& file, bool versioned) const;
+
+    TWebRoot root_;
+    TWebRouteHooks hooks_;
+    TMimeTypes mimeTypes_;
+};
