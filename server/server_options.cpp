@@ -1,6 +1,7 @@
 #include "server/server_options.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "platform/socket_address.h"
 
@@ -40,6 +41,7 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
              .arg(options.Rules.MaxTables),
          QStringLiteral("N")},
     });
+    AddWebPortOptions(parser);
     parsed.Outcome = ParseCommandLine(parser, arguments, ProgramName);
     if (parsed.Outcome.Exit)
         return parsed;
@@ -64,6 +66,14 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
                 ProgramName, QStringLiteral("--listen takes an IPv4 or IPv6 address, not '%1'.").arg(options.ListenAddress));
             return parsed;
         }
+    }
+    // The web root defaults to the build's when the program runs from its
+    // build folder: found from the program's real file.
+    const QString problem =
+        ReadWebPortOptions(parser, QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath(), options.Web);
+    if (!problem.isEmpty()) {
+        parsed.Outcome = BadCommandLine(ProgramName, problem);
+        return parsed;
     }
     options.Headless = parser.isSet(QStringLiteral("headless"));
     options.Rules.TrustNames = parser.isSet(QStringLiteral("trust-names"));

@@ -5,6 +5,7 @@
 
 #include "platform/command_line.h"
 #include "server/game_rules.h"
+#include "web_port/web_port_options.h"
 
 // The game's TCP port unless the operator names another.
 inline constexpr int DefaultGamePort = 16523;
@@ -17,6 +18,8 @@ struct TServerOptions {
     // Serve without a window even where there is a display.
     bool Headless = false;
     TGameRules Rules;
+    // The browser client's port beside the game's.
+    TWebPortOptions Web;
 };
 
 // Reads kivolsrv's command line (the program's path first):
@@ -27,5 +30,6 @@ struct TServerOptions {
 //   --trust-names         relay every packet whatever name it carries
 //   --solver-limit MS     the longest the server spends judging one hit, 1 to 1000
 //   --max-tables N        how many tables the server holds besides the main one
+// the web port's options (web_port_options.h)
 // and --help and --version.
 TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& arguments);

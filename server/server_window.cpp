@@ -82,6 +82,7 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
 TForm1::~TForm1()
 {
     FormDestroy();
+    WebPort.reset();
     // Connections close while the game and the log they report to still exist.
     PacketServerSocket1.SetActive(false);
 }
@@ -92,12 +93,42 @@ bool TForm1::FormCreate()
         PacketServerSocket1.SetAddress(Options.ListenAddress.toStdString());
         PacketServerSocket1.SetPort(Options.Port);
         PacketServerSocket1.SetActive(true);
-        return true;
     } catch (const std::exception&) {
         Application.MessageBox(QStringLiteral("ポートの確保に失敗しました。終了します"), QStringLiteral("警告"),
                                MB_OK | MB_ICONWARNING);
         return false;
     }
+    if (Options.Web.Port == 0)
+        return true;
+    TWebRouteHooks hooks;
+    hooks.ListTables = [this] { return Game.ListedTables(); };
+    hooks.AcceptingPlayers = [] { return true; };
+    TPacketConnectionOwner& owner = *this;
+    WebPort = std::make_unique<TWebPort>(Options.Web, owner, hooks, [this](const AnsiString& line) { AddLog(line); });
+    const QString problem = WebPort->Start(Options.ListenAddress);
+    if (problem.isEmpty())
+        return true;
+    WebPort.reset();
+    Application.MessageBox(QStringLiteral("ウェブポートの確保に失敗しました。終了します（%1）").arg(problem),
+                           QStringLiteral("警告"), MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+void TForm1::ConnectionOpened(TPacketConnection* connection)
+{
+    ConnectionLog.Connected(connection, connection->PeerAddress());
+    Game.ConnectionOpened(connection);
+}
+
+void TForm1::PacketArrived(TPacketConnection* connection, const void* data, int size)
+{
+    Game.PacketArrived(connection, data, size);
+}
+
+void TForm1::ConnectionClosed(TPacketConnection* connection)
+{
+    Game.ConnectionClosed(connection);
+    ConnectionLog.Disconnected(connection, connection->PeerAddress());
 }
 
 void TForm1::FormDestroy()

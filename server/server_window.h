@@ -9,6 +9,7 @@
 #include "server/game_server.h"
 #include "server/server_options.h"
 #include "transport/packet_server_socket.h"
+#include "web_port/web_port.h"
 
 class QListWidget;
 class QPlainTextEdit;
@@ -20,7 +21,7 @@ class QPushButton;
 // rosters of its tables (one row per entry: the main table's entries first,
 // then each other table's in the order the tables were made, each in roster
 // order, a row of another table naming it) and passes on its clicks.
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private TPacketConnectionOwner {
 public:
     static constexpr int GamePort = DefaultGamePort;
 
@@ -55,8 +56,15 @@ public:
     // The connect and disconnect lines, with host names looked up off the
     // event thread.
     TConnectionLog ConnectionLog;
+    // The browser client and its WebSocket players; none with --web-port 0.
+    std::unique_ptr<TWebPort> WebPort;
 
 private:
+    // A WebSocket player's connection is logged as a TCP one is, then
+    // goes to the game.
+    void ConnectionOpened(TPacketConnection* connection) override;
+    void PacketArrived(TPacketConnection* connection, const void* data, int size) override;
+    void ConnectionClosed(TPacketConnection* connection) override;
     void PacketServerSocket1ClientConnect(TObject* aSender, TCustomWinSocket* aSocket);
     void PacketServerSocket1ClientDisconnect(TObject* aSender, TCustomWinSocket* aSocket);
     // A click on the notification icon: the left button brings the window back.

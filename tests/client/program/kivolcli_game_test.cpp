@@ -29,7 +29,8 @@ bool StartServer(QProcess& server, const QStringList& arguments = {})
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
     server.setProcessEnvironment(environment);
-    server.start(QStringLiteral(KIVOLSRV_PATH), arguments);
+    // The web port's default is one for the whole machine: tests run side by side go without it.
+    server.start(QStringLiteral(KIVOLSRV_PATH), arguments + QStringList{QStringLiteral("--web-port"), QStringLiteral("0")});
     return server.waitForStarted() && WaitUntil(
                                           [&] {
                                               try {

@@ -40,7 +40,8 @@ void Start(QProcess& process, const QStringList& arguments)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "JOURNAL_STREAM"})
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KIVOLSRV_PATH), arguments);
+    // The web port's default is one for the whole machine: tests run side by side go without it.
+    process.start(QStringLiteral(KIVOLSRV_PATH), arguments + QStringList{QStringLiteral("--web-port"), QStringLiteral("0")});
 }
 
 TEST(KivolsrvOptions, AnotherPortServesIPv4AndIPv6WithNothingButLogLinesOnTheOutput)
