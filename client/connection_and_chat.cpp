@@ -1,5 +1,6 @@
 // Joining and leaving the room, the chat, the roster, and the one handler
 // that receives every command from the server.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,10 +47,15 @@ void TForm1::btnConnectClick()
                                MB_OK);
         return;
     }
+    const std::optional<TServerAddress> address = AddressToConnect();
+    if (!address)
+        return;
     PlayerName = PaddedName(name);
-    const THostAndPort server = ServerPlace(Cp932::Encode(edtAddress->text()), ServerPort);
+    server_ = address->Server;
+    const THostAndPort server = ServerPlace(Cp932::Encode(address->Server), ServerPort);
     pcs.SetHost(server.Host);
     pcs.SetPort(server.Port);
+    TablePlace.Connect({address->Table, address->Key, chkWatch->isChecked()});
     pcs.SetActive(true);
     mmChat->Clear();
     StartOver();
@@ -65,6 +71,7 @@ void TForm1::pcsConnect(TObject*, TCustomWinSocket*)
     btnDisconnect->setEnabled(true);
     SendJoin();
     RenderReconnect();
+    RenderPlace();
 }
 
 void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
@@ -72,6 +79,7 @@ void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
     const bool dropped = Dropped();
     connected_ = false;
     syncing_ = false;
+    timLevel.SetEnabled(false);
     if (Reconnector.Active()) {
         Reconnector.AttemptFailed();
     } else if (dropped) {
@@ -90,7 +98,10 @@ void TForm1::ShowDisconnected()
     edtName->setEnabled(true);
     edtAddress->setEnabled(true);
     btnDisconnect->setEnabled(false);
+    TablePlace.Disconnect();
+    TableList.Clear();
     RenderReconnect();
+    RenderPlace();
 }
 
 void TForm1::pcsError(TObject*, TCustomWinSocket*, TErrorEvent ErrorEvent, int& ErrorCode)
@@ -157,6 +168,7 @@ void TForm1::pcsPacketArrived(TObject*, TCustomWinSocket*, const void* Data, int
 
 void TForm1::ApplyCommand(std::string_view text)
 {
+    NoteLevel(text);
     if (IsCommand(text, Command::Join))
         RoomJoin(text);
     else if (IsCommand(text, Command::Left))
@@ -171,6 +183,8 @@ void TForm1::ApplyCommand(std::string_view text)
         TableHele();
     else if (Level2Command(text))
         return;
+    else if (IsCommand(text, Command::Refused))
+        RefusedCommand(text);
     else if (text.empty() || text[0] != Command::Prefix)
         ChatLine(text);
     else
