@@ -97,4 +97,25 @@ private:
     QStringList sounds_;
 };
 
+// One scripted connection of a server: packets written and read whole.
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(test::RawPeer peer) : peer_(std::move(peer)) {}
+
+    // The next packet's payload, or "(nothing)" when none came in time.
+    std::string ReadPacket();
+    // Sends each text with its NUL as one packet.
+    void Send(std::initializer_list<std::string> texts);
+    // Sends the texts, then a chat line, and waits until the window showed it:
+    // everything before it has been applied.
+    void SendAndWait(Player& player, std::initializer_list<std::string> texts);
+    // Shuts the connection down under the window, as a failing network would.
+    void ShutDown();
+    // Waits until the window has closed the connection.
+    bool WaitClosed() { return peer_.WaitClosed(WaitMs); }
+
+private:
+    test::RawPeer peer_;
+};
+
 }  // namespace client_test
