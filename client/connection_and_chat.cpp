@@ -124,7 +124,9 @@ void TForm1::btnDisconnectClick()
         ShowDisconnected();
         return;
     }
-    SendText(AnsiString(Command::Left) + " " + PlayerName);
+    // A watcher holds no roster entry to leave (the server would drop it).
+    if (!TablePlace.Watching())
+        SendText(AnsiString(Command::Left) + " " + PlayerName);
     for (int s = 0; s < SeatCount; ++s) {
         if (!Table.OwnsSeat(s))
             continue;

@@ -34,6 +34,9 @@ int main(int argc, char** argv)
         Form1.edtAddress->setText(parsed.Values.Address);
         Form1.chkWatch->setChecked(parsed.Values.Watch);
         Form1.show();
+        // A link names no player: the name is what remains to be typed.
+        if (!parsed.Values.Address.isEmpty() && parsed.Values.Name.isEmpty())
+            Form1.edtName->setFocus();
         if (parsed.Values.ConnectAtStart())
             Application.Post([&Form1] { Form1.btnConnectClick(); });
         return QApplication::exec();

@@ -87,7 +87,9 @@ bool TForm1::SyncBegin(std::string_view text)
 void TForm1::SyncEnd()
 {
     syncing_ = false;
-    Table.ClaimSeatsOf(PlayerName);
+    // A watcher holds no seat, even one whose occupant has its name.
+    if (!TablePlace.Watching())
+        Table.ClaimSeatsOf(PlayerName);
     RenderSeats();
 }
 

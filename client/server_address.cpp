@@ -59,6 +59,18 @@ std::optional<TServerAddress> ReadLink(const QString& text, TAddressProblem& pro
 
 }  // namespace
 
+QString AddressProblemSentence(TAddressProblem problem)
+{
+    switch (problem) {
+    case TAddressProblem::None: break;
+    case TAddressProblem::Link: return QStringLiteral("リンクは kivol://ホスト[:ポート]/テーブル の形にしてください");
+    case TAddressProblem::Table:
+        return QStringLiteral("テーブル名は空白と \" , / \\ ? # % & = を含まない16文字までにしてください");
+    case TAddressProblem::Key: return QStringLiteral("鍵は空白を含まない半角英数字・記号で32文字までにしてください");
+    }
+    return {};
+}
+
 bool IsKivolLink(const QString& text)
 {
     return text.trimmed().startsWith(LinkScheme + u':', Qt::CaseInsensitive);

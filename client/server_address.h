@@ -23,6 +23,10 @@ struct TServerAddress {
 // What makes a text no address.
 enum class TAddressProblem { None, Link, Table, Key };
 
+// What the player reads about the problem (for the window; the command line
+// says it in its own words).
+QString AddressProblemSentence(TAddressProblem problem);
+
 // True for a text that is meant as a link (it starts with "kivol:").
 bool IsKivolLink(const QString& text);
 

@@ -46,13 +46,13 @@ std::optional<TTableChoice> TTableList::NewTableChoice(const QString& name, cons
     TTableChoice choice;
     choice.Table = ReadTableName(name.trimmed());
     if (!choice.Table) {
-        problem = QStringLiteral("テーブル名は空白と \" , / \\ ? # % & = を含まない16文字までにしてください");
+        problem = AddressProblemSentence(TAddressProblem::Table);
         return std::nullopt;
     }
     if (!key.isEmpty()) {
         const std::string bytes = key.toStdString();
         if (!Tables::IsTableKey(bytes)) {
-            problem = QStringLiteral("鍵は空白を含まない半角英数字・記号で32文字までにしてください");
+            problem = AddressProblemSentence(TAddressProblem::Key);
             return std::nullopt;
         }
         choice.Key = bytes;

@@ -21,15 +21,7 @@ std::optional<TServerAddress> TForm1::AddressToConnect()
     const std::optional<TServerAddress> address = ReadServerAddress(edtAddress->text(), problem);
     if (address)
         return address;
-    QString text;
-    switch (problem) {
-    case TAddressProblem::Link: text = QStringLiteral("リンクは kivol://ホスト[:ポート]/テーブル の形にしてください"); break;
-    case TAddressProblem::Key: text = QStringLiteral("鍵は空白を含まない半角英数字・記号で32文字までにしてください"); break;
-    default:
-        text = QStringLiteral("テーブル名は空白と \" , / \\ ? # % & = を含まない16文字までにしてください");
-        break;
-    }
-    Application.MessageBox(text, QStringLiteral("警告！！"), MB_OK);
+    Application.MessageBox(AddressProblemSentence(problem), QStringLiteral("警告！！"), MB_OK);
     return std::nullopt;
 }
 

@@ -106,6 +106,14 @@ TEST_F(TablesWindow, TheJoinNamesTheTableAndKeyAndTheResumeNamesThemToo)
     AcceptJoin();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kivolクライアント - （メイン）"));
     EXPECT_TRUE(reports.reports.empty());
+
+    // A name the wire cannot carry is refused before any connection.
+    QTest::mouseClick(w.btnDisconnect, Qt::LeftButton);
+    w.edtAddress->setText(QStringLiteral("127.0.0.1/a b"));
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    ASSERT_EQ(reports.reports.size(), 1u);
+    EXPECT_TRUE(reports.reports[0].text.startsWith(QStringLiteral("テーブル名は")));
+    EXPECT_TRUE(w.btnConnect->isEnabled());
 }
 
 TEST_F(TablesWindow, TheListFillsRefreshesAndMovingToATableLeavesFirst)
@@ -168,6 +176,7 @@ TEST_F(TablesWindow, AWatcherSeesTheTableAndChatButNothingOffersToActAndItNeverR
     AcceptJoin(WatcherToken);
     EXPECT_TRUE(EnabledActions().isEmpty()) << EnabledActions().join(u' ').toStdString();
     EXPECT_TRUE(w.Panel2->isVisible());
+    EXPECT_EQ(w.btnTakes[2]->text(), QStringLiteral("座る")) << "a player's seat of the same name is not the watcher's";
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kivolクライアント - 金曜（観戦）"));
     EXPECT_TRUE(w.btnTables->isEnabled());
     peer->Send({"/draw TARO     05", "TARO    : hello"});
@@ -178,6 +187,13 @@ TEST_F(TablesWindow, AWatcherSeesTheTableAndChatButNothingOffersToActAndItNeverR
     ASSERT_TRUE(WaitUntil([&] { return w.btnConnect->isEnabled(); }, WaitMs));
     EXPECT_FALSE(w.Reconnector.Active());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kivolクライアント"));
+
+    // A watcher leaves without a word: it has no roster entry.
+    ConnectTo(QStringLiteral("/金曜"), true);
+    peer->ReadPacket();
+    AcceptJoin(WatcherToken);
+    QTest::mouseClick(w.btnDisconnect, Qt::LeftButton);
+    EXPECT_EQ(peer->ReadPacket(), "(nothing)");
 
     // As a player again, every control is back.
     ConnectTo(QStringLiteral("/金曜"));
