@@ -68,6 +68,7 @@ TTableListDialog::TTableListDialog(QWidget* parent) : QDialog(parent)
     newTable->addRow(QString(), btnCreate);
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    close->button(QDialogButtonBox::Close)->setText(QStringLiteral("閉じる"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdTables);
     layout->addLayout(listButtons);
