@@ -4,7 +4,10 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
+
+#include "client/table_list_dialog.h"
 
 #include "platform/cp932.h"
 
@@ -13,6 +16,19 @@ namespace client_test {
 AnsiString Sjis(std::string_view utf8)
 {
     return Cp932::FromUtf8(utf8);
+}
+
+QStringList ListedTables(const TForm1& window)
+{
+    QStringList rows;
+    const QTableWidget* grid = window.TablesDialog->grdTables;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << grid->item(r, c)->text();
+        rows << cells.join(u'|');
+    }
+    return rows;
 }
 
 void TypeText(QWidget* widget, const QString& text)

@@ -43,6 +43,9 @@ inline std::string Join(std::string_view paddedName)
 // UTF-8 test text as the Shift-JIS bytes of the wire.
 AnsiString Sjis(std::string_view utf8);
 
+// The table list's rows as shown, each row's cells joined by "|".
+QStringList ListedTables(const TForm1& window);
+
 // Types the text key by key, as a keyboard or an input method delivers
 // characters that no key code names (QTest::keyClicks takes ASCII only).
 void TypeText(QWidget* widget, const QString& text);

@@ -5,9 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "client/table_list_dialog.h"
 #include "client_test_support.h"
@@ -55,19 +53,6 @@ protected:
             if (control->isEnabled())
                 enabled << control->objectName();
         return enabled;
-    }
-
-    QStringList Grid() const
-    {
-        QStringList rows;
-        QTableWidget* grid = w.TablesDialog->grdTables;
-        for (int r = 0; r < grid->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < grid->columnCount(); ++c)
-                cells << grid->item(r, c)->text();
-            rows << cells.join(u'|');
-        }
-        return rows;
     }
 
     test::ReportRecorder reports;
@@ -127,16 +112,15 @@ TEST_F(TablesWindow, TheListFillsRefreshesAndMovingToATableLeavesFirst)
     EXPECT_EQ(peer->ReadPacket(), Nul("/tables"));
     peer->SendAndWait(player, {"/tables begin", "/tables row 3 2 0 1 ", "/tables row 1 0 2 0 " + Sjis("金曜"),
                                "/tables end"});
-    EXPECT_EQ(Grid(), (QStringList{QStringLiteral("（メイン）|3|2|0|対戦中"), QStringLiteral("金曜|1|0|2|")}));
+    EXPECT_EQ(ListedTables(w), (QStringList{QStringLiteral("（メイン）|3|2|0|対戦中"), QStringLiteral("金曜|1|0|2|")}));
 
     // Refreshed while open; a listing shows only once it is whole.
     w.timTables.Advance(1500);
     EXPECT_EQ(peer->ReadPacket(), Nul("/tables"));
     peer->SendAndWait(player, {"/tables begin", "/tables row 4 2 0 1 ", "/tables row 1 1 2 1 " + Sjis("金曜")});
-    EXPECT_EQ(Grid().size(), 2);
-    EXPECT_EQ(Grid()[0], QStringLiteral("（メイン）|3|2|0|対戦中"));
+    EXPECT_EQ(ListedTables(w).value(0), QStringLiteral("（メイン）|3|2|0|対戦中"));
     peer->SendAndWait(player, {"/tables row 1 0 0 0 abc", "/tables end"});
-    EXPECT_EQ(Grid(), (QStringList{QStringLiteral("（メイン）|4|2|0|対戦中"), QStringLiteral("金曜|1|1|2|対戦中"),
+    EXPECT_EQ(ListedTables(w), (QStringList{QStringLiteral("（メイン）|4|2|0|対戦中"), QStringLiteral("金曜|1|1|2|対戦中"),
                                    QStringLiteral("abc|1|0|0|")}));
 
     // Joining 金曜: the leave sequence, then a join that names it.

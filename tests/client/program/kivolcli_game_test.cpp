@@ -276,19 +276,6 @@ QStringList Roster(const TForm1& window)
     return rows;
 }
 
-QStringList ListedTables(const TForm1& window)
-{
-    QStringList rows;
-    const QTableWidget* grid = window.TablesDialog->grdTables;
-    for (int r = 0; r < grid->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            cells << grid->item(r, c)->text();
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
-
 // Types the name and the address with its table, presses Connect and waits
 // until the server's sync block has arrived.
 bool JoinTable(Player& player, const QString& name, const QString& table)
