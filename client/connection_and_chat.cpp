@@ -225,7 +225,8 @@ void TForm1::RoomList(std::string_view text)
 
 void TForm1::RoomKill(std::string_view text)
 {
-    if (NameField(text, Layout::KillName) != PlayerName)
+    // A watcher is no roster entry: a "/kill" of a player of its name is not for it.
+    if (NameField(text, Layout::KillName) != PlayerName || TablePlace.Watching())
         return;
     btnDisconnectClick();
     // Shown after the packet handler has returned: no modal loop runs while a

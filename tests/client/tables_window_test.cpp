@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "client/table_list_dialog.h"
 #include "client_test_support.h"
@@ -163,9 +164,10 @@ TEST_F(TablesWindow, AWatcherSeesTheTableAndChatButNothingOffersToActAndItNeverR
     EXPECT_EQ(w.btnTakes[2]->text(), QStringLiteral("座る")) << "a player's seat of the same name is not the watcher's";
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Kivolクライアント - 金曜（観戦）"));
     EXPECT_TRUE(w.btnTables->isEnabled());
-    peer->Send({"/draw TARO     05", "TARO    : hello"});
+    peer->Send({"/draw TARO     05", "/kill KENJ    ", "TARO    : hello"});
     ASSERT_TRUE(WaitUntil([&] { return player.ChatLines().value(0) == QStringLiteral("TARO    : hello"); }, WaitMs));
     EXPECT_EQ(w.BafudaCount, 1);
+    EXPECT_TRUE(w.btnDisconnect->isEnabled()) << "the kill was for the player of its name";
 
     peer->ShutDown();
     ASSERT_TRUE(WaitUntil([&] { return w.btnConnect->isEnabled(); }, WaitMs));
