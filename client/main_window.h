@@ -85,8 +85,8 @@ public:
     void mmChatChange();
     void pcsPacketArrived(TObject* Sender, TCustomWinSocket* Socket, const void* Data, int Size);
     void btnVersionClick();
-    // Level 2 with tables: opens the table list; goes to a table chosen there
-    // (leaving the current one first); a refused join.
+    // Level 2 with tables: opens the table list; goes to a table chosen there,
+    // leaving the current one first.
     void btnTablesClick();
     void GoToTable(const TTableChoice& choice);
 
