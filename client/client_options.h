@@ -7,17 +7,22 @@
 
 // How the player starts kivolcli.
 struct TClientOptions {
-    // The address box's text: host, host:port, IPv6 address or [IPv6]:port.
+    // The address box's text: the server (host, host:port, IPv6 address or
+    // [IPv6]:port), then "/" and a table's name and "#key=" and its key when given.
     QString Address;
     // The name box's text.
     QString Name;
+    // Joins as a watcher.
+    bool Watch = false;
 
     // With both given the client connects as soon as its window is up.
     bool ConnectAtStart() const { return !Address.isEmpty() && !Name.isEmpty(); }
 };
 
 // Reads kivolcli's command line (the program's path first):
-//   --connect HOST[:PORT]   the server, as the address box takes it
+//   --connect HOST[:PORT][/TABLE][#key=KEY]   the server and table, as the address box takes them
+//   kivol://HOST[:PORT]/TABLE[#key=KEY]        the same as a link (TABLE percent-encoded UTF-8)
 //   --name NAME             the player's name, at most 8 bytes in Shift-JIS
+//   --watch                 joins as a watcher
 // and --help and --version.
 TParsedCommandLine<TClientOptions> ParseClientOptions(const QStringList& arguments);

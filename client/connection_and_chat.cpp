@@ -1,5 +1,6 @@
 // Joining and leaving the room, the chat, the roster, and the one handler
 // that receives every command from the server.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,10 +47,15 @@ void TForm1::btnConnectClick()
                                MB_OK);
         return;
     }
+    const std::optional<TServerAddress> address = AddressToConnect();
+    if (!address)
+        return;
     PlayerName = PaddedName(name);
-    const THostAndPort server = ServerPlace(Cp932::Encode(edtAddress->text()), ServerPort);
+    server_ = address->Server;
+    const THostAndPort server = ServerPlace(Cp932::Encode(address->Server), ServerPort);
     pcs.SetHost(server.Host);
     pcs.SetPort(server.Port);
+    TablePlace.Connect({address->Table, address->Key, chkWatch->isChecked()});
     pcs.SetActive(true);
     mmChat->Clear();
     StartOver();
@@ -65,6 +71,7 @@ void TForm1::pcsConnect(TObject*, TCustomWinSocket*)
     btnDisconnect->setEnabled(true);
     SendJoin();
     RenderReconnect();
+    RenderPlace();
 }
 
 void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
@@ -72,6 +79,7 @@ void TForm1::pcsDisconnect(TObject*, TCustomWinSocket*)
     const bool dropped = Dropped();
     connected_ = false;
     syncing_ = false;
+    timLevel.SetEnabled(false);
     if (Reconnector.Active()) {
         Reconnector.AttemptFailed();
     } else if (dropped) {
@@ -90,7 +98,10 @@ void TForm1::ShowDisconnected()
     edtName->setEnabled(true);
     edtAddress->setEnabled(true);
     btnDisconnect->setEnabled(false);
+    TablePlace.Disconnect();
+    TableList.Clear();
     RenderReconnect();
+    RenderPlace();
 }
 
 void TForm1::pcsError(TObject*, TCustomWinSocket*, TErrorEvent ErrorEvent, int& ErrorCode)
@@ -113,7 +124,9 @@ void TForm1::btnDisconnectClick()
         ShowDisconnected();
         return;
     }
-    SendText(AnsiString(Command::Left) + " " + PlayerName);
+    // A watcher holds no roster entry to leave (the server would drop it).
+    if (!TablePlace.Watching())
+        SendText(AnsiString(Command::Left) + " " + PlayerName);
     for (int s = 0; s < SeatCount; ++s) {
         if (!Table.OwnsSeat(s))
             continue;
@@ -157,6 +170,7 @@ void TForm1::pcsPacketArrived(TObject*, TCustomWinSocket*, const void* Data, int
 
 void TForm1::ApplyCommand(std::string_view text)
 {
+    NoteLevel(text);
     if (IsCommand(text, Command::Join))
         RoomJoin(text);
     else if (IsCommand(text, Command::Left))
@@ -171,6 +185,8 @@ void TForm1::ApplyCommand(std::string_view text)
         TableHele();
     else if (Level2Command(text))
         return;
+    else if (IsCommand(text, Command::Refused))
+        RefusedCommand(text);
     else if (text.empty() || text[0] != Command::Prefix)
         ChatLine(text);
     else
@@ -209,7 +225,8 @@ void TForm1::RoomList(std::string_view text)
 
 void TForm1::RoomKill(std::string_view text)
 {
-    if (NameField(text, Layout::KillName) != PlayerName)
+    // A watcher is no roster entry: a "/kill" of a player of its name is not for it.
+    if (NameField(text, Layout::KillName) != PlayerName || TablePlace.Watching())
         return;
     btnDisconnectClick();
     // Shown after the packet handler has returned: no modal loop runs while a

@@ -1,7 +1,9 @@
 // kivolcli, the game client: the player's window and its version dialog, until
-// the window is closed. --connect and --name fill the address and name boxes;
-// with both, the client connects as soon as its window is up.
+// the window is closed. --connect (or a kivol:// link) and --name fill the
+// address and name boxes, --watch ticks the watch box; with an address and a
+// name, the client connects as soon as its window is up.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <cstdlib>
 #include <exception>
@@ -30,7 +32,11 @@ int main(int argc, char** argv)
         Form1.Form2 = &Form2;
         Form1.edtName->setText(parsed.Values.Name);
         Form1.edtAddress->setText(parsed.Values.Address);
+        Form1.chkWatch->setChecked(parsed.Values.Watch);
         Form1.show();
+        // A link names no player: the name is what remains to be typed.
+        if (!parsed.Values.Address.isEmpty() && parsed.Values.Name.isEmpty())
+            Form1.edtName->setFocus();
         if (parsed.Values.ConnectAtStart())
             Application.Post([&Form1] { Form1.btnConnectClick(); });
         return QApplication::exec();

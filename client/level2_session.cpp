@@ -34,8 +34,8 @@ bool AllDigits(std::string_view text)
 
 void TForm1::SendJoin()
 {
-    const AnsiString trailer = Reconnector.Active() ? AnsiString(Level2::ResumePrefix) + token_
-                                                    : AnsiString(Level2::Announcement);
+    // A resume names its table too: only there does the token take the entry back.
+    const AnsiString trailer = TablePlace.Announcement(Reconnector.Active() ? token_ : AnsiString());
     const AnsiString packet = TextPacket(AnsiString(Command::Join) + " " + PlayerName) + trailer;
     pcs.Send(packet.data(), static_cast<int>(packet.size()));
 }
@@ -54,6 +54,8 @@ bool TForm1::Level2Command(std::string_view text)
         AwayOrBack(text, false);
     else if (IsCommand(text, Command::Judge))
         Judge(text);
+    else if (IsCommand(text, Command::Tables))
+        TablesCommand(text);
     else
         return false;
     return true;
@@ -68,6 +70,8 @@ bool TForm1::SyncBegin(std::string_view text)
         return false;
     level2_ = true;
     syncing_ = true;
+    TablePlace.SyncBegan();
+    timLevel.SetEnabled(false);
     token_ = token;
     graceSeconds_ = std::stoi(grace);
     // Whoever is away now is listed again after the block.
@@ -76,13 +80,16 @@ bool TForm1::SyncBegin(std::string_view text)
     RenderReconnect();
     RenderRoster();
     RenderSeats();
+    RenderPlace();
     return true;
 }
 
 void TForm1::SyncEnd()
 {
     syncing_ = false;
-    Table.ClaimSeatsOf(PlayerName);
+    // A watcher holds no seat, even one whose occupant has its name.
+    if (!TablePlace.Watching())
+        Table.ClaimSeatsOf(PlayerName);
     RenderSeats();
 }
 
@@ -117,7 +124,7 @@ void TForm1::edtAnswerEnter()
 
 bool TForm1::Dropped() const
 {
-    return connected_ && level2_ && !leaving_;
+    return connected_ && level2_ && !leaving_ && TablePlace.MayResume();
 }
 
 void TForm1::ReconnectAttempt()
@@ -159,6 +166,8 @@ void TForm1::StartOver()
     graceSeconds_ = 0;
     Table.Hide();
     Table.ClearAway();
+    TableList.Clear();
     RenderTable();
     RenderReconnect();
+    RenderPlace();
 }

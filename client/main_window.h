@@ -10,17 +10,22 @@
 #include "client/asset_files.h"
 #include "client/chat_memo.h"
 #include "client/reconnector.h"
+#include "client/server_address.h"
 #include "client/sound_player.h"
+#include "client/table_list.h"
 #include "client/table_model.h"
+#include "client/table_place.h"
 #include "client/window_timer.h"
 #include "platform/ansi_string.h"
 #include "transport/packet_client_socket.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 class TForm2;
+class TTableListDialog;
 
 // The taskbar-flash request, filled once at start-up: the top-level window
 // whose taskbar button flashes until the window comes to the foreground.
@@ -46,6 +51,12 @@ struct TFlashInfo {
 // become its own again, away players are marked, a connection that drops
 // without the player asking is resumed on its own, and each hit is judged.
 // Against any other server the window behaves as a level-1 client.
+//
+// A level-2 server holds many tables: the address names one
+// (HOST[:PORT][/TABLE][#key=KEY], or a kivol:// link), the join announces it,
+// the table list lets the player move to another or watch one, and a watcher
+// sees the table without any control that would act. A "/refused" join is
+// reported and never retried.
 class TForm1 : public QWidget {
 public:
     static constexpr int GamePort = 16523;
@@ -74,6 +85,10 @@ public:
     void mmChatChange();
     void pcsPacketArrived(TObject* Sender, TCustomWinSocket* Socket, const void* Data, int Size);
     void btnVersionClick();
+    // Level 2 with tables: opens the table list; goes to a table chosen there,
+    // leaving the current one first.
+    void btnTablesClick();
+    void GoToTable(const TTableChoice& choice);
 
     // The player's actions at the table; the seat buttons learn their seat
     // from their "Tag" property.
@@ -103,6 +118,8 @@ public:
     QPushButton* btnConnect;
     QPushButton* btnDisconnect;
     QPushButton* btnVersion;
+    // Joins the next connection as a watcher (--watch ticks it).
+    QCheckBox* chkWatch;
     QLabel* Panel1;  // a panel whose caption shows wherever Panel2 does not cover it
     QWidget* Panel2;
     QLineEdit* edtMessage;
@@ -129,6 +146,9 @@ public:
     QPushButton* btnShowAnswer;
     QLabel* lblAnswer;
     QLineEdit* edtAnswer;
+    // Level 2 with tables: opens the table list, which is refreshed while open.
+    QPushButton* btnTables;
+    TTableListDialog* TablesDialog;
 
     // The control arrays, by slot and by seat.
     std::array<QLabel*, SlotCount> Images;
@@ -141,6 +161,11 @@ public:
 
     TPacketClientSocket pcs;
     TTimer timHit;
+    // Asks for the table list again while its dialog is open.
+    TTimer timTables;
+    // Ends the wait for a sync block after the first "/list": a server that
+    // sends none speaks level 1.
+    TTimer timLevel;
     TSoundPlayer SoundPlayer;
     QByteArray sndJoin;
     QByteArray sndDraw;
@@ -157,6 +182,9 @@ public:
     int BafudaCount = 0;
     // Brings a dropped level-2 connection back.
     TReconnector Reconnector;
+    // The table asked for and what the server made of it; the listed tables.
+    TTablePlace TablePlace;
+    TTableList TableList;
     // The port Connect uses: the game's; tests point it at their own server.
     int ServerPort = GamePort;
     // Where the sounds and card bitmaps are read.
@@ -199,11 +227,19 @@ private:
     void RenderRoster();
     void RenderJudgement();
     void RenderReconnect();
+    // The title and, for a watcher, the controls that would act.
+    void RenderPlace();
 
     // Level 2: the words only a level-2 server sends; false for a text that
     // is none of them (or arrives before the server said it speaks level 2).
     bool Level2Command(std::string_view text);
     bool SyncBegin(std::string_view text);
+    // Notes which level the server speaks from the order of its first commands.
+    void NoteLevel(std::string_view text);
+    void Level1Server();
+    void TablesCommand(std::string_view text);
+    void RefusedCommand(std::string_view text);
+    void timTablesTimer();
     void SyncEnd();
     void AwayOrBack(std::string_view text, bool away);
     void Judge(std::string_view text);
@@ -216,6 +252,9 @@ private:
     void ShowDisconnected();
     // A new Connect: level 1 until the server says otherwise.
     void StartOver();
+    // The address box read for a Connect: nothing, after telling the player,
+    // when it names no valid table or key.
+    std::optional<TServerAddress> AddressToConnect();
 
     // Sends the text and its NUL as one packet.
     void SendText(std::string_view text);
@@ -239,4 +278,6 @@ private:
     // The roster entry's token and the server's grace period in seconds.
     AnsiString token_;
     int graceSeconds_ = 0;
+    // The server of the current connection, as the address box named it.
+    QString server_;
 };

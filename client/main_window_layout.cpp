@@ -1,6 +1,7 @@
 // The main window's controls: where each one lies, its design-time state, the
 // control arrays, the tab order and which handler each event runs.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -9,6 +10,7 @@
 
 #include "client/main_window.h"
 #include "client/name_validator.h"
+#include "client/table_list_dialog.h"
 #include "platform/application.h"
 #include "platform/form.h"
 #include "protocol/padded_name.h"
@@ -90,6 +92,8 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       timHit(3000),
+      timTables(1500),
+      timLevel(2000),
       AssetDirectory(assetDirectory)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -116,7 +120,8 @@ void TForm1::BuildTopRow()
     btnConnect = MakeButton(this, QStringLiteral("btnConnect"), 432, 8, 73, 17);
     btnDisconnect = MakeButton(this, QStringLiteral("btnDisconnect"), 520, 8, 81, 17);
     btnDisconnect->setEnabled(false);
-    btnVersion = MakeButton(this, QStringLiteral("btnVersion"), 648, 8, 145, 17);
+    chkWatch = Place(new QCheckBox(QStringLiteral("観戦"), this), QStringLiteral("chkWatch"), 608, 8, 48, 17);
+    btnVersion = MakeButton(this, QStringLiteral("btnVersion"), 658, 8, 135, 17);
 }
 
 void TForm1::BuildRoom()
@@ -196,6 +201,14 @@ void TForm1::BuildLevel2()
     edtAnswer->setAttribute(Qt::WA_InputMethodEnabled, false);
     for (QWidget* control : std::initializer_list<QWidget*>{lblJudge, btnShowAnswer, lblAnswer, edtAnswer})
         control->setVisible(false);
+
+    // The table list's button lies between the new-game button and the
+    // reaction button, over the table like the new-game button; its dialog
+    // is a small window of its own.
+    btnTables = MakeButton(Panel1, QStringLiteral("btnTables"), 664, 372, 105, 25);
+    btnTables->setVisible(false);
+    btnTables->raise();
+    TablesDialog = new TTableListDialog(this);
 }
 
 void TForm1::BuildSeats()
@@ -230,12 +243,12 @@ void TForm1::BuildSlots()
 
 void TForm1::SetTabOrder()
 {
-    std::vector<QWidget*> order = {edtName, edtAddress, btnConnect, btnDisconnect, btnVersion};
+    std::vector<QWidget*> order = {edtName, edtAddress, btnConnect, btnDisconnect, chkWatch, btnVersion};
     for (int s = 0; s < SeatCount; ++s)
         order.insert(order.end(), {btnTakes[s], btnB2Ts[s], btnT2Ys[s]});
     // The roster comes right after the new-game button.
     order.insert(order.end(), {btnDraw, edtMokuteki, btnSet, btnB2Y, btnHit, btnHele, edtMessage, btnSend, mmChat,
-                               btnInit, lstPlayers});
+                               btnInit, btnTables, lstPlayers});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -278,6 +291,10 @@ void TForm1::BindEvents()
     ConnectClick(btnShowAnswer, [this] { btnShowAnswerClick(); });
     ConnectEnter(edtAnswer, [this] { edtAnswerEnter(); });
     Reconnector.OnAttempt = [this] { ReconnectAttempt(); };
+    ConnectClick(btnTables, [this] { btnTablesClick(); });
+    TablesDialog->OnChoose = [this](const TTableChoice& choice) { GoToTable(choice); };
+    timTables.OnTimer = [this] { timTablesTimer(); };
+    timLevel.OnTimer = [this] { Level1Server(); };
 
     focusChanged_ = connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* old, QWidget* now) { DispatchSafely([&] { FocusChanged(old, now); }); });

@@ -44,6 +44,7 @@ void TForm1::FormCreate()
     btnInit->setText(QStringLiteral("新ゲーム"));
     btnHit->setText(QStringLiteral("叩く！(&H)"));
     btnShowAnswer->setText(QStringLiteral("答えを見る"));
+    btnTables->setText(QStringLiteral("テーブル一覧"));
 
     RenderTable();
 

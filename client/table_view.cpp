@@ -80,7 +80,7 @@ void TForm1::RenderJudgement()
     lblJudge->setVisible(shown);
     btnShowAnswer->setVisible(shown);
     lblAnswer->setVisible(shown);
-    edtAnswer->setVisible(shown && judgement->Hitter == PlayerName);
+    edtAnswer->setVisible(shown && judgement->Hitter == PlayerName && !TablePlace.Watching());
     if (!shown)
         return;
     QString verdict;

@@ -60,3 +60,54 @@ TEST(ClientOptions, ABrokenServerOrANameTheGameCannotSendEndsWithStatusTwo)
 }
 
 }  // namespace
+
+namespace {
+
+// What the address box is given for each way of naming a table, and what is
+// refused: one table of command lines through the same reading the box uses.
+TEST(ClientOptions, TablesLinksKeysAndWatchingReadAsTheAddressBoxTakesThem)
+{
+    const struct {
+        QStringList arguments;
+        const char* address;  // the box's text, or nullptr for a refusal
+        const char* reason;   // for a refusal, part of the message
+        bool watch;
+    } cases[] = {
+        {{"--connect", "example.org:17031/金曜"}, "example.org:17031/金曜", nullptr, false},
+        {{"--connect", "example.org/金曜#key=s3cret!", "--watch"}, "example.org/金曜#key=s3cret!", nullptr, true},
+        {{"--connect", "[::1]:17031/abc"}, "[::1]:17031/abc", nullptr, false},
+        {{"--connect", "example.org/"}, "example.org", nullptr, false},
+        {{"kivol://example.org:17031/%E9%87%91%E6%9B%9C"}, "example.org:17031/金曜", nullptr, false},
+        {{"--name", "AB", "KIVOL://Example.org/abc#key=k%23y"}, "example.org/abc#key=k#y", nullptr, false},
+        {{"kivol://[2001:db8::1]:80/x", "--watch"}, "[2001:db8::1]:80/x", nullptr, true},
+        {{"kivol://example.org"}, "example.org", nullptr, false},
+        {{"--connect", "kivol://example.org/abc"}, "example.org/abc", nullptr, false},
+        {{"--connect", "example.org/a b"}, nullptr, "--connect names no valid table", false},
+        {{"--connect", "example.org/12345678901234567"}, nullptr, "names no valid table", false},
+        {{"--connect", "example.org/한국"}, nullptr, "names no valid table", false},  // no Shift-JIS for it
+        {{"--connect", "example.org/a#key=a b"}, nullptr, "carries no valid key", false},
+        {{"--connect", "/abc"}, nullptr, "--connect takes host", false},
+        {{"kivol://example.org/a%2Fb"}, nullptr, "the link names no valid table", false},
+        {{"kivol://example.org/%FF"}, nullptr, "names no valid table", false},
+        {{"kivol://example.org/abc#key="}, nullptr, "carries no valid key", false},
+        {{"kivol:///abc"}, nullptr, "a link takes the form", false},
+        {{"kivol://example.org:0/abc"}, nullptr, "the link takes host", false},
+        {{"kivol://a/x", "kivol://b/y"}, nullptr, "give one server", false},
+        {{"--connect", "a", "kivol://b/y"}, nullptr, "give one server", false},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = Parse(c.arguments);
+        const std::string where = c.arguments.join(u' ').toStdString();
+        if (c.address) {
+            EXPECT_FALSE(parsed.Outcome.Exit) << where << ": " << parsed.Outcome.Error.toStdString();
+            EXPECT_EQ(parsed.Values.Address.toStdString(), c.address) << where;
+            EXPECT_EQ(parsed.Values.Watch, c.watch) << where;
+        } else {
+            EXPECT_EQ(parsed.Outcome.ExitStatus, BadCommandLineStatus) << where;
+            EXPECT_TRUE(parsed.Outcome.Error.contains(QString::fromUtf8(c.reason)))
+                << where << ": " << parsed.Outcome.Error.toStdString();
+        }
+    }
+}
+
+}  // namespace

@@ -1,8 +1,13 @@
 #include "client_test_support.h"
 
+#include <sys/socket.h>
+
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
+
+#include "client/table_list_dialog.h"
 
 #include "platform/cp932.h"
 
@@ -11,6 +16,19 @@ namespace client_test {
 AnsiString Sjis(std::string_view utf8)
 {
     return Cp932::FromUtf8(utf8);
+}
+
+QStringList ListedTables(const TForm1& window)
+{
+    QStringList rows;
+    const QTableWidget* grid = window.TablesDialog->grdTables;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << grid->item(r, c)->text();
+        rows << cells.join(u'|');
+    }
+    return rows;
 }
 
 void TypeText(QWidget* widget, const QString& text)
@@ -67,6 +85,36 @@ bool Player::Connect(const QString& name, int port)
     window->edtAddress->setText(QStringLiteral("127.0.0.1"));
     QTest::mouseClick(window->btnConnect, Qt::LeftButton);
     return test::WaitUntil([&] { return window->btnDisconnect->isEnabled(); }, WaitMs);
+}
+
+std::string ScriptedPeer::ReadPacket()
+{
+    const std::string header = peer_.Read(4, WaitMs);
+    if (header.size() < 4)
+        return "(nothing)";
+    std::size_t size = 0;
+    for (int i = 3; i >= 0; --i)
+        size = size * 256 + static_cast<unsigned char>(header[static_cast<std::size_t>(i)]);
+    return peer_.Read(size, WaitMs);
+}
+
+void ScriptedPeer::Send(std::initializer_list<std::string> texts)
+{
+    for (const std::string& text : texts)
+        peer_.Write(test::Packet(Nul(text)));
+}
+
+void ScriptedPeer::SendAndWait(Player& player, std::initializer_list<std::string> texts)
+{
+    Send(texts);
+    Send({"marker"});
+    ASSERT_TRUE(test::WaitUntil([&] { return player.ChatLines().value(0) == QStringLiteral("marker"); }, WaitMs));
+    player.window->mmChat->Clear();
+}
+
+void ScriptedPeer::ShutDown()
+{
+    ::shutdown(peer_.Handle(), SHUT_RDWR);
 }
 
 }  // namespace client_test

@@ -43,6 +43,9 @@ inline std::string Join(std::string_view paddedName)
 // UTF-8 test text as the Shift-JIS bytes of the wire.
 AnsiString Sjis(std::string_view utf8);
 
+// The table list's rows as shown, each row's cells joined by "|".
+QStringList ListedTables(const TForm1& window);
+
 // Types the text key by key, as a keyboard or an input method delivers
 // characters that no key code names (QTest::keyClicks takes ASCII only).
 void TypeText(QWidget* widget, const QString& text);
@@ -95,6 +98,27 @@ public:
 
 private:
     QStringList sounds_;
+};
+
+// One scripted connection of a server: packets written and read whole.
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(test::RawPeer peer) : peer_(std::move(peer)) {}
+
+    // The next packet's payload, or "(nothing)" when none came in time.
+    std::string ReadPacket();
+    // Sends each text with its NUL as one packet.
+    void Send(std::initializer_list<std::string> texts);
+    // Sends the texts, then a chat line, and waits until the window showed it:
+    // everything before it has been applied.
+    void SendAndWait(Player& player, std::initializer_list<std::string> texts);
+    // Shuts the connection down under the window, as a failing network would.
+    void ShutDown();
+    // Waits until the window has closed the connection.
+    bool WaitClosed() { return peer_.WaitClosed(WaitMs); }
+
+private:
+    test::RawPeer peer_;
 };
 
 }  // namespace client_test

@@ -27,45 +27,6 @@ QStringList Roster(const TForm1& window)
     return rows;
 }
 
-// One scripted connection of a server: packets written and read whole.
-class ScriptedPeer {
-public:
-    explicit ScriptedPeer(test::RawPeer peer) : peer_(std::move(peer)) {}
-
-    std::string ReadPacket()
-    {
-        const std::string header = peer_.Read(4, WaitMs);
-        if (header.size() < 4)
-            return "(nothing)";
-        std::size_t size = 0;
-        for (int i = 3; i >= 0; --i)
-            size = size * 256 + static_cast<unsigned char>(header[static_cast<std::size_t>(i)]);
-        return peer_.Read(size, WaitMs);
-    }
-
-    void Send(std::initializer_list<std::string> texts)
-    {
-        for (const std::string& text : texts)
-            peer_.Write(test::Packet(Nul(text)));
-    }
-
-    // Sends the texts, then a chat line, and waits until the window showed it:
-    // everything before it has been applied.
-    void SendAndWait(Player& player, std::initializer_list<std::string> texts)
-    {
-        Send(texts);
-        Send({"marker"});
-        ASSERT_TRUE(WaitUntil([&] { return player.ChatLines().value(0) == QStringLiteral("marker"); }, WaitMs));
-        player.window->mmChat->Clear();
-    }
-
-    // Shuts the connection down under the window, as a failing network would.
-    void ShutDown() { ::shutdown(peer_.Handle(), SHUT_RDWR); }
-
-private:
-    test::RawPeer peer_;
-};
-
 class Level2Window : public ::testing::Test {
 protected:
     // Connects KENJ and answers as a level-2 server does: the roster, then a

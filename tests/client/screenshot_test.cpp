@@ -11,17 +11,22 @@
 // answer box) and /tmp/kivol_client_reconnecting.png; and a judged hit seen by
 // both players: /tmp/kivol_judged_hitter.png and /tmp/kivol_judged_other.png
 // (five cards, a target, the verdict with the first-hit mark, the hitter's
-// calculation and the judgement line in both chats).
+// calculation and the judgement line in both chats); at a server of tables,
+// /tmp/kivol_client_tables.png and /tmp/kivol_client_table_list.png (the
+// window at a table and its table list) and /tmp/kivol_client_watching.png.
 #include <functional>
 #include <random>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <sys/socket.h>
 
+#include "client/table_list_dialog.h"
 #include "client/version_dialog.h"
+#include "protocol/roster_text.h"
 #include "client_test_support.h"
 
 using namespace client_test;
@@ -169,4 +174,32 @@ TEST(ClientScreenshot, DISABLED_Level2AJudgedHitAtBothTables)
     }));
     Save(t, "/tmp/kivol_judged_hitter.png");
     Save(k, "/tmp/kivol_judged_other.png");
+}
+
+TEST(ClientScreenshot, DISABLED_TablesTheListAndAWatcher)
+{
+    test::RawListener listener;
+    for (const bool watch : {false, true}) {
+        Player player;
+        TForm1& w = *player.window;
+        w.edtName->setText(QStringLiteral("KENJ"));
+        w.edtAddress->setText(QStringLiteral("127.0.0.1:%1/金曜").arg(listener.Port()));
+        w.chkWatch->setChecked(watch);
+        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+        ScriptedPeer peer(listener.Accept(WaitMs));
+        peer.ReadPacket();
+        peer.SendAndWait(player, {"/list " + Protocol::RosterText({"TARO    ", "KENJ    "}),
+                                  "/state begin " + std::string(32, watch ? '0' : 'a') + " 120", "/init",
+                                  "/take 0 TARO    ", "/draw TARO     05", "/draw TARO     33", "/state end",
+                                  "TARO    : " + Sjis("よろしく")});
+        if (watch) {
+            Save(w, "/tmp/kivol_client_watching.png");
+            continue;
+        }
+        Save(w, "/tmp/kivol_client_tables.png");
+        QTest::mouseClick(w.btnTables, Qt::LeftButton);
+        peer.SendAndWait(player, {"/tables begin", "/tables row 3 2 1 1 ", "/tables row 2 0 0 1 " + Sjis("金曜"),
+                                  "/tables row 1 1 3 0 " + Sjis("初心者歓迎"), "/tables end"});
+        Save(*w.TablesDialog, "/tmp/kivol_client_table_list.png");
+    }
 }

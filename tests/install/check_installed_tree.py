@@ -122,7 +122,7 @@ desktop = os.path.join(client, f"share/applications/{app_id}.desktop")
 result = run("desktop-file-validate", desktop)
 check(result.returncode == 0 and not result.stdout.strip(), f"desktop-file-validate: {result.stdout}")
 entry = open(desktop, encoding="utf-8").read()
-for line in ["Categories=Game;CardGame;", "Exec=kivolcli", f"Icon={app_id}", "Name[ja]=", "Comment[ja]="]:
+for line in ["Categories=Game;CardGame;", "Exec=kivolcli %u", "MimeType=x-scheme-handler/kivol;", f"Icon={app_id}", "Name[ja]=", "Comment[ja]="]:
     check(line in entry, f"desktop entry lacks {line}")
 result = run("appstreamcli", "validate", "--no-net", "--explain",
              os.path.join(client, f"share/metainfo/{app_id}.metainfo.xml"))

@@ -1,5 +1,6 @@
 // A whole game between two client windows over the real kivolsrv program,
-// started headless on the game's fixed port.
+// started headless on the game's fixed port; windows at two of its tables and
+// the kivolcli program opened by a link.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -10,9 +11,11 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 
 #include "../client_test_support.h"
+#include "client/table_list_dialog.h"
 #include "client/table_model.h"
 #include "protocol/padded_name.h"
 #include "protocol/command_text.h"
@@ -262,4 +265,84 @@ TEST_F(KivolcliShortGrace, APlayerWhoNeverComesBackHasItsSeatsFreedEverywhere)
         WaitMs));
     for (int row = 0; row < k.lstPlayers->count(); ++row)
         EXPECT_FALSE(k.lstPlayers->item(row)->text().startsWith(QStringLiteral("GONE")));
+}
+
+namespace {
+
+QStringList Roster(const TForm1& window)
+{
+    QStringList rows;
+    for (int i = 0; i < window.lstPlayers->count(); ++i)
+        rows << window.lstPlayers->item(i)->text();
+    return rows;
+}
+
+// Types the name and the address with its table, presses Connect and waits
+// until the server's sync block has arrived.
+bool JoinTable(Player& player, const QString& name, const QString& table)
+{
+    player.window->edtName->setText(name);
+    player.window->edtAddress->setText(QStringLiteral("127.0.0.1/") + table);
+    QTest::mouseClick(player.window->btnConnect, Qt::LeftButton);
+    return WaitUntil([&] { return player.window->btnTables->isVisible(); }, WaitMs);
+}
+
+}  // namespace
+
+// Two windows at two tables of one server see nothing of each other's table;
+// the kivolcli program, started with a kivol:// link, joins one of them, and
+// the table list counts everyone where they are.
+TEST(KivolcliTables, TwoTablesStayApartAndALinkJoinsOne)
+{
+    test::ReportRecorder reports;
+    QProcess server;
+    ASSERT_TRUE(StartServer(server)) << "is port 16523 taken by another program? "
+                                     << server.readAllStandardError().toStdString();
+    Player kenj, taro;
+    ASSERT_TRUE(JoinTable(kenj, QStringLiteral("KENJ"), QStringLiteral("金曜")));
+    ASSERT_TRUE(JoinTable(taro, QStringLiteral("太郎"), QStringLiteral("土曜")));
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    EXPECT_EQ(k.windowTitle(), QStringLiteral("Kivolクライアント - 金曜"));
+    EXPECT_EQ(Roster(k), QStringList{QStringLiteral("KENJ    ")});
+    EXPECT_EQ(Roster(t), QStringList{QStringLiteral("太郎    ")});
+
+    QTest::mouseClick(k.btnInit, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return k.Panel2->isVisible(); }, WaitMs));
+    QTest::mouseClick(k.btnDraw, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return k.BafudaCount == 1; }, WaitMs));
+
+    QProcess link;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    link.setProcessEnvironment(environment);
+    link.start(QStringLiteral(KIVOLCLI_PATH),
+               {QStringLiteral("kivol://127.0.0.1:%1/%E9%87%91%E6%9B%9C").arg(TForm1::GamePort),
+                QStringLiteral("--name"), QStringLiteral("HANAKO")});
+    ASSERT_TRUE(link.waitForStarted());
+    EXPECT_TRUE(WaitUntil([&] { return Roster(k).contains(QStringLiteral("HANAKO  ")); }, WaitMs))
+        << link.readAllStandardError().toStdString();
+
+    QTest::mouseClick(t.btnTables, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ListedTables(t) == QStringList{QStringLiteral("（メイン）|0|0|0|"), QStringLiteral("金曜|2|0|0|対戦中"),
+                                                  QStringLiteral("土曜|1|0|0|")};
+        },
+        WaitMs))
+        << ListedTables(t).join(u' ').toStdString();
+    EXPECT_FALSE(t.Panel2->isVisible()) << "no game was started at 土曜";
+    EXPECT_EQ(Roster(t), QStringList{QStringLiteral("太郎    ")});
+
+    // 太郎 moves to 金曜 from the list and sees its game.
+    t.TablesDialog->grdTables->selectRow(1);
+    QTest::mouseClick(t.TablesDialog->btnJoin, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return t.Panel2->isVisible() && t.BafudaCount == 1 && Roster(t).size() == 3; }, WaitMs));
+    EXPECT_EQ(t.windowTitle(), QStringLiteral("Kivolクライアント - 金曜"));
+
+    link.kill();
+    link.waitForFinished(30000);
+    server.terminate();
+    server.waitForFinished(30000);
+    EXPECT_EQ(reports.reports.size(), 1u) << "the new-game confirmation, nothing else";
 }
