@@ -14,6 +14,7 @@
 #include "server/headless_environment.h"
 #include "server/server_options.h"
 #include "server/server_window.h"
+#include "server/signal_events.h"
 #include "server/state_directory.h"
 #include "server/table_keeper.h"
 
@@ -66,6 +67,8 @@ int main(int argc, char** argv)
         if (!form.FormCreate())
             return EXIT_FAILURE;
         TTableKeeper keeper(form, StateDirectory(QString()));
+        TSignalEvents signalEvents;
+        signalEvents.OnTerminate = [&keeper] { keeper.SaveAndClose(); };
         if (!headless)
             form.show();
         return QApplication::exec();

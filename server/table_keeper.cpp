@@ -10,7 +10,6 @@ TTableKeeper::TTableKeeper(TForm1& form, const QString& stateDirectory)
     : form_(form), path_(TablesFilePath(stateDirectory))
 {
     LoadTablesFile(form_.Game, path_, [this](const QString& line) { Log(line); });
-    signals_.OnTerminate = [this] { SaveAndClose(); };
 }
 
 void TTableKeeper::SaveAndClose()

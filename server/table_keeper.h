@@ -2,13 +2,11 @@
 
 #include <QString>
 
-#include "server/signal_events.h"
-
 class TForm1;
 
 // Keeps the tables of a running server across a restart: at start it brings
-// back the tables the last run saved in the state directory; on SIGTERM (or
-// when the operator's shutdown calls SaveAndClose) it saves every table,
+// back the tables the last run saved in the state directory; SaveAndClose
+// (on SIGTERM, and at the end of the operator's shutdown) saves every table,
 // closes every connection without a word and ends the program with 0.
 class TTableKeeper {
 public:
@@ -27,5 +25,4 @@ private:
 
     TForm1& form_;
     QString path_;
-    TSignalEvents signals_;
 };
