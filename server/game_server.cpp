@@ -248,6 +248,17 @@ TGameTable* TGameServer::FindTable(std::string_view name)
     return found == tables_.end() ? nullptr : found->second.get();
 }
 
+TGameTable& TGameServer::RestoredTable(const AnsiString& name)
+{
+    if (TGameTable* found = FindTable(name))
+        return *found;
+    TGameTable& table = *tables_.emplace(Tables::TableNameKey(name), std::make_unique<TGameTable>(services_, name))
+                             .first->second;
+    if (OnTableAdded)
+        OnTableAdded(table);
+    return table;
+}
+
 std::vector<TGameTable*> TGameServer::Tables()
 {
     std::vector<TGameTable*> all{&main_};

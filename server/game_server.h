@@ -62,6 +62,9 @@ public:
     TGameTable* FindTable(std::string_view name);
     // Every table: the main table first, then the others in name order.
     std::vector<TGameTable*> Tables();
+    // The table of that name, made (public, no key, a fresh deck) when there
+    // is none, whatever the table limit: a table brought back from a save.
+    TGameTable& RestoredTable(const AnsiString& name);
     // The tables besides the main one.
     int TableCount() const { return static_cast<int>(tables_.size()); }
     // What "/tables" lists: the main table, then every public table in name order.

@@ -76,6 +76,10 @@ public:
     // Ends the grace period of every away entry whose time has come: the
     // others are told as if the player had left.
     void ExpireAwayEntries();
+    // Adds an entry of a table brought back from a saved file: away, its
+    // grace period starting now, resumable by the token of that hash (none:
+    // an empty hash). Nobody is told; nobody is here yet.
+    void AddAwayEntry(const AnsiString& name, const std::string& tokenHash);
 
     // Neither a roster entry nor a watcher: a table other than the main one goes.
     bool Empty() const { return Roster.Count() == 0 && watchers_ == 0; }
@@ -101,6 +105,8 @@ private:
     bool Resume(TPeer& sender, std::string_view name, std::string_view token);
     void Left(TPeer& sender, std::string_view text, const void* data, int size);
     void Expire(int index);
+    // When an entry that goes away now stops waiting (time_point{}: never).
+    std::chrono::steady_clock::time_point GraceEnd() const;
     void ScheduleExpiry();
     void Draw(std::string_view text);
     void Hit(std::string_view text);

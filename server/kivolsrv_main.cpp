@@ -14,6 +14,9 @@
 #include "server/headless_environment.h"
 #include "server/server_options.h"
 #include "server/server_window.h"
+#include "server/signal_events.h"
+#include "server/state_directory.h"
+#include "server/table_keeper.h"
 
 namespace {
 
@@ -63,6 +66,9 @@ int main(int argc, char** argv)
         TForm1 form(parsed.Values);
         if (!form.FormCreate())
             return EXIT_FAILURE;
+        TTableKeeper keeper(form, StateDirectory(QString()));
+        TSignalEvents signalEvents;
+        signalEvents.OnTerminate = [&keeper] { keeper.SaveAndClose(); };
         if (!headless)
             form.show();
         return QApplication::exec();

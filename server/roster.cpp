@@ -58,10 +58,16 @@ int TRoster::IndexOf(std::string_view name, const TPacketConnection* owner) cons
 
 int TRoster::IndexOfAwayToken(std::string_view token) const
 {
+    const std::string hash = SessionTokenHash(token);
     for (int i = 0; i < Count(); ++i)
-        if (Entry(i).Away && !Entry(i).Token.empty() && SameToken(Entry(i).Token, token))
+        if (Entry(i).Away && !Entry(i).TokenHash.empty() && SameToken(Entry(i).TokenHash, hash))
             return i;
     return -1;
+}
+
+void TRoster::SetToken(int index, std::string_view token)
+{
+    Update(index, [hash = SessionTokenHash(token)](TRosterEntry& entry) { entry.TokenHash = hash; });
 }
 
 void TRoster::Delete(int index)

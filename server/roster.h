@@ -11,13 +11,15 @@
 class TPacketConnection;
 
 // One roster entry: the padded name a "/join" carried, the connection that
-// joined with it (null once that connection has gone), the level-2 token that
-// lets a dropped player take the entry back, and whether the entry is away
-// (its connection dropped without leaving) and until when.
+// joined with it (null once that connection has gone), the SHA-256 of the
+// level-2 token that lets a dropped player take the entry back (the token
+// itself is only ever sent to its player, never kept), and whether the entry
+// is away (its connection dropped without leaving) and until when.
 struct TRosterEntry {
     AnsiString Name;
     TPacketConnection* Owner = nullptr;
-    std::string Token;
+    // Hex SHA-256 of the token; empty for an entry without one (level 1).
+    std::string TokenHash;
     bool Away = false;
     // When an away entry's grace period ends; unset (epoch) with no end.
     std::chrono::steady_clock::time_point AwayUntil{};
@@ -39,8 +41,10 @@ public:
     int IndexOf(std::string_view name) const;
     // The first entry of owner's equal to name (letter case aside); -1 when none.
     int IndexOf(std::string_view name, const TPacketConnection* owner) const;
-    // The away entry holding token; -1 when none.
+    // The away entry whose token hash is token's; -1 when none.
     int IndexOfAwayToken(std::string_view token) const;
+    // Gives the entry at index a token: only its hash is kept.
+    void SetToken(int index, std::string_view token);
     // Deletes the entry at index; an index outside the roster (-1 included)
     // deletes nothing.
     void Delete(int index);

@@ -2,6 +2,7 @@
 
 #include <sys/random.h>
 
+#include <QCryptographicHash>
 #include <cerrno>
 #include <cstdint>
 
@@ -27,6 +28,13 @@ std::string NewSessionToken()
         token += Hex[b & 15];
     }
     return token;
+}
+
+std::string SessionTokenHash(std::string_view token)
+{
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArrayView(token.data(), static_cast<qsizetype>(token.size())), QCryptographicHash::Sha256);
+    return digest.toHex().toStdString();
 }
 
 bool SameToken(std::string_view a, std::string_view b)

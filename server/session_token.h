@@ -8,5 +8,9 @@
 // player who holds it (and nobody else) can take the entry back after a drop.
 std::string NewSessionToken();
 
-// Compares two tokens in time that does not depend on where they differ.
+// The SHA-256 of a token as 64 lowercase hex digits: what the server keeps
+// and saves in place of the token.
+std::string SessionTokenHash(std::string_view token);
+
+// Compares two tokens (or two hashes) in time that does not depend on where they differ.
 bool SameToken(std::string_view a, std::string_view b);

@@ -33,7 +33,7 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
         return;
     const std::string token = NewSessionToken();
     const int index = Roster.Add(name, sender.Connection);
-    Roster.Update(index, [&](TRosterEntry& entry) { entry.Token = token; });
+    Roster.SetToken(index, token);
     SendTextToAll("/list " + Roster.Text());
     Log("/参加  ", name, sender.Connection->PeerAddress());
     SendSyncBlock(sender, token);
@@ -50,7 +50,7 @@ bool TGameTable::Resume(TPeer& sender, std::string_view name, std::string_view t
     const std::string fresh = NewSessionToken();
     Roster.Update(index, [&](TRosterEntry& entry) {
         entry.Owner = sender.Connection;
-        entry.Token = fresh;
+        entry.TokenHash = SessionTokenHash(fresh);
         entry.Away = false;
         entry.AwayUntil = {};
     });
@@ -104,9 +104,7 @@ void TGameTable::Closed(TPeer& peer)
     Detach(peer);
     if (peer.Watcher)
         return;
-    const auto graceEnd = services_.Rules.GraceSeconds > 0
-                              ? services_.Now() + std::chrono::seconds(services_.Rules.GraceSeconds)
-                              : std::chrono::steady_clock::time_point{};
+    const auto graceEnd = GraceEnd();
     for (int i = 0; i < Roster.Count(); ++i) {
         if (Roster.Entry(i).Owner != peer.Connection)
             continue;
@@ -118,6 +116,23 @@ void TGameTable::Closed(TPeer& peer)
         SendToLevel2(AnsiString(Command::Away) + " " + Roster[i], &peer);
         Log("/離脱  ", Roster[i], peer.Connection->PeerAddress());
     }
+    ScheduleExpiry();
+}
+
+std::chrono::steady_clock::time_point TGameTable::GraceEnd() const
+{
+    return services_.Rules.GraceSeconds > 0 ? services_.Now() + std::chrono::seconds(services_.Rules.GraceSeconds)
+                                            : std::chrono::steady_clock::time_point{};
+}
+
+void TGameTable::AddAwayEntry(const AnsiString& name, const std::string& tokenHash)
+{
+    const int index = Roster.Add(name);
+    Roster.Update(index, [&](TRosterEntry& entry) {
+        entry.TokenHash = tokenHash;
+        entry.Away = true;
+        entry.AwayUntil = GraceEnd();
+    });
     ScheduleExpiry();
 }
 

@@ -346,3 +346,36 @@ TEST(KivolcliTables, TwoTablesStayApartAndALinkJoinsOne)
     server.waitForFinished(30000);
     EXPECT_EQ(reports.reports.size(), 1u) << "the new-game confirmation, nothing else";
 }
+
+// The server stopped (SIGTERM) and started again under two players: both
+// windows keep trying while it is down and come back to their seats and the
+// table they left, without a click.
+TEST_F(KivolcliGame, BothPlayersSitAtTheSameTableAgainAfterTheServerRestarts)
+{
+    TForm1& k = *kenj.window;
+    TForm1& t = *taro.window;
+    Play(k.btnInit, [](const Table& table) { return table.pile == QStringLiteral("54"); });
+    Play(k.btnTakes[0], [](const Table& table) { return table.seats[0] == QStringLiteral("KENJ    "); });
+    Play(t.btnTakes[3], [](const Table& table) { return table.seats[3] == QStringLiteral("太郎    "); });
+    for (int draw = 1; draw <= 3; ++draw)
+        Play((draw % 2 ? k : t).btnDraw, [draw](const Table& table) { return table.fieldCount == draw; });
+    Play(k.btnB2Ts[0], [](const Table& table) { return table.hands[0] == 1; });
+    k.edtMokuteki->setText(QStringLiteral("31"));
+    Play(k.btnSet, [](const Table& table) { return table.target == QStringLiteral("31"); });
+    const Table before = Read(k);
+
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(30000));
+    EXPECT_EQ(server.exitCode(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return k.Reconnector.Active() && t.Reconnector.Active(); }, WaitMs));
+    ASSERT_TRUE(StartServer(server));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return !k.Reconnector.Active() && !t.Reconnector.Active() && Read(k) == before && Read(t) == before &&
+                   k.btnTakes[0]->text() == QStringLiteral("離席") && t.btnTakes[3]->text() == QStringLiteral("離席");
+        },
+        60000))
+        << "both back in their seats";
+    EXPECT_EQ(k.lstPlayers->count(), 2);
+    Play(t.btnDraw, [](const Table& table) { return table.fieldCount == 3; });
+}

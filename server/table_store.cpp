@@ -1,0 +1,316 @@
+#include "server/table_store.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <set>
+
+#include "platform/atomic_file.h"
+#include "platform/cp932.h"
+#include "protocol/tables.h"
+#include "server/card_pile.h"
+#include "server/game_server.h"
+#include "server/game_table.h"
+#include "server/state_directory.h"
+
+namespace {
+
+constexpr int FileVersion = 1;
+constexpr int Sha256HexLength = 64;
+
+// A Shift-JIS text as JSON: a string when it decodes and encodes back to the
+// same bytes, else {"hex": "..."} so that any byte survives the restart.
+QJsonValue TextValue(const AnsiString& bytes)
+{
+    const QString text = Cp932::Decode(bytes);
+    if (Cp932::Encode(text) == bytes)
+        return text;
+    return QJsonObject{{QStringLiteral("hex"), QString::fromLatin1(QByteArray::fromStdString(bytes).toHex())}};
+}
+
+std::optional<AnsiString> ReadText(const QJsonValue& value)
+{
+    if (value.isString())
+        return Cp932::Encode(value.toString());
+    const QJsonValue hex = value.toObject().value(u"hex");
+    if (!value.isObject() || !hex.isString())
+        return std::nullopt;
+    const QByteArray digits = hex.toString().toLatin1();
+    const auto decoded = QByteArray::fromHex(digits);
+    if (decoded.toHex() != digits.toLower())
+        return std::nullopt;
+    return decoded.toStdString();
+}
+
+QJsonArray CardsValue(const int* cards, int count)
+{
+    QJsonArray array;
+    for (int i = 0; i < count; ++i)
+        array.append(cards[i]);
+    return array;
+}
+
+std::optional<std::vector<int>> ReadCards(const QJsonValue& value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    std::vector<int> cards;
+    for (const QJsonValue& card : value.toArray()) {
+        const int number = card.toInt(0);
+        if (!card.isDouble() || card.toDouble() != number || number < 1 || number > TCardPile::Capacity)
+            return std::nullopt;
+        cards.push_back(number);
+    }
+    return cards;
+}
+
+std::optional<std::vector<AnsiString>> ReadTexts(const QJsonValue& value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    std::vector<AnsiString> texts;
+    for (const QJsonValue& item : value.toArray()) {
+        const auto text = ReadText(item);
+        if (!text)
+            return std::nullopt;
+        texts.push_back(*text);
+    }
+    return texts;
+}
+
+QJsonObject TableObject(const TSavedTable& table)
+{
+    QJsonArray hands;
+    QJsonArray seats;
+    for (int s = 0; s < TTableRecord::SeatCount; ++s) {
+        const auto& hand = table.Hands[static_cast<std::size_t>(s)];
+        hands.append(CardsValue(hand.data(), static_cast<int>(hand.size())));
+        seats.append(TextValue(table.Record.Occupants[static_cast<std::size_t>(s)]));
+    }
+    QJsonArray drawers;
+    for (const AnsiString& drawer : table.Record.Drawers)
+        drawers.append(TextValue(drawer));
+    QJsonArray roster;
+    for (const TSavedTable::TEntry& entry : table.Entries)
+        roster.append(QJsonObject{{QStringLiteral("name"), TextValue(entry.Name)},
+                                  {QStringLiteral("token_sha256"), QString::fromStdString(entry.TokenHash)},
+                                  {QStringLiteral("away"), entry.Away}});
+    return QJsonObject{
+        {QStringLiteral("name"), TextValue(table.Name)},
+        {QStringLiteral("key"), table.Key ? QJsonValue(QString::fromStdString(*table.Key)) : QJsonValue()},
+        {QStringLiteral("game_started"), table.Record.GameStarted},
+        {QStringLiteral("deck"), CardsValue(table.Deck.data(), static_cast<int>(table.Deck.size()))},
+        {QStringLiteral("field"), CardsValue(table.Field.data(), static_cast<int>(table.Field.size()))},
+        {QStringLiteral("drawers"), drawers},
+        {QStringLiteral("hands"), hands},
+        {QStringLiteral("seats"), seats},
+        {QStringLiteral("set"), TextValue(table.Record.SetText)},
+        {QStringLiteral("roster"), roster}};
+}
+
+bool IsTokenHash(const QString& text)
+{
+    if (text.size() != Sha256HexLength)
+        return false;
+    for (const QChar c : text)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return false;
+    return true;
+}
+
+QString ReadEntry(const QJsonValue& value, TSavedTable::TEntry& entry)
+{
+    const QJsonObject object = value.toObject();
+    const auto name = ReadText(object.value(u"name"));
+    const QJsonValue hash = object.value(u"token_sha256");
+    if (!value.isObject() || !name || name->empty())
+        return QStringLiteral("a roster entry without a name");
+    if (!hash.isString() || (!hash.toString().isEmpty() && !IsTokenHash(hash.toString())))
+        return QStringLiteral("\"token_sha256\" is not empty or 64 hex digits");
+    entry.Name = *name;
+    entry.TokenHash = hash.toString().toStdString();
+    entry.Away = object.value(u"away").toBool();
+    return {};
+}
+
+QString ReadTable(const QJsonObject& object, TSavedTable& table)
+{
+    const auto name = ReadText(object.value(u"name"));
+    if (!name || (!name->empty() && !Protocol::Tables::IsTableName(*name)))
+        return QStringLiteral("\"name\" is not a table name");
+    table.Name = *name;
+    const QJsonValue key = object.value(u"key");
+    if (key.isString() && Protocol::Tables::IsTableKey(key.toString().toStdString()) && !name->empty())
+        table.Key = key.toString().toStdString();
+    else if (!key.isNull() && !key.isUndefined())
+        return QStringLiteral("\"key\" is not a table key");
+
+    const auto deck = ReadCards(object.value(u"deck"));
+    const auto field = ReadCards(object.value(u"field"));
+    const QJsonArray hands = object.value(u"hands").toArray();
+    const auto seats = ReadTexts(object.value(u"seats"));
+    if (!deck || !field || hands.size() != TTableRecord::SeatCount || !seats ||
+        seats->size() != TTableRecord::SeatCount)
+        return QStringLiteral("\"deck\", \"field\", \"hands\" or \"seats\" is missing or wrong");
+    table.Deck = *deck;
+    table.Field = *field;
+    std::multiset<int> cards(deck->begin(), deck->end());
+    cards.insert(field->begin(), field->end());
+    for (int s = 0; s < TTableRecord::SeatCount; ++s) {
+        const auto hand = ReadCards(hands.at(s));
+        if (!hand)
+            return QStringLiteral("hand %1 is not a list of cards").arg(s);
+        table.Hands[static_cast<std::size_t>(s)] = *hand;
+        cards.insert(hand->begin(), hand->end());
+        table.Record.Occupants[static_cast<std::size_t>(s)] = (*seats)[static_cast<std::size_t>(s)];
+    }
+    if (cards.size() != TCardPile::Capacity || std::set<int>(cards.begin(), cards.end()).size() != cards.size())
+        return QStringLiteral("the piles do not hold the 54 cards once each");
+
+    const auto drawers = ReadTexts(object.value(u"drawers"));
+    const auto set = ReadText(object.value(u"set"));
+    if (!drawers || !set || !object.value(u"game_started").isBool())
+        return QStringLiteral("\"drawers\", \"set\" or \"game_started\" is missing or wrong");
+    table.Record.Drawers = *drawers;
+    table.Record.SetText = *set;
+    table.Record.GameStarted = object.value(u"game_started").toBool();
+
+    const QJsonArray roster = object.value(u"roster").toArray();
+    if (!object.value(u"roster").isArray() || roster.size() > TGameTable::MaxRosterEntries)
+        return QStringLiteral("\"roster\" is not a list of at most %1 entries").arg(TGameTable::MaxRosterEntries);
+    for (const QJsonValue& value : roster) {
+        TSavedTable::TEntry entry;
+        if (const QString problem = ReadEntry(value, entry); !problem.isEmpty())
+            return problem;
+        table.Entries.push_back(std::move(entry));
+    }
+    return {};
+}
+
+void FillPile(TCardPile& pile, const std::vector<int>& cards)
+{
+    pile.Clear();
+    for (int card : cards)
+        pile.Push(card);
+}
+
+}  // namespace
+
+QByteArray TablesFileBytes(const std::vector<TSavedTable>& tables)
+{
+    QJsonArray array;
+    for (const TSavedTable& table : tables)
+        array.append(TableObject(table));
+    return QJsonDocument(QJsonObject{{QStringLiteral("version"), FileVersion}, {QStringLiteral("tables"), array}})
+        .toJson(QJsonDocument::Indented);
+}
+
+QString ReadTablesFile(const QByteArray& bytes, std::vector<TSavedTable>& tables)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("not JSON at byte %1: %2").arg(error.offset).arg(error.errorString());
+    const QJsonObject root = document.object();
+    if (root.value(u"version").toInt() != FileVersion || !root.value(u"tables").isArray())
+        return QStringLiteral("no object of version %1 with a \"tables\" list").arg(FileVersion);
+    std::vector<TSavedTable> read;
+    std::set<AnsiString> names;
+    for (const QJsonValue& value : root.value(u"tables").toArray()) {
+        TSavedTable table;
+        const QString problem = value.isObject() ? ReadTable(value.toObject(), table) : QStringLiteral("not an object");
+        if (!problem.isEmpty())
+            return QStringLiteral("table %1: %2").arg(read.size() + 1).arg(problem);
+        if (!names.insert(Protocol::Tables::TableNameKey(table.Name)).second)
+            return QStringLiteral("table %1: its name appears twice").arg(read.size() + 1);
+        read.push_back(std::move(table));
+    }
+    tables = std::move(read);
+    return {};
+}
+
+std::vector<TSavedTable> SaveTables(TGameServer& server)
+{
+    std::vector<TSavedTable> saved;
+    for (const TGameTable* table : server.Tables()) {
+        // A table of watchers only would come back empty: it is not kept.
+        if (!table->IsMain() && table->Roster.Count() == 0)
+            continue;
+        TSavedTable& out = saved.emplace_back();
+        out.Name = table->Name();
+        out.Key = table->Key;
+        out.Deck.assign(table->Yamafuda.Cards, table->Yamafuda.Cards + table->Yamafuda.Count);
+        out.Field.assign(table->Bafuda.Cards, table->Bafuda.Cards + table->Bafuda.Count);
+        for (int s = 0; s < TTableRecord::SeatCount; ++s)
+            out.Hands[static_cast<std::size_t>(s)].assign(table->Tefuda[s].Cards,
+                                                          table->Tefuda[s].Cards + table->Tefuda[s].Count);
+        out.Record = table->Table;
+        for (const TRosterEntry& entry : table->Roster.Entries())
+            out.Entries.push_back({entry.Name, entry.TokenHash, entry.Away});
+    }
+    return saved;
+}
+
+void RestoreTables(TGameServer& server, const std::vector<TSavedTable>& tables)
+{
+    for (const TSavedTable& saved : tables) {
+        if (!saved.Name.empty() && saved.Entries.empty())
+            continue;
+        TGameTable& table = server.RestoredTable(saved.Name);
+        table.Key = saved.Key;
+        FillPile(table.Yamafuda, saved.Deck);
+        FillPile(table.Bafuda, saved.Field);
+        for (int s = 0; s < TTableRecord::SeatCount; ++s)
+            FillPile(table.Tefuda[s], saved.Hands[static_cast<std::size_t>(s)]);
+        table.Table = saved.Record;
+        for (const TSavedTable::TEntry& entry : saved.Entries)
+            table.AddAwayEntry(entry.Name, entry.TokenHash);
+    }
+}
+
+QString TablesFilePath(const QString& stateDirectory)
+{
+    return QDir(stateDirectory).filePath(QStringLiteral("tables.json"));
+}
+
+QString WriteTablesFile(TGameServer& server, const QString& path)
+{
+    if (const QString problem = MakeStateDirectory(QFileInfo(path).absolutePath()); !problem.isEmpty())
+        return problem;
+    return WriteFileAtomically(path, TablesFileBytes(SaveTables(server)));
+}
+
+void LoadTablesFile(TGameServer& server, const QString& path, const std::function<void(const QString& line)>& log)
+{
+    QFile file(path);
+    if (!file.exists())
+        return;
+    std::vector<TSavedTable> tables;
+    QString problem = file.open(QIODevice::ReadOnly) ? ReadTablesFile(file.readAll(), tables) : file.errorString();
+    file.close();
+    if (!problem.isEmpty()) {
+        // A broken save never blocks a start: it is kept for a look, and the
+        // server starts with empty tables.
+        const QString aside =
+            path + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+        const bool moved = QFile::rename(path, aside);
+        log(QStringLiteral("%1 cannot be read (%2); %3, starting with empty tables")
+                .arg(path, problem, moved ? QStringLiteral("kept as ") + aside : QStringLiteral("left in place")));
+        return;
+    }
+    RestoreTables(server, tables);
+    int entries = 0;
+    for (const TSavedTable& table : tables)
+        entries += static_cast<int>(table.Entries.size());
+    const bool removed = QFile::remove(path);
+    log(QStringLiteral("%1 tables with %2 players restored from %3%4")
+            .arg(tables.size())
+            .arg(entries)
+            .arg(path, removed ? QString() : QStringLiteral(" (the file could not be removed)")));
+}
