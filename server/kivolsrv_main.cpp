@@ -69,6 +69,11 @@ int main(int argc, char** argv)
         TTableKeeper keeper(form, StateDirectory(QString()));
         TSignalEvents signalEvents;
         signalEvents.OnTerminate = [&keeper] { keeper.SaveAndClose(); };
+        // The operator renewed the web port's certificate (systemctl reload).
+        signalEvents.OnReload = [&form] {
+            if (form.WebPort)
+                form.WebPort->Reload();
+        };
         if (!headless)
             form.show();
         return QApplication::exec();
