@@ -1,8 +1,8 @@
 #pragma once
 
 // What the fuzz targets share: the application object the socket layer
-// needs, a reader over the fuzzer's input, and server connections over
-// AF_UNIX socket pairs.
+// needs, a reader over the fuzzer's input, server connections over AF_UNIX
+// socket pairs, and the check of a game table's cards.
 //
 // A connection is made the way the listening socket makes one (the server's
 // hook for new handles, then the object's start), but over one end of a socket
@@ -17,6 +17,8 @@
 #include <string_view>
 
 #include "transport/packet_server_socket.h"
+
+class TGameTable;
 
 namespace fuzz {
 
@@ -71,6 +73,11 @@ void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket*
 // Runs what is posted to the event loop (deferred sends, destruction of
 // closed connections).
 void RunPosted();
+
+// Fails unless the table's 54 cards lie on its eight piles once each (no
+// pile over its capacity, the "no card" value never stored) and its field
+// holds at most fieldSlots cards, as many as a client shows.
+void CheckPiles(const TGameTable& table, int fieldSlots);
 
 // Reads and drops whatever has arrived at the peer end; returns it.
 std::string Drain(int peer);
