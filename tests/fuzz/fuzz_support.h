@@ -2,7 +2,7 @@
 
 // What the fuzz targets share: the application object the socket layer
 // needs, a reader over the fuzzer's input, server connections over AF_UNIX
-// socket pairs, and the check of a game table's cards.
+// socket pairs, a ledger of session tokens and the check of a game table's cards.
 //
 // A connection is made the way the listening socket makes one (the server's
 // hook for new handles, then the object's start), but over one end of a socket
@@ -11,10 +11,13 @@
 // receive path: the Qt read notifier, the socket's read-ready handling, the
 // reader-writer's read loop and its cutting.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "transport/packet_server_socket.h"
 
@@ -73,6 +76,20 @@ void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket*
 // Runs what is posted to the event loop (deferred sends, destruction of
 // closed connections).
 void RunPosted();
+
+// Who received which session token (slots numbered by the target).
+struct TokenLedger {
+    std::vector<std::pair<std::string, int>> issued;
+
+    // True when payload carries a token that was not issued to slot (any
+    // token, for slot -1).
+    bool Leaks(std::string_view payload, int slot) const
+    {
+        return std::any_of(issued.begin(), issued.end(), [&](const auto& entry) {
+            return entry.second != slot && payload.find(entry.first) != std::string_view::npos;
+        });
+    }
+};
 
 // Fails unless the table's 54 cards lie on its eight piles once each (no
 // pile over its capacity, the "no card" value never stored) and its field

@@ -81,20 +81,6 @@ const std::string WatcherToken(Level2::TokenLength, '0');
 // nothing for no table.
 using Place = std::optional<AnsiString>;
 
-// Who received which session token.
-struct TokenLedger {
-    std::vector<std::pair<std::string, int>> issued;
-
-    // True when payload carries a token that was not issued to slot (any
-    // token, for slot -1).
-    bool Leaks(std::string_view payload, int slot) const
-    {
-        return std::any_of(issued.begin(), issued.end(), [&](const auto& entry) {
-            return entry.second != slot && payload.find(entry.first) != std::string_view::npos;
-        });
-    }
-};
-
 // One client: its connection while it has one, where it expects to be, and
 // the picture of the table it builds from what it receives, as the client
 // window does.
@@ -115,6 +101,11 @@ struct Slot {
     std::optional<AnsiString> lastList;
 
     bool Open() const { return connection && !connection->Closing(); }
+    void NewPicture(bool whole)
+    {
+        model = TTableModel();
+        complete = whole;
+    }
 };
 
 struct Run {
@@ -122,7 +113,7 @@ struct Run {
     TGameServer game{nullptr, Rules()};
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
     std::array<Slot, SlotCount> clients;
-    TokenLedger tokens;
+    fuzz::TokenLedger tokens;
     // Tables whose pictures a raw payload may have confused.
     std::set<AnsiString> confused;
     bool rawSent = false;
@@ -229,18 +220,14 @@ struct Run {
         if (IsCommand(text, Command::Join) && !slot.watcher) {
             const auto announcement =
                 Tables::ReadAnnouncement(Level2::Trailer(payload.data(), static_cast<int>(payload.size())));
-            if (!slot.joined && !slot.Open()) {
+            if (!slot.joined) {
                 slot.level2 = announcement.has_value();
-            } else if (!slot.joined) {
-                if (place != slot.table) {
-                    slot.model = TTableModel();
-                    slot.complete = false;
-                }
-                slot.joined = true;
-                slot.names = 1;
-                slot.watcher = announcement && announcement->Watch;
-                slot.level2 = announcement.has_value();
-            } else if (slot.joined && slot.table && slot.names < TGameTable::MaxNamesPerConnection) {
+                if (slot.Open() && place != slot.table)
+                    slot.NewPicture(false);
+                slot.joined = slot.Open();
+                slot.names = slot.joined ? 1 : 0;
+                slot.watcher = slot.joined && announcement && announcement->Watch;
+            } else if (slot.table && slot.names < TGameTable::MaxNamesPerConnection) {
                 ++slot.names;
                 slot.level2 = slot.level2 || announcement.has_value();
             }
@@ -334,10 +321,8 @@ struct Run {
                 if (player.watcher || !player.level2 || !stayed(player) || player.table != watcher.table)
                     continue;
                 if (player.received != watcher.received)
-                    fuzz::Fail("watcher " + std::to_string(watcher.index) + " received " +
-                               std::to_string(watcher.received.size()) + " packets, player " +
-                               std::to_string(player.index) + " " + std::to_string(player.received.size()) +
-                               " at " + Where(watcher.table));
+                    fuzz::Fail("watcher " + std::to_string(watcher.index) + " and player " + std::to_string(player.index) +
+                           " at " + Where(watcher.table) + " received different packets");
             }
         }
     }
@@ -381,10 +366,9 @@ struct Run {
     {
         slot.connection = std::make_unique<TMemoryConnection>();
         slot.table = AnsiString();
-        slot.model = TTableModel();
+        slot.NewPicture(!game.Main().Table.GameStarted);
         slot.level2 = slot.watcher = slot.joined = false;
         slot.names = 0;
-        slot.complete = !game.Main().Table.GameStarted;
         slot.name.clear();
         Exchange(&slot, false, slot.table, "", [&] { game.ConnectionOpened(slot.connection.get()); });
     }
@@ -415,11 +399,13 @@ struct Run {
         Close(slot);
     }
 
-    // choice: bits 0-2 how (level 1; level 2 fresh, resuming with its own
-    // token or a forged one; watching), bits 3-4 the table, bits 5-6 the key
-    // (none, the right one, a wrong one); detail: the name.
-    void Join(Slot& slot, std::uint8_t choice, std::uint8_t detail)
+    // Reads a byte of choices, bits 0-2 how (level 1; level 2 fresh, resuming
+    // with its own token or a forged one; watching), bits 3-4 the table, bits
+    // 5-6 the key (none, the right one, a wrong one); then one for the name.
+    void Join(Slot& slot, fuzz::InputReader& input)
     {
+        const std::uint8_t choice = input.Byte();
+        const std::uint8_t detail = input.Byte();
         static constexpr std::array<int, 8> Modes = {0, 1, 2, 3, 4, 1, 2, 4};
         const int mode = Modes[choice & 7];
         const bool level2 = mode != 0;
@@ -459,11 +445,9 @@ struct Run {
             slot.level2 = level2;
             at.reset();
         } else if (!slot.joined) {
-            if (slot.table != key) {
-                // The client opened this connection for that table: its picture starts there.
-                slot.model = TTableModel();
-                slot.complete = false;
-            }
+            // The client opened this connection for that table: its picture starts there.
+            if (slot.table != key)
+                slot.NewPicture(false);
             // A watcher's join is not relayed.
             slot.table = key;
             at = watch ? Place() : key;
@@ -568,11 +552,9 @@ struct Run {
         const std::uint8_t op = input.Byte();
         Slot& slot = clients[std::size_t((op >> 3) & 7) % SlotCount];
         switch (op & 7) {
-        case 0: {
-            const std::uint8_t choice = input.Byte();
-            Join(slot, choice, input.Byte());
+        case 0:
+            Join(slot, input);
             break;
-        }
         case 1:
             Close(slot);
             break;
