@@ -101,6 +101,8 @@ struct Slot {
     std::optional<AnsiString> lastList;
 
     bool Open() const { return connection && !connection->Closing(); }
+    // The command text of the first packet received; the messages show it.
+    AnsiString FirstText() const { return CommandText(received[0].data(), static_cast<int>(received[0].size())); }
     void NewPicture(bool whole)
     {
         model = TTableModel();
@@ -284,7 +286,7 @@ struct Run {
         CheckReceivers(sender, at, before);
         if (fromWatcher) {
             if (!IsCommand(sent, Command::Tables) && !sender->received.empty())
-                fuzz::Fail("a watcher's " + AnsiString(sent) + " was answered with " + sender->received.front());
+                fuzz::Fail("a watcher's " + AnsiString(sent) + " was answered with " + sender->FirstText());
             if (senderTable && (senderTable->TableRebuild() != rebuildBefore || senderTable->Roster.Text() != rosterBefore))
                 fuzz::Fail("a watcher's " + AnsiString(sent) + " changed its table");
         }
@@ -304,7 +306,7 @@ struct Run {
             if (&slot == sender || slot.received.empty() || !at || before[std::size_t(slot.index)] == *at)
                 continue;
             fuzz::Fail("slot " + std::to_string(slot.index) + " at " + Where(before[std::size_t(slot.index)]) +
-                       " received " + slot.received.front() + ", caused at " + Where(*at));
+                       " received " + slot.FirstText() + ", caused at " + Where(*at));
         }
     }
 
