@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <bitset>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +124,23 @@ void RunPosted()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
+}
+
+bool TokenLedger::Leaks(std::string_view payload, int slot) const
+{
+    constexpr std::size_t TokenLength = 32;
+    for (std::size_t start = 0; start < payload.size();) {
+        std::size_t end = start;
+        while (end < payload.size() && std::isxdigit(static_cast<unsigned char>(payload[end])))
+            ++end;
+        for (std::size_t at = start; end - start >= TokenLength && at + TokenLength <= end; ++at) {
+            const auto [first, last] = owners_.equal_range(std::string(payload.substr(at, TokenLength)));
+            if (std::any_of(first, last, [&](const auto& owner) { return owner.second != slot; }))
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 void CheckPiles(const TGameTable& game, int fieldSlots)

@@ -11,13 +11,11 @@
 // receive path: the Qt read notifier, the socket's read-ready handling, the
 // reader-writer's read loop and its cutting.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
+#include <unordered_map>
 
 #include "transport/packet_server_socket.h"
 
@@ -78,17 +76,15 @@ void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket*
 void RunPosted();
 
 // Who received which session token (slots numbered by the target).
-struct TokenLedger {
-    std::vector<std::pair<std::string, int>> issued;
-
+class TokenLedger {
+public:
+    void Issue(const std::string& token, int slot) { owners_.emplace(token, slot); }
     // True when payload carries a token that was not issued to slot (any
-    // token, for slot -1).
-    bool Leaks(std::string_view payload, int slot) const
-    {
-        return std::any_of(issued.begin(), issued.end(), [&](const auto& entry) {
-            return entry.second != slot && payload.find(entry.first) != std::string_view::npos;
-        });
-    }
+    // token, for slot -1). Only a run of 32 or more hex digits can hold one.
+    bool Leaks(std::string_view payload, int slot) const;
+
+private:
+    std::unordered_multimap<std::string, int> owners_;
 };
 
 // Fails unless the table's 54 cards lie on its eight piles once each (no
