@@ -6,11 +6,14 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <bitset>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/application.h"
+#include "server/game_table.h"
 
 namespace fuzz {
 
@@ -121,6 +124,48 @@ void RunPosted()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
+}
+
+bool TokenLedger::Leaks(std::string_view payload, int slot) const
+{
+    constexpr std::size_t TokenLength = 32;
+    for (std::size_t start = 0; start < payload.size();) {
+        std::size_t end = start;
+        while (end < payload.size() && std::isxdigit(static_cast<unsigned char>(payload[end])))
+            ++end;
+        for (std::size_t at = start; end - start >= TokenLength && at + TokenLength <= end; ++at) {
+            const auto [first, last] = owners_.equal_range(std::string(payload.substr(at, TokenLength)));
+            if (std::any_of(first, last, [&](const auto& owner) { return owner.second != slot; }))
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+void CheckPiles(const TGameTable& game, int fieldSlots)
+{
+    const std::string where = " at table [" + game.Name() + "]";
+    std::bitset<55> seen;
+    int count = 0;
+    auto add = [&](const TCardPile& pile) {
+        if (pile.Count < 0 || pile.Count > TCardPile::Capacity)
+            Fail("a pile holds " + std::to_string(pile.Count) + " entries" + where);
+        for (int i = 0; i < pile.Count; ++i, ++count) {
+            const int card = pile.Cards[i];
+            if (card < 1 || card > 54 || seen[std::size_t(card)])
+                Fail("card " + std::to_string(card) + " lies on a pile" + where);
+            seen[std::size_t(card)] = true;
+        }
+    };
+    add(game.Yamafuda);
+    add(game.Bafuda);
+    for (const TCardPile& hand : game.Tefuda)
+        add(hand);
+    if (count != 54)
+        Fail("the piles hold " + std::to_string(count) + " cards" + where);
+    if (game.Bafuda.Count > fieldSlots)
+        Fail("the field holds more cards than any table shows" + where);
 }
 
 std::string Drain(int peer)

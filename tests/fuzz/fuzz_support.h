@@ -1,8 +1,8 @@
 #pragma once
 
 // What the fuzz targets share: the application object the socket layer
-// needs, a reader over the fuzzer's input, and server connections over
-// AF_UNIX socket pairs.
+// needs, a reader over the fuzzer's input, server connections over AF_UNIX
+// socket pairs, a ledger of session tokens and the check of a game table's cards.
 //
 // A connection is made the way the listening socket makes one (the server's
 // hook for new handles, then the object's start), but over one end of a socket
@@ -15,8 +15,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "transport/packet_server_socket.h"
+
+class TGameTable;
 
 namespace fuzz {
 
@@ -71,6 +74,23 @@ void AwaitClose(const TCustomPacketServerSocket& server, const TCustomWinSocket*
 // Runs what is posted to the event loop (deferred sends, destruction of
 // closed connections).
 void RunPosted();
+
+// Who received which session token (slots numbered by the target).
+class TokenLedger {
+public:
+    void Issue(const std::string& token, int slot) { owners_.emplace(token, slot); }
+    // True when payload carries a token that was not issued to slot (any
+    // token, for slot -1). Only a run of 32 or more hex digits can hold one.
+    bool Leaks(std::string_view payload, int slot) const;
+
+private:
+    std::unordered_multimap<std::string, int> owners_;
+};
+
+// Fails unless the table's 54 cards lie on its eight piles once each (no
+// pile over its capacity, the "no card" value never stored) and its field
+// holds at most fieldSlots cards, as many as a client shows.
+void CheckPiles(const TGameTable& table, int fieldSlots);
 
 // Reads and drops whatever has arrived at the peer end; returns it.
 std::string Drain(int peer);

@@ -1,71 +1,57 @@
-// The server's command handling behind real packet connections, with four
-// client slots that connect (level-1 joins, level-2 joins, resumes with the
-// token the slot last received or with a forged one), drop, act as the real
-// client does given what its own table model shows, and send arbitrary raw
-// payloads, while a fake clock runs the grace periods out.
+// The game server's tables behind in-memory connections. Six client slots
+// connect, join the main table, the public table "A" or the private table "B"
+// (with its key, a wrong one or none) as players (level 1 or 2, fresh,
+// resuming with the token the slot last received or with a forged one) or as
+// watchers, leave and join another table, drop, act as the real client does
+// given what its own table model shows, ask for the listing, and send
+// arbitrary raw payloads, while a fake clock runs the grace periods out.
 //
-// After every step:
-// - the 54 cards lie on the eight piles once each (no pile over 54, the
-//   "no card" value 999 never stored), and every reply is a whole packet;
-// - a client never makes the server send "/kill" (only the operator can);
-// - a level-1 connection never receives "/state", "/away", "/back" or
-//   "/judge", nor a token, nor (while no raw payload was sent) bytes after
-//   the first NUL; a token never reaches any connection but its owner's;
+// After every packet, close and expiry:
+// - at every table the 54 cards lie on the eight piles once each (no pile
+//   over 54, the "no card" value 999 never stored), at most twelve on the field;
+// - nothing reaches a connection at another table: only the sender and the
+//   connections at the table that handled the packet receive anything, a
+//   chat line names its table and arrives only there, the last "/list" a
+//   connection received is its own table's roster, and the server has every
+//   connection at the table the slot expects; a private table is never listed;
+// - a join to a private table without its key gets "/refused key" alone and
+//   its connection is closed; nothing is sent once a close was asked for;
+// - a watcher receives exactly what every level-2 player at its table
+//   receives; what it sends but "/tables", and its close, reach nobody;
+// - a client never makes the server send "/kill"; a level-1 connection never
+//   receives a level-2 word, nor a token, nor (while no raw payload was sent)
+//   bytes after the first NUL; a token never reaches any connection but its
+//   owner's, and a watcher's is all zeros;
 // - every connected slot whose picture is complete (it saw its sync block, a
 //   new game, or connected before any game) shows the table that a fresh
-//   model rebuilt from the server's sync block shows. A raw payload that the
-//   server passed on or took into its table may legitimately confuse
-//   level-1 pictures, so the comparison stops after one; a field of more
-//   than twelve cards confuses every client's picture, so the comparison
-//   waits for the next new game.
+//   model rebuilt from its table's sync block shows. A raw payload that
+//   reached anybody or changed its table may legitimately confuse level-1
+//   pictures, so the comparison stops at that table.
 //
-// Input: records of an operation byte (bits 0-2 the operation, bits 3-4 the
-// slot, bit 5 for a raw payload's NUL) and the operation's own bytes.
-#include <unistd.h>
-
+// Input: records of an operation byte (bits 0-2 the operation, bits 3-5 the
+// slot, bit 6 for a raw payload's NUL) and the operation's own bytes.
 #include <algorithm>
 #include <array>
-#include <numeric>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <random>
 #include <set>
 
 #include "client/table_model.h"
 #include "fuzz_support.h"
+#include "memory_connection.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
 #include "protocol/level2.h"
 #include "protocol/padded_name.h"
+#include "protocol/tables.h"
 #include "server/game_server.h"
 
 using namespace Protocol;
 
 namespace {
-
-void CheckPiles(const TGameTable& game)
-{
-    std::vector<int> cards;
-    auto add = [&](const TCardPile& pile) {
-        if (pile.Count < 0 || pile.Count > TCardPile::Capacity)
-            fuzz::Fail("a pile holds " + std::to_string(pile.Count) + " entries");
-        cards.insert(cards.end(), pile.Cards, pile.Cards + pile.Count);
-    };
-    add(game.Yamafuda);
-    add(game.Bafuda);
-    for (const TCardPile& hand : game.Tefuda)
-        add(hand);
-    std::sort(cards.begin(), cards.end());
-    std::vector<int> deck(54);
-    std::iota(deck.begin(), deck.end(), 1);
-    if (cards != deck)
-        fuzz::Fail("the piles do not hold the cards 1 to 54 once each");
-}
-
-std::string Framed(std::string_view payload)
-{
-    const auto n = static_cast<std::uint32_t>(payload.size());
-    std::string bytes{char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
-    return bytes.append(payload);
-}
 
 std::string Describe(const TTableState& table)
 {
@@ -82,208 +68,439 @@ std::string Describe(const TTableState& table)
 const std::array<std::string_view, 4> Names = {"AB", "ab", "CD", "EF"};
 const std::array<std::string_view, 6> Targets = {"10", " 24 ", "-3", "abc", "", "7"};
 const std::array<std::string_view, 6> Expressions = {"1+2", "13*4-1", "(5)", "x", "10/0", "1 + 2 * 3"};
-constexpr int SlotCount = 4;
+// The tables the slots choose from: the main one, "A" and "B" (made with Key).
+const std::array<std::string_view, 3> TableNames = {"", "A", "B"};
+constexpr std::string_view Key = "s3cret";
+// What every chat line a slot says carries, followed by its table's name and "#".
+constexpr std::string_view ChatTag = ": hello @";
+constexpr int SlotCount = 6;
+constexpr int MaxSteps = 256;
 constexpr int FieldSlots = TTableModel::SlotCount;
+const std::string WatcherToken(Level2::TokenLength, '0');
 
-// Who received which session token.
-struct TokenLedger {
-    std::vector<std::pair<std::string, int>> issued;
+// Where a connection is: its table's name key ("" for the main table), or
+// nothing for no table.
+using Place = std::optional<AnsiString>;
 
-    // True when payload carries a token that was not issued to slot (any
-    // token, for slot -1).
-    bool Leaks(std::string_view payload, int slot) const
-    {
-        return std::any_of(issued.begin(), issued.end(), [&](const auto& entry) {
-            return entry.second != slot && payload.find(entry.first) != std::string_view::npos;
-        });
-    }
-};
-
-// One client: its connection while it has one, and the picture of the table
-// it builds from what it receives, as the client window does.
+// One client: its connection while it has one, where it expects to be, and
+// the picture of the table it builds from what it receives, as the client
+// window does.
 struct Slot {
     int index = 0;
-    bool connected = false;
-    fuzz::Pair pair{};
-    std::string pending;
+    std::unique_ptr<TMemoryConnection> connection;
+    Place table;
     TTableModel model;
     bool level2 = false;    // this connection announced level 2
+    bool watcher = false;   // it joined to watch
+    bool joined = false;    // a first join of it was taken
+    int names = 0;          // the names it joined with
     bool complete = false;  // the picture holds the whole table
     AnsiString name;        // the padded name it last joined with; empty before
     std::string token;      // the last token it received, kept across connections
-    bool syncing = false;   // between "/state begin" and "/state end"
+    // What arrived in the last exchange, and the last "/list" among it.
+    std::vector<std::string> received;
+    std::optional<AnsiString> lastList;
 
-    // Returns whether anything arrived.
-    bool Receive(TokenLedger& tokens, bool rawSent)
+    bool Open() const { return connection && !connection->Closing(); }
+    // The command text of the first packet received; the messages show it.
+    AnsiString FirstText() const { return CommandText(received[0].data(), static_cast<int>(received[0].size())); }
+    void NewPicture(bool whole)
     {
-        const std::string arrived = fuzz::Drain(pair.peer);
-        pending += arrived;
-        while (pending.size() >= 4) {
-            std::uint32_t n = 0;
-            for (int i = 0; i < 4; ++i)
-                n |= std::uint32_t(static_cast<unsigned char>(pending[std::size_t(i)])) << (8 * i);
-            if (n > (1u << 20))
-                fuzz::Fail("a reply of " + std::to_string(n) + " bytes");
-            if (pending.size() - 4 < n)
-                break;
-            Take(std::string_view(pending).substr(4, n), tokens, rawSent);
-            pending.erase(0, 4 + n);
-        }
-        return !arrived.empty();
-    }
-
-    void Take(std::string_view payload, TokenLedger& tokens, bool rawSent)
-    {
-        const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
-        if (IsCommand(text, Command::Kill))
-            fuzz::Fail("a client made the server send /kill");
-        if (tokens.Leaks(payload, level2 ? index : -1))
-            fuzz::Fail("slot " + std::to_string(index) + " received a token not its own: " + text);
-        if (!level2) {
-            for (std::string_view word : {Command::State, Command::Away, Command::Back, Command::Judge})
-                if (IsCommand(text, word))
-                    fuzz::Fail("a level-1 connection received " + text);
-            if (!rawSent && payload.size() > text.size() + 1)
-                fuzz::Fail("a level-1 connection received bytes after the NUL of " + text);
-        }
-        if (IsCommand(text, Level2::StateBegin)) {
-            token = text.substr(Level2::StateBegin.size() + 1, Level2::TokenLength);
-            if (!Level2::IsToken(token))
-                fuzz::Fail("a sync block without a token: " + text);
-            tokens.issued.emplace_back(token, index);
-            syncing = true;
-        } else if (IsCommand(text, Level2::StateEnd)) {
-            complete = true;
-            syncing = false;
-        } else if (TTableModel::IsTableCommand(text)) {
-            if (IsCommand(text, Command::Init))
-                complete = true;
-            try {
-                model.Apply(text);
-            } catch (const std::exception&) {
-                // Only a raw payload carries a seat that is not a digit.
-            }
-        }
+        model = TTableModel();
+        complete = whole;
     }
 };
 
 struct Run {
-    TPacketServerSocket socket;
     std::mt19937 engine{1};
-    TGameServer game;
+    TGameServer game{nullptr, Rules()};
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
     std::array<Slot, SlotCount> clients;
-    TokenLedger tokens;
-    std::set<const TCustomWinSocket*> disconnected;
+    fuzz::TokenLedger tokens;
+    // Tables whose pictures a raw payload may have confused.
+    std::set<AnsiString> confused;
     bool rawSent = false;
-    bool comparing = true;
+    // The raw payload being sent, while one is.
+    std::optional<std::string> raw;
 
     static TGameRules Rules()
     {
         TGameRules rules;
-        // Verdicts do not change the table; a short limit keeps runs fast.
-        rules.SolverLimitMs = 2;
+        // Verdicts do not change the table; a short limit keeps runs fast,
+        // and so does a short grace: every join sends the whole roster.
+        rules.SolverLimitMs = 1;
+        rules.GraceSeconds = 30;
         return rules;
     }
 
-    Run() : game(socket, nullptr, Rules())
+    Run()
     {
-        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket*, const void*, int) {
-            // The game has handled the packet by now.
-            CheckPiles(game.Main());
-        };
-        // As the operator window does: the server learns of every close.
-        socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* connection) {
-            disconnected.insert(connection);
-        };
         // Every input shuffles alike, so that a failure replays.
         game.SetRandomEngine(engine);
         game.Main().Yamafuda.Reset();
         game.Now = [this] { return now; };
+        game.OnTableRemoved = [this](TGameTable& table) {
+            const AnsiString key = Tables::TableNameKey(table.Name());
+            confused.erase(key);
+            for (Slot& slot : clients)
+                if (slot.table == key)
+                    slot.table.reset();
+        };
         for (int i = 0; i < SlotCount; ++i)
             clients[std::size_t(i)].index = i;
     }
 
     ~Run()
     {
+        game.OnTableRemoved = nullptr;
         for (Slot& slot : clients)
-            Drop(slot);
-        socket.OnClientDisconnect = nullptr;
-        socket.OnPacketArrived = nullptr;
+            if (slot.connection)
+                game.ConnectionClosed(slot.connection.get());
+    }
+
+    Place PlaceOf(const Slot& slot) const
+    {
+        const TGameTable* table = game.TableOf(slot.connection.get());
+        return table ? Place(Tables::TableNameKey(table->Name())) : Place();
+    }
+
+    static std::string Where(const Place& place) { return place ? "[" + *place + "]" : "no table"; }
+
+    // Checks one payload a slot received and applies it to its picture.
+    void Take(Slot& slot, std::string_view payload)
+    {
+        const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
+        const std::string who = "slot " + std::to_string(slot.index) + " ";
+        if (payload.size() > (1u << 20))
+            fuzz::Fail(who + "received a reply of " + std::to_string(payload.size()) + " bytes");
+        if (IsCommand(text, Command::Kill))
+            fuzz::Fail("a client made the server send /kill");
+        if (tokens.Leaks(payload, slot.level2 ? slot.index : -1))
+            fuzz::Fail(who + "received a token not its own: " + text);
+        if (!slot.level2) {
+            for (std::string_view word : Command::Level2)
+                if (IsCommand(text, word))
+                    fuzz::Fail(who + "(level 1) received " + text);
+            if (!rawSent && payload.size() > text.size() + 1)
+                fuzz::Fail(who + "(level 1) received bytes after the NUL of " + text);
+        }
+        if (const std::size_t tag = text.find(ChatTag); tag != AnsiString::npos && !raw) {
+            const std::size_t start = tag + ChatTag.size();
+            const AnsiString table = Tables::TableNameKey(text.substr(start, text.find('#', start) - start));
+            if (slot.table != table)
+                fuzz::Fail(who + "at " + Where(slot.table) + " received a chat line of table [" + table + "]");
+        }
+        if (IsCommand(text, Level2::StateBegin)) {
+            slot.token = text.substr(Level2::StateBegin.size() + 1, Level2::TokenLength);
+            if (!Level2::IsToken(slot.token))
+                fuzz::Fail("a sync block without a token: " + text);
+            if (slot.watcher != (slot.token == WatcherToken))
+                fuzz::Fail(who + (slot.watcher ? "(watcher)" : "(player)") + " received the sync block " + text);
+            if (!slot.watcher)
+                tokens.Issue(slot.token, slot.index);
+        } else if (IsCommand(text, Level2::StateEnd)) {
+            slot.complete = true;
+        } else if (IsCommand(text, Command::List)) {
+            slot.lastList = text;
+        } else if (const auto row = Tables::ReadTableRow(text)) {
+            const TGameTable* listed = game.FindTable(row->Name);
+            if (listed && listed->Key)
+                fuzz::Fail("the private table [" + row->Name + "] is listed");
+        } else if (TTableModel::IsTableCommand(text)) {
+            if (IsCommand(text, Command::Init))
+                slot.complete = true;
+            try {
+                slot.model.Apply(text);
+            } catch (const std::exception&) {
+                // Only a raw payload carries a seat that is not a digit.
+            }
+        }
+    }
+
+    // A raw payload's outcome is the server's to decide: the slot follows it.
+    void Adopt(Slot& slot, std::string_view payload)
+    {
+        const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
+        const Place place = PlaceOf(slot);
+        if (IsCommand(text, Command::Join) && !slot.watcher) {
+            const auto announcement =
+                Tables::ReadAnnouncement(Level2::Trailer(payload.data(), static_cast<int>(payload.size())));
+            if (!slot.joined) {
+                slot.level2 = announcement.has_value();
+                if (slot.Open() && place != slot.table)
+                    slot.NewPicture(false);
+                slot.joined = slot.Open();
+                slot.names = slot.joined ? 1 : 0;
+                slot.watcher = slot.joined && announcement && announcement->Watch;
+            } else if (slot.table && slot.names < TGameTable::MaxNamesPerConnection) {
+                ++slot.names;
+                slot.level2 = slot.level2 || announcement.has_value();
+            }
+        }
+        slot.table = place;
+    }
+
+    // Makes one call into the server and checks what arrived. sender: whose
+    // packet or close it is (null: the clock's), and whether it was watching;
+    // at: the table that handles it, where alone anybody but the sender may
+    // receive anything (nothing: any table); sent: the packet's text.
+    void Exchange(Slot* sender, bool fromWatcher, std::optional<Place> at, std::string_view sent,
+                  const std::function<void()>& call)
+    {
+        std::array<Place, SlotCount> before;
+        for (const Slot& slot : clients)
+            before[std::size_t(slot.index)] = slot.table;
+        // The sender's table, and what it was, where a raw payload or a watcher might change it.
+        TGameTable* senderTable = sender && sender->table && (raw || fromWatcher) ? game.FindTable(*sender->table) : nullptr;
+        const Place senderPlace = senderTable ? sender->table : Place();
+        const auto rebuildBefore = senderTable ? senderTable->TableRebuild() : std::vector<AnsiString>();
+        const AnsiString rosterBefore = senderTable ? senderTable->Roster.Text() : AnsiString();
+        call();
+        // Still there (it may have gone with the sender's leave or close).
+        if (senderTable && game.FindTable(*senderPlace) != senderTable)
+            senderTable = nullptr;
+        if (raw && sender) {
+            Adopt(*sender, *raw);
+            at = fromWatcher ? Place() : sender->table ? sender->table : before[std::size_t(sender->index)];
+        }
+        for (TGameTable* table : game.Tables())
+            fuzz::CheckPiles(*table, FieldSlots);
+        bool anybody = false;
+        for (Slot& slot : clients) {
+            slot.received.clear();
+            slot.lastList.reset();
+            if (!slot.connection)
+                continue;
+            slot.received = slot.connection->TakeSent();
+            anybody = anybody || !slot.received.empty();
+            for (const std::string& payload : slot.received)
+                Take(slot, payload);
+            if (slot.connection->SentAfterClosing() > 0)
+                fuzz::Fail("slot " + std::to_string(slot.index) + " was sent a packet after its close");
+            if (PlaceOf(slot) != slot.table)
+                fuzz::Fail("the server has slot " + std::to_string(slot.index) + " at " + Where(PlaceOf(slot)) +
+                           ", the slot expects " + Where(slot.table));
+        }
+        if (raw && sender && (anybody || (senderTable && senderTable->TableRebuild() != rebuildBefore))) {
+            for (const Place& place : {before[std::size_t(sender->index)], sender->table})
+                if (place)
+                    confused.insert(*place);
+        }
+        CheckReceivers(sender, at, before);
+        if (fromWatcher) {
+            if (!IsCommand(sent, Command::Tables) && !sender->received.empty())
+                fuzz::Fail("a watcher's " + AnsiString(sent) + " was answered with " + sender->FirstText());
+            if (senderTable && (senderTable->TableRebuild() != rebuildBefore || senderTable->Roster.Text() != rosterBefore))
+                fuzz::Fail("a watcher's " + AnsiString(sent) + " changed its table");
+        }
+        CheckWatchers(sender, before);
+        CompareTables();
+    }
+
+    void CheckReceivers(const Slot* sender, const std::optional<Place>& at, const std::array<Place, SlotCount>& before)
+    {
+        std::map<AnsiString, AnsiString> lists;  // each table's "/list", made once
+        for (const Slot& slot : clients) {
+            const TGameTable* table = slot.lastList && slot.table ? game.FindTable(*slot.table) : nullptr;
+            if (table) {
+                auto [list, made] = lists.try_emplace(*slot.table);
+                if (made)
+                    list->second = "/list " + table->Roster.Text();
+                if (*slot.lastList != list->second)
+                    fuzz::Fail("slot " + std::to_string(slot.index) + " at " + Where(slot.table) + " was last sent " +
+                               *slot.lastList + ", its table's " + list->second);
+            }
+            if (&slot == sender || slot.received.empty() || !at || before[std::size_t(slot.index)] == *at)
+                continue;
+            fuzz::Fail("slot " + std::to_string(slot.index) + " at " + Where(before[std::size_t(slot.index)]) +
+                       " received " + slot.FirstText() + ", caused at " + Where(*at));
+        }
+    }
+
+    // Every watcher receives what every level-2 player at its table does.
+    void CheckWatchers(const Slot* sender, const std::array<Place, SlotCount>& before)
+    {
+        auto stayed = [&](const Slot& slot) {
+            return &slot != sender && slot.Open() && slot.table && before[std::size_t(slot.index)] == slot.table;
+        };
+        for (const Slot& watcher : clients) {
+            if (!watcher.watcher || !stayed(watcher))
+                continue;
+            for (const Slot& player : clients) {
+                if (player.watcher || !player.level2 || !stayed(player) || player.table != watcher.table)
+                    continue;
+                if (player.received != watcher.received)
+                    fuzz::Fail("watcher " + std::to_string(watcher.index) + " and player " + std::to_string(player.index) +
+                           " at " + Where(watcher.table) + " received different packets");
+            }
+        }
+    }
+
+    void CompareTables()
+    {
+        std::map<AnsiString, TTableModel> rebuilt;
+        for (const Slot& slot : clients) {
+            if (!slot.Open() || !slot.complete || !slot.table || confused.count(*slot.table))
+                continue;
+            const TGameTable* table = game.FindTable(*slot.table);
+            if (!table)
+                fuzz::Fail("slot " + std::to_string(slot.index) + " is at a table that is gone");
+            auto [model, made] = rebuilt.try_emplace(*slot.table);
+            if (made)
+                for (const AnsiString& command : table->TableRebuild())
+                    model->second.Apply(command);
+            const TTableState& shown = slot.model.Table();
+            // Before the first game the table is hidden everywhere; what it
+            // shows once the game starts comes from "/init" on.
+            const bool same = table->Table.GameStarted ? shown == model->second.Table() : !shown.Shown;
+            if (!same)
+                fuzz::Fail("slot " + std::to_string(slot.index) + " at " + Where(slot.table) + " shows " +
+                           Describe(shown) + "\n  the sync block rebuilds " + Describe(model->second.Table()));
+        }
     }
 
     void Send(Slot& slot, std::string_view payload)
     {
-        if (!fuzz::WriteAll(slot.pair.peer, Framed(payload)))
-            fuzz::Fail("a client's connection closed");
-        fuzz::Settle(socket, slot.pair.connection);
+        if (!slot.Open())
+            return;
+        const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
+        Exchange(&slot, slot.watcher, slot.watcher ? Place() : slot.table, text, [&] {
+            game.PacketArrived(slot.connection.get(), payload.data(), static_cast<int>(payload.size()));
+        });
     }
 
     void SendText(Slot& slot, const AnsiString& text) { Send(slot, TextPacket(text)); }
 
     void Connect(Slot& slot)
     {
-        slot.pair = fuzz::Connect(socket);
-        slot.connected = true;
-        slot.pending.clear();
-        slot.model = TTableModel();
-        slot.level2 = false;
-        slot.complete = !game.Main().Table.GameStarted;
+        slot.connection = std::make_unique<TMemoryConnection>();
+        slot.table = AnsiString();
+        slot.NewPicture(!game.Main().Table.GameStarted);
+        slot.level2 = slot.watcher = slot.joined = false;
+        slot.names = 0;
         slot.name.clear();
+        Exchange(&slot, false, slot.table, "", [&] { game.ConnectionOpened(slot.connection.get()); });
     }
 
-    void Drop(Slot& slot)
+    // The peer's end closed, or the server's close asked for is done.
+    void Close(Slot& slot)
     {
-        if (!slot.connected)
+        if (!slot.connection)
             return;
-        ::close(slot.pair.peer);
-        fuzz::AwaitClose(socket, slot.pair.connection);
-        if (!disconnected.count(slot.pair.connection))
-            fuzz::Fail("the server was not told of a closed connection");
-        disconnected.clear();
-        slot.connected = false;
-        fuzz::RunPosted();
+        Exchange(&slot, slot.watcher, slot.watcher ? Place() : slot.table, "", [&] {
+            game.ConnectionClosed(slot.connection.get());
+            slot.table.reset();
+        });
+        slot.connection.reset();
     }
 
-    void Join(Slot& slot, std::uint8_t choice)
+    // What the Disconnect button sends: "/left", the seats it holds given
+    // up; then the connection closes.
+    void Leave(Slot& slot)
     {
-        if (!slot.connected)
+        const TTableState table = slot.model.Table();
+        // The client's own picture does not follow its leave.
+        slot.complete = false;
+        SendText(slot, AnsiString(Command::Left) + " " + slot.name);
+        for (int s = 0; s < TTableModel::SeatCount; ++s)
+            if (table.Occupants[std::size_t(s)] == slot.name)
+                SendText(slot, AnsiString(Command::FLeave) + " " + std::to_string(s));
+        Close(slot);
+    }
+
+    // Reads a byte of choices, bits 0-2 how (level 1; level 2 fresh, resuming
+    // with its own token or a forged one; watching), bits 3-4 the table, bits
+    // 5-6 the key (none, the right one, a wrong one); then one for the name.
+    void Join(Slot& slot, fuzz::InputReader& input)
+    {
+        const std::uint8_t choice = input.Byte();
+        const std::uint8_t detail = input.Byte();
+        static constexpr std::array<int, 8> Modes = {0, 1, 2, 3, 4, 1, 2, 4};
+        const int mode = Modes[choice & 7];
+        const bool level2 = mode != 0;
+        const bool watch = mode == 4;
+        const std::string_view tableName = level2 ? TableNames[((choice >> 3) & 3) % 3] : "";
+        const AnsiString key = Tables::TableNameKey(tableName);
+        // Another table is another connection.
+        if (slot.Open() && slot.joined && slot.table != key)
+            Leave(slot);
+        if (!slot.connection)
             Connect(slot);
-        const AnsiString name = PaddedName(Names[(choice >> 2) % Names.size()]);
-        std::string packet = TextPacket(AnsiString(Command::Join) + " " + name);
-        switch (choice & 3) {
-        case 1:
-            packet += Level2::Announcement;
-            break;
-        case 2:
-            packet += std::string(Level2::ResumePrefix) + slot.token;
-            break;
-        case 3:
-            packet += std::string(Level2::ResumePrefix) + std::string(Level2::TokenLength, 'f');
-            break;
+        if (!slot.Open())
+            return;
+        const TGameTable* existing = game.FindTable(tableName);
+        Tables::TAnnouncement announcement;
+        announcement.Watch = watch;
+        announcement.Token = mode == 2 ? slot.token : mode == 3 ? std::string(Level2::TokenLength, 'f') : "";
+        if (!tableName.empty()) {
+            announcement.Table = AnsiString(tableName);
+            // The first join to "B" makes it private.
+            const int keyChoice = (choice >> 5) & 3;
+            if (keyChoice == 1 || (tableName == "B" && !existing))
+                announcement.Key = std::string(Key);
+            else if (keyChoice == 2)
+                announcement.Key = "wrong";
         }
-        slot.level2 = slot.level2 || (choice & 3) != 0;
-        slot.name = name;
-        Send(slot, packet);
+        const AnsiString name = PaddedName(Names[detail % Names.size()]);
+        const AnsiString text = AnsiString(Command::Join) + " " + name;
+        const std::string packet = TextPacket(text) + (level2 ? Tables::AnnouncementText(announcement) : "");
+        const bool refused = !slot.joined && existing && existing->Key && announcement.Key != existing->Key;
+        const bool watching = slot.watcher;
+        Place at = slot.table;
+        if (watching) {
+            at.reset();
+        } else if (refused) {
+            slot.table.reset();
+            slot.level2 = level2;
+            at.reset();
+        } else if (!slot.joined) {
+            // The client opened this connection for that table: its picture starts there.
+            if (slot.table != key)
+                slot.NewPicture(false);
+            // A watcher's join is not relayed.
+            slot.table = key;
+            at = watch ? Place() : key;
+            slot.joined = true;
+            slot.names = 1;
+            slot.watcher = watch;
+            slot.level2 = level2;
+            slot.name = name;
+        } else if (slot.names < TGameTable::MaxNamesPerConnection) {
+            ++slot.names;
+            slot.level2 = slot.level2 || level2;
+            slot.name = name;
+        }
+        Exchange(&slot, watching, at, text, [&] {
+            game.PacketArrived(slot.connection.get(), packet.data(), static_cast<int>(packet.size()));
+        });
+        if (refused) {
+            const auto refusal = slot.received.size() == 1
+                                     ? Tables::ReadRefused(CommandText(slot.received[0].data(), int(slot.received[0].size())))
+                                     : std::nullopt;
+            if (!refusal || refusal->Reason != "key" || !slot.connection->Closing())
+                fuzz::Fail("a join to [" + key + "] without its key was not refused for the key alone");
+        } else if (slot.connection->Closing()) {
+            fuzz::Fail("a join to [" + key + "] was refused");
+        }
     }
 
     void Expire(std::uint8_t seconds)
     {
         now += std::chrono::seconds(seconds);
-        game.ExpireAwayEntries();
+        Exchange(nullptr, false, std::nullopt, "", [&] { game.ExpireAwayEntries(); });
     }
 
     // What the client's buttons send, each only when its own model allows it.
     void Act(Slot& slot, std::uint8_t choice)
     {
-        if (!slot.connected || slot.name.empty())
+        if (!slot.Open() || slot.name.empty())
             return;
         const TTableState& table = slot.model.Table();
         const int seat = (choice >> 4) % TTableModel::SeatCount;
         const std::string digit = std::to_string(seat);
         const AnsiString& me = slot.name;
-        // Kinds 12 to 15 draw too: drawing is the commonest button.
-        switch (std::min(choice & 15, 12) % 12) {
+        // Kinds 13 to 15 draw too: drawing is the commonest button.
+        switch (std::min(choice & 15, 13) % 13) {
         case 0:
             if (slot.model.FieldCount() < FieldSlots && table.Pile.value_or(54) > 0)
                 SendText(slot, AnsiString(Command::Draw) + " " + me);
@@ -318,7 +535,7 @@ struct Run {
             SendText(slot, AnsiString(Command::Hit) + " " + me);
             break;
         case 8:
-            SendText(slot, me + ": hello " + digit);
+            SendText(slot, me + AnsiString(ChatTag) + slot.table.value_or("?") + "#" + digit);
             break;
         case 9:
             SendText(slot, AnsiString(Command::Answer) + " " + me + " " + std::string(Expressions[std::size_t(seat)]));
@@ -327,101 +544,48 @@ struct Run {
             SendText(slot, AnsiString(Command::Hele));
             break;
         case 11:
-            // The Disconnect button: "/left", the seats it holds given up, the connection closed.
-            SendText(slot, AnsiString(Command::Left) + " " + me);
-            for (int s = 0; s < TTableModel::SeatCount; ++s)
-                if (table.Occupants[std::size_t(s)] == me)
-                    SendText(slot, AnsiString(Command::FLeave) + " " + std::to_string(s));
-            Drop(slot);
+            Leave(slot);
             break;
-        }
-    }
-
-    // Runs the event loop until the replies have stopped coming: a send is
-    // flushed at the end of a round, and a long one may take several.
-    // Returns whether anybody received anything.
-    bool Deliver()
-    {
-        constexpr int QuietRounds = 3;
-        bool received = false;
-        for (int round = 0, quiet = 0; quiet < QuietRounds; ++round) {
-            if (round > 1000)
-                fuzz::Fail("the replies never stop");
-            fuzz::RunPosted();
-            ++quiet;
-            for (Slot& slot : clients) {
-                if (slot.connected && slot.Receive(tokens, rawSent)) {
-                    received = true;
-                    quiet = 0;
-                }
-            }
-        }
-        if (game.Main().Bafuda.Count > FieldSlots)
-            fuzz::Fail("the field holds more cards than any table shows");
-        return received;
-    }
-
-    void CompareTables()
-    {
-        TTableModel rebuilt;
-        for (const AnsiString& command : game.Main().TableRebuild())
-            rebuilt.Apply(command);
-        for (const Slot& slot : clients) {
-            if (!slot.connected || !slot.complete)
-                continue;
-            const TTableState& shown = slot.model.Table();
-            // Before the first game the table is hidden everywhere; what it
-            // shows once the game starts comes from "/init" on.
-            const bool same = game.Main().Table.GameStarted ? shown == rebuilt.Table() : !shown.Shown;
-            if (!same)
-                fuzz::Fail("slot " + std::to_string(slot.index) + " shows " + Describe(shown) +
-                           "\n  the sync block rebuilds " + Describe(rebuilt.Table()));
+        case 12:
+            SendText(slot, AnsiString(Command::Tables));
+            break;
         }
     }
 
     void Step(fuzz::InputReader& input)
     {
+        // A close the server asked for is reported before anything else.
+        for (Slot& slot : clients)
+            if (slot.connection && slot.connection->Closing())
+                Close(slot);
         const std::uint8_t op = input.Byte();
-        Slot& slot = clients[std::size_t((op >> 3) % SlotCount)];
-        const std::vector<AnsiString> tableBefore = game.Main().TableRebuild();
-        bool raw = false;
+        Slot& slot = clients[std::size_t((op >> 3) & 7) % SlotCount];
         switch (op & 7) {
         case 0:
-            Join(slot, input.Byte());
+            Join(slot, input);
             break;
         case 1:
-            Drop(slot);
+            Close(slot);
             break;
         case 2:
             Expire(input.Byte());
             break;
         case 3: {
             std::string payload(input.Bytes(input.Byte()));
-            if (op & 32)
+            if (op & 64)
                 payload += '\0';
-            if (!slot.connected)
+            if (!slot.connection)
                 Connect(slot);
-            // A raw "/join" may announce level 2 as well as the client's does.
-            const AnsiString text = CommandText(payload.data(), static_cast<int>(payload.size()));
-            if (IsCommand(text, Command::Join) &&
-                Level2::Announces(Level2::Trailer(payload.data(), static_cast<int>(payload.size()))))
-                slot.level2 = true;
-            rawSent = raw = true;
+            rawSent = true;
+            raw = payload;
             Send(slot, payload);
+            raw.reset();
             break;
         }
         default:
             Act(slot, input.Byte());
             break;
         }
-        // A raw payload the server passed on, or took into its table, may
-        // have left a client's picture behind (a "/fleav" reaches all but
-        // its sender).
-        const bool received = Deliver();
-        if (raw && (received || game.Main().TableRebuild() != tableBefore))
-            comparing = false;
-        if (comparing)
-            CompareTables();
     }
 };
 
@@ -431,7 +595,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::InputReader input(data, size);
     Run run;
-    while (!input.AtEnd())
+    // Longer runs find little more and cost the fuzzer its pace.
+    for (int step = 0; step < MaxSteps && !input.AtEnd(); ++step)
         run.Step(input);
     return 0;
 }
