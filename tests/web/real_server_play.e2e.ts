@@ -218,7 +218,13 @@ test("a private table's link joins with its key and shows the refusal without it
                     await page.screenshot({ path: join(shots, "real-server-refused-phone.png") });
                 await page.getByRole("button", { name: "OK" }).click();
                 assert.deepEqual(peer.received.slice(from), [], "nothing of a refused join reaches the table");
+                assert.equal(await page.getByLabel("テーブル名").inputValue(), "秘密");
             }
+            // The lobby kept the refused table's name: with the key typed in, the player joins.
+            await page.getByLabel("鍵（任意、非公開にする）").fill("open-sesame");
+            await page.getByRole("button", { name: "作って参加" }).click();
+            await peer.waitFor(text => text === "/join 次郎    ", "the join with the typed key", from);
+            await page.locator("#seat-1-name", { hasText: "鍵子" }).waitFor();
             assert.deepEqual(problems, []);
             await context.close();
         } finally {
