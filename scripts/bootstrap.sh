@@ -22,8 +22,9 @@ packages=(
   # Debian packages (dependencies of the programs) and the checks of the
   # installed desktop entry, metainfo and systemd unit
   dpkg-dev file desktop-file-utils appstream systemd
-  # the browser client's end-to-end tests drive Debian's Chromium
-  chromium
+  # the browser client's end-to-end tests drive Debian's Chromium, and cut a
+  # page's connection at the server with ss -K
+  chromium iproute2
 )
 # The browser client is compiled by tsc under node, with npm installing the
 # pinned tools; a node installed otherwise (node 20 or later) serves as well.

@@ -71,7 +71,8 @@ class App {
         return this.texts.get(key, ...values);
     }
 
-    private showLobby(): void {
+    /** The lobby; its new-table form holds the table of the address, or the one given. */
+    private showLobby(table = App.route().table): void {
         const route = App.route();
         this.view?.dispose();
         this.view = undefined;
@@ -80,7 +81,7 @@ class App {
             choose: choice => this.join(choice),
             nameChanged: name => localStorage.setItem(NameKey, name),
             switchLanguage: () => this.switchLanguage(),
-        }, localStorage.getItem(NameKey) ?? "", route.table, route.key);
+        }, localStorage.getItem(NameKey) ?? "", table, route.key);
         this.body.replaceChildren(this.lobby.root, this.dialog);
         this.connection.startListing();
     }
@@ -258,10 +259,11 @@ class App {
         this.message(this.t(gaveUp ? "reconnectGaveUp" : "closed"));
     }
 
+    /** A refused join: the lobby keeps the table's name, so that the player can add its key and try again. */
     private backToLobby(text: string): void {
         this.model = undefined;
         history.pushState(null, "", "/");
-        this.showLobby();
+        this.showLobby(this.seat?.table);
         this.message(text);
     }
 

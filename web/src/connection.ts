@@ -198,6 +198,10 @@ export class Connection {
         if (!this.reconnector.active) {
             this.joinText = undefined;
             this.listener.ended();
+            // Back at the lobby while this socket was closing (a refused join):
+            // the listing goes on at once on a new socket.
+            if (this.listingTimer !== undefined && !this.socket)
+                this.open();
         }
     }
 
