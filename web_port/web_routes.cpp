@@ -35,7 +35,7 @@ THttpAnswer TWebRoutes::Answer(const QByteArray& method, const QByteArray& encod
                                                                                 : std::vector<Protocol::Tables::TTableRow>{}));
     if (encodedPath == "/healthz") {
         const bool accepting = hooks_.AcceptingPlayers && hooks_.AcceptingPlayers();
-        return MakeAnswer(accepting ? 200 : 503, "text/plain; charset=utf-8", accepting ? "ok\n" : "closed\n");
+        return MakeAnswer(accepting ? 200 : 503, "text/plain; charset=utf-8", accepting ? "ok" : "closed");
     }
     if (encodedPath == "/metrics" && hooks_.Metrics) {
         if (const auto text = hooks_.Metrics(peer))

@@ -25,7 +25,7 @@ TEST_F(Routes, AnswerEachPathWithItsContentAndTheSecurityHeaders)
         {"GET", "/api/tables", 200, "application/json", "no-cache",
          R"([{"game":true,"name":"","players":3,"seated":2,"watchers":0},)"
          R"({"game":false,"name":"金曜～","players":1,"seated":1,"watchers":2}])"},
-        {"GET", "/healthz", 200, "text/plain; charset=utf-8", "no-cache", "ok\n"},
+        {"GET", "/healthz", 200, "text/plain; charset=utf-8", "no-cache", "ok"},
         {"HEAD", "/assets/app.3f9a1c2b.js", 200, "text/javascript; charset=utf-8",
          "public, max-age=31536000, immutable", ""},
         {"GET", "/nothing", 404, "text/plain; charset=utf-8", "no-cache", "Not Found\n"},

@@ -30,7 +30,7 @@ QString ServedName(quint16 port)
         return {};
     socket.write("GET /healthz HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     QByteArray answer;
-    WaitUntil([&] { return (answer += socket.readAll()).endsWith("ok\n"); });
+    WaitUntil([&] { return (answer += socket.readAll()).endsWith("\r\n\r\nok"); });
     EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.toStdString();
     return socket.peerCertificate().subjectInfo(QSslCertificate::CommonName).value(0);
 }
