@@ -76,6 +76,14 @@ public:
     // Ends the grace period of every away entry whose time has come: the
     // others are told as if the player had left.
     void ExpireAwayEntries();
+    // Removes the entry at index as its player's leaving would: the others
+    // get the roster without it, "/left" and the seats it freed. The log
+    // line gives utf8Why in place of an address.
+    void RemoveEntry(int index, std::string_view utf8Why);
+    // Sends a chat line (or any text) to every connection here.
+    void Announce(std::string_view text) { SendTextToAll(text); }
+    // The connections here, players and watchers, in the order they came.
+    const std::vector<TPeer*>& Members() const { return members_; }
 
     // Neither a roster entry nor a watcher: a table other than the main one goes.
     bool Empty() const { return Roster.Count() == 0 && watchers_ == 0; }
@@ -100,7 +108,6 @@ private:
     void DealFreshDeck();
     bool Resume(TPeer& sender, std::string_view name, std::string_view token);
     void Left(TPeer& sender, std::string_view text, const void* data, int size);
-    void Expire(int index);
     void ScheduleExpiry();
     void Draw(std::string_view text);
     void Hit(std::string_view text);
