@@ -16,11 +16,16 @@ using namespace Protocol;
 
 TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     : services_{rules, std::move(addLog), [this] { return Now(); }, {}, nullptr,
-                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleExpiry(table, next); }},
+                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleExpiry(table, next); }, {}},
       main_(services_, AnsiString())
 {
     services_.SolveBudget.Now = [this] { return Now(); };
     KivolMetrics::Declare(Metrics);
+    services_.Counters.PacketsSent = &Metrics.Counter(KivolMetrics::PacketsSent);
+    services_.Counters.BytesSent = &Metrics.Counter(KivolMetrics::BytesSent);
+    services_.Counters.Judged = [histogram = &Metrics.Histogram(KivolMetrics::JudgeSeconds)](double seconds) {
+        histogram->Observe(seconds);
+    };
     graceTimer_.setSingleShot(true);
     QObject::connect(&graceTimer_, &QTimer::timeout, [this] { ExpireAwayEntries(); });
 }

@@ -64,7 +64,7 @@ std::string BanLine(const TBan& ban)
 {
     return std::to_string(ban.Id) + "  " + ban.WhatText() + "  until " +
            (ban.UntilLifted() ? std::string("lifted") : TimeText(ban.Until)) + "  reason \"" + ban.Reason +
-           "\"  by uid " + std::to_string(ban.Who) + "  at " + TimeText(ban.When) + "\n";
+           "\"  by uid " + std::to_string(ban.Who) + "  at " + TimeText(ban.When);
 }
 
 struct TCounts {
@@ -275,7 +275,7 @@ TControlAnswer TOperatorCommands::Ban(const TBanCommand& command, uid_t who)
     }
     std::string answer;
     for (const TBan& ban : change.Bans) {
-        answer += "banned " + BanLine(ban);
+        answer += "banned " + BanLine(ban) + "\n";
         Log("管理: 禁止 " + BanLine(ban));
     }
     answer += "kicked " + std::to_string(kicked) + "\n";
@@ -299,7 +299,7 @@ TControlAnswer TOperatorCommands::Unban(const TUnbanCommand& command)
         return TControlAnswer::Refused("no such ban");
     std::string answer;
     for (const TBan& ban : change.Bans) {
-        answer += "lifted " + BanLine(ban);
+        answer += "lifted " + BanLine(ban) + "\n";
         Log("管理: 禁止を解除 " + BanLine(ban));
     }
     if (!change.SaveError.isEmpty())
@@ -312,7 +312,7 @@ TControlAnswer TOperatorCommands::Bans()
     std::string text;
     QJsonArray rows;
     for (const TBan& ban : game_.Bans.Bans()) {
-        text += BanLine(ban);
+        text += BanLine(ban) + "\n";
         rows.append(BanJson(ban));
     }
     return Done(text, rows);
@@ -390,7 +390,7 @@ TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)
         return TControlAnswer::Refused("the server is shutting down now");
     shuttingDown_ = true;
     shutdownReason_ = command.Reason;
-    shutdownAt_ = std::chrono::steady_clock::now() + std::chrono::minutes(command.InMinutes.value_or(0));
+    shutdownAt_ = std::chrono::steady_clock::now() + Minute * command.InMinutes.value_or(0);
     // After this answer has gone out.
     shutdownTimer_.start(0);
     return Done(command.InMinutes ? "shutdown in " + std::to_string(*command.InMinutes) + " min\n"
@@ -399,8 +399,9 @@ TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)
 
 void TOperatorCommands::ShutdownStep()
 {
+    // The time left in the schedule's seconds, to the nearest.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(shutdownAt_ - std::chrono::steady_clock::now());
-    const long long seconds = std::llround(static_cast<double>(left.count()) / 1000.0);
+    const long long seconds = std::llround(static_cast<double>(left.count()) * 60.0 / static_cast<double>(Minute.count()));
     if (seconds <= 0) {
         FinishShutdown();
         return;
@@ -414,7 +415,7 @@ void TOperatorCommands::ShutdownStep()
     auto next = shutdownAt_;
     for (int mark : NoticeSeconds)
         if (mark < seconds) {
-            next = shutdownAt_ - std::chrono::seconds(mark);
+            next = shutdownAt_ - Minute * mark / 60;
             break;
         }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());

@@ -31,6 +31,8 @@ public:
     std::function<void()> OnShutdown;
     // The notices of a shutdown: this long before its end, those shorter than the wait.
     static constexpr int NoticeSeconds[] = {600, 300, 120, 60, 30, 10};
+    // How long a minute of the shutdown's schedule lasts (tests shorten it).
+    std::chrono::milliseconds Minute = std::chrono::minutes(1);
 
 private:
     Control::TControlAnswer Status();
