@@ -391,8 +391,11 @@ TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)
     shuttingDown_ = true;
     shutdownReason_ = command.Reason;
     shutdownAt_ = std::chrono::steady_clock::now() + Minute * command.InMinutes.value_or(0);
-    // After this answer has gone out.
-    shutdownTimer_.start(0);
+    if (command.InMinutes) {
+        AnnounceShutdown(*command.InMinutes * 60LL);
+    } else {
+        shutdownTimer_.start(0);  // after this answer has gone out
+    }
     return Done(command.InMinutes ? "shutdown in " + std::to_string(*command.InMinutes) + " min\n"
                                   : std::string("shutting down\n"));
 }
@@ -402,10 +405,14 @@ void TOperatorCommands::ShutdownStep()
     // The time left in the schedule's seconds, to the nearest.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(shutdownAt_ - std::chrono::steady_clock::now());
     const long long seconds = std::llround(static_cast<double>(left.count()) * 60.0 / static_cast<double>(Minute.count()));
-    if (seconds <= 0) {
+    if (seconds <= 0)
         FinishShutdown();
-        return;
-    }
+    else
+        AnnounceShutdown(seconds);
+}
+
+void TOperatorCommands::AnnounceShutdown(long long seconds)
+{
     std::string notice = "【管理】サーバーはあと" + DurationText(seconds) + "で終了します";
     if (!shutdownReason_.empty())
         notice += "（" + shutdownReason_ + "）";

@@ -52,6 +52,7 @@ private:
     int KickName(std::string_view name, TGameTable* table, Protocol::Tables::TRefusal refusal, const AnsiString& text);
     // Announces the time left and waits for the next notice or the end.
     void ShutdownStep();
+    void AnnounceShutdown(long long seconds);
     void FinishShutdown();
 
     TGameServer& game_;
