@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <cmath>
 #include <set>
 
 #include "platform/cp932.h"
@@ -394,6 +393,7 @@ TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)
     if (command.InMinutes) {
         AnnounceShutdown(*command.InMinutes * 60LL);
     } else {
+        nextNotice_ = 0;
         shutdownTimer_.start(0);  // after this answer has gone out
     }
     return Done(command.InMinutes ? "shutdown in " + std::to_string(*command.InMinutes) + " min\n"
@@ -402,13 +402,11 @@ TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)
 
 void TOperatorCommands::ShutdownStep()
 {
-    // The time left in the schedule's seconds, to the nearest.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(shutdownAt_ - std::chrono::steady_clock::now());
-    const long long seconds = std::llround(static_cast<double>(left.count()) * 60.0 / static_cast<double>(Minute.count()));
-    if (seconds <= 0)
+    // The notice says the time its timer was set for, however late it fires.
+    if (nextNotice_ <= 0)
         FinishShutdown();
     else
-        AnnounceShutdown(seconds);
+        AnnounceShutdown(nextNotice_);
 }
 
 void TOperatorCommands::AnnounceShutdown(long long seconds)
@@ -419,12 +417,13 @@ void TOperatorCommands::AnnounceShutdown(long long seconds)
     for (TGameTable* table : game_.Tables())
         table->Announce(Cp932::FromUtf8(notice));
     Log(notice);
-    auto next = shutdownAt_;
+    nextNotice_ = 0;
     for (int mark : NoticeSeconds)
         if (mark < seconds) {
-            next = shutdownAt_ - Minute * mark / 60;
+            nextNotice_ = mark;
             break;
         }
+    const auto next = shutdownAt_ - Minute * nextNotice_ / 60;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());
     shutdownTimer_.start(std::max<int>(0, static_cast<int>(wait.count())));
 }

@@ -61,6 +61,8 @@ private:
     QTimer shutdownTimer_;
     std::chrono::steady_clock::time_point shutdownAt_{};
     std::string shutdownReason_;
+    // The notice the timer is set for, in seconds left (0: the end).
+    long long nextNotice_ = 0;
     bool shuttingDown_ = false;
     QTimer drainTimer_;
     std::chrono::steady_clock::time_point drainUntil_{};
