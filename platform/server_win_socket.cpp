@@ -179,6 +179,10 @@ void TServerWinSocket::ReadReady()
 
 void TServerWinSocket::Accept(int clientHandle)
 {
+    if (OnAdmit && !OnAdmit(clientHandle)) {
+        ::close(clientHandle);
+        return;
+    }
     TServerClientWinSocket* client = nullptr;
     try {
         if (OnGetSocket)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/custom_win_socket.h"
@@ -65,6 +66,9 @@ public:
     // Asked for the object of each accepted handle before anything happens on
     // it; when it supplies none, a plain TServerClientWinSocket is made.
     TGetSocketEvent OnGetSocket;
+    // Asked first, with the accepted handle: false closes it at once, before
+    // any object is made for it (a banned address, one over its limits).
+    std::function<bool(int clientHandle)> OnAdmit;
     TSocketNotifyEvent OnClientConnect;
     TSocketNotifyEvent OnClientDisconnect;
     TSocketNotifyEvent OnClientRead;

@@ -38,4 +38,11 @@ struct TTableServices {
     std::mt19937* Engine = nullptr;
     // The table's earliest grace end changed (time_point{} when it has none).
     std::function<void(TGameTable& table, std::chrono::steady_clock::time_point next)> ScheduleExpiry;
+    // What the tables count for the metrics (null: nothing is counted).
+    struct TTableCounters {
+        double* PacketsSent = nullptr;
+        double* BytesSent = nullptr;
+        // Observes the seconds one hit's judgement took.
+        std::function<void(double seconds)> Judged;
+    } Counters;
 };

@@ -16,10 +16,16 @@ using namespace Protocol;
 
 TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     : services_{rules, std::move(addLog), [this] { return Now(); }, {}, nullptr,
-                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleExpiry(table, next); }},
+                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleExpiry(table, next); }, {}},
       main_(services_, AnsiString())
 {
     services_.SolveBudget.Now = [this] { return Now(); };
+    KivolMetrics::Declare(Metrics);
+    services_.Counters.PacketsSent = &Metrics.Counter(KivolMetrics::PacketsSent);
+    services_.Counters.BytesSent = &Metrics.Counter(KivolMetrics::BytesSent);
+    services_.Counters.Judged = [histogram = &Metrics.Histogram(KivolMetrics::JudgeSeconds)](double seconds) {
+        histogram->Observe(seconds);
+    };
     graceTimer_.setSingleShot(true);
     QObject::connect(&graceTimer_, &QTimer::timeout, [this] { ExpireAwayEntries(); });
 }
@@ -35,6 +41,7 @@ TGameServer::~TGameServer()
     if (socket_) {
         socket_->SetConnectionOwner(nullptr);
         socket_->OnClientError = nullptr;
+        socket_->Socket()->OnAdmit = nullptr;
     }
 }
 
@@ -63,6 +70,7 @@ void TGameServer::Serve(TPacketServerSocket& socket)
             connection->PeerAddress());
         errorCode = 0;
     };
+    socket.Socket()->OnAdmit = [this](int handle) { return AdmitHandle(handle); };
     socket.SetConnectionOwner(this);
 }
 
@@ -83,6 +91,7 @@ void TGameServer::PacketArrived(TPacketConnection* connection, const void* data,
         found = peers_.find(connection);
     }
     TPeer& sender = found->second;
+    ++Metrics.Counter(KivolMetrics::PacketsReceived);
     TGameTable* const before = sender.Table;
     // An exception that left here would make the transport hand the same
     // packet over again, and hold up every packet behind it.
@@ -102,7 +111,12 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
     if (found == peers_.end())
         return;
     TGameTable* table = found->second.Table;
-    if (table)
+    if (limits_ && connection->Kind() != TPacketConnection::TKind::Memory)
+        if (const auto address = ReadIpAddress(connection->PeerAddress()))
+            limits_->Release(*address);
+    if (table && found->second.Kicked)
+        RemoveKicked(found->second);
+    else if (table)
         table->Closed(found->second);
     peers_.erase(found);
     RemoveIfEmpty(table);
@@ -110,7 +124,7 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
 
 void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* data, int size)
 {
-    if (sender.Refused)
+    if (sender.Refused || (sender.Kicked && !IsCommand(text, Command::Left)))
         return;
     if (IsCommand(text, Command::Tables)) {
         AnswerTables(sender);
@@ -120,7 +134,7 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
         sender.Table->Refuse(sender, text);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
-    } else if (sender.Table) {
+    } else if (sender.Table && !DropMuted(sender, text)) {
         sender.Table->PacketArrived(sender, text, data, size);
     }
 }
@@ -128,6 +142,14 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
 void TGameServer::Join(TPeer& sender, std::string_view text, const void* data, int size)
 {
     const auto announcement = Tables::ReadAnnouncement(Level2::Trailer(data, size));
+    if (Bans.MatchName(NameField(text, Layout::JoinName))) {
+        // A connection that already plays under another name goes whole.
+        if (sender.Names.empty())
+            Refuse(sender, NameField(text, Layout::JoinName), Tables::TRefusal::Banned, announcement.has_value());
+        else
+            Kick(sender.Connection, Tables::TRefusal::Banned, Tables::RefusalSentence(Tables::TRefusal::Banned));
+        return;
+    }
     // A connection stays at the table it joined: its further names join there.
     if (!sender.Names.empty()) {
         if (sender.Table)
@@ -198,6 +220,7 @@ void TGameServer::Refuse(TPeer& sender, std::string_view name, Tables::TRefusal 
     // Nothing is relayed and no entry made. A level-2 client reads why; a
     // level-1 connection is closed without a word.
     sender.Refused = true;
+    ++Metrics.Counter(KivolMetrics::Refusals, {{"reason", std::string(Tables::RefusalReason(refusal))}});
     if (sender.Table)
         sender.Table->Detach(sender);
     if (level2) {

@@ -12,9 +12,13 @@
 #include <vector>
 
 #include "platform/ansi_string.h"
+#include "platform/address_pattern.h"
 #include "protocol/tables.h"
+#include "server/address_limits.h"
+#include "server/ban_list.h"
 #include "server/game_rules.h"
 #include "server/game_table.h"
+#include "server/metrics.h"
 #include "server/peer.h"
 #include "transport/packet_connection.h"
 #include "transport/packet_server_socket.h"
@@ -89,6 +93,35 @@ public:
     // All solving at every table together stays within this budget.
     TSolveBudget& SolveBudget() { return services_.SolveBudget; }
 
+    // The operator's rules and actions (game_server_operator.cpp).
+    // The bans, applied at accept, in AdmitAddress and at every join.
+    TBanList Bans;
+    // The counters of the metrics; the gauges are set by whoever renders them.
+    TMetricsRegistry Metrics;
+    // How long a kicked connection may take to leave before it is closed.
+    static constexpr auto KickGrace = std::chrono::seconds(2);
+    void SetAddressLimits(const TAddressLimitOptions& options);
+    // Whether a new connection from address is served: not banned and within
+    // the limits per address (it then counts until it closes). The TCP port
+    // asks at accept; the web port asks before it upgrades a WebSocket.
+    bool AdmitAddress(const TIpAddress& address);
+    // Every connection and what is known of it.
+    const std::unordered_map<const TPacketConnection*, TPeer>& Peers() const { return peers_; }
+    // Removes the connection from the game: a level-2 peer is told why
+    // ("/refused" refusal text), its table gets "/kill" for each of its
+    // entries, and the connection is closed at the latest KickGrace later;
+    // its entries then go as leaves. A watcher or a connection that has not
+    // joined is closed at once.
+    void Kick(const TPacketConnection* connection, Protocol::Tables::TRefusal refusal, const AnsiString& text);
+    // Kicks the entry's connection, or removes an away entry as a leave now.
+    void KickEntry(TGameTable& table, int index, Protocol::Tables::TRefusal refusal, const AnsiString& text);
+    // Chat lines and answers of that name are dropped until the time (epoch: until unmuted).
+    void Mute(std::string_view name, std::chrono::steady_clock::time_point until);
+    bool Unmute(std::string_view name);
+    // Ends every connection for a shutdown: level-2 peers get "/refused
+    // closed"; the entries stay (away), as after any drop.
+    void CloseAll();
+
 private:
     void Dispatch(TPeer& sender, std::string_view text, const void* data, int size);
     void Join(TPeer& sender, std::string_view text, const void* data, int size);
@@ -104,6 +137,12 @@ private:
     void RemoveIfEmpty(TGameTable* table);
     void ScheduleExpiry(TGameTable& table, std::chrono::steady_clock::time_point next);
     void StartGraceTimer();
+    bool AdmitHandle(int handle);
+    // A muted player's chat line or answer: dropped, and its sender told.
+    bool DropMuted(TPeer& sender, std::string_view text);
+    bool Muted(const TPeer& peer);
+    // The close of a kicked connection: its entries go as leaves.
+    void RemoveKicked(TPeer& peer);
 
     TTableServices services_;
     TGameTable main_;
@@ -116,4 +155,7 @@ private:
     std::unordered_map<const TGameTable*, std::chrono::steady_clock::time_point> expiryOf_;
     QTimer graceTimer_;
     TPacketServerSocket* socket_ = nullptr;
+    std::optional<TAddressLimits> limits_;
+    // Muted names by their key, until when (epoch: until unmuted).
+    std::map<AnsiString, std::chrono::steady_clock::time_point> mutes_;
 };

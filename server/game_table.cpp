@@ -185,14 +185,23 @@ Protocol::Tables::TTableRow TGameTable::Row() const
 void TGameTable::Send(TPeer& peer, std::string_view text)
 {
     const AnsiString packet = TextPacket(text);
-    peer.Connection->SendPacket(packet.data(), static_cast<int>(packet.size()));
+    SendTo(peer, packet.data(), static_cast<int>(packet.size()));
+}
+
+void TGameTable::SendTo(TPeer& peer, const void* data, int size)
+{
+    peer.Connection->SendPacket(data, size);
+    if (services_.Counters.PacketsSent) {
+        ++*services_.Counters.PacketsSent;
+        *services_.Counters.BytesSent += size;
+    }
 }
 
 void TGameTable::SendToAll(const void* data, int size, const TPeer* except)
 {
     for (TPeer* member : members_)
         if (member != except)
-            member->Connection->SendPacket(data, size);
+            SendTo(*member, data, size);
 }
 
 void TGameTable::SendTextToAll(std::string_view text, const TPeer* except)
@@ -206,7 +215,7 @@ void TGameTable::SendToLevel2(std::string_view text, const TPeer* except)
     const AnsiString packet = TextPacket(text);
     for (TPeer* member : members_)
         if (member->Level2 && member != except)
-            member->Connection->SendPacket(packet.data(), static_cast<int>(packet.size()));
+            SendTo(*member, packet.data(), static_cast<int>(packet.size()));
 }
 
 void TGameTable::Log(std::string_view utf8Word, std::string_view subject, std::string_view where)

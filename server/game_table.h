@@ -80,6 +80,14 @@ public:
     // grace period starting now, resumable by the token of that hash (none:
     // an empty hash). Nobody is told; nobody is here yet.
     void AddAwayEntry(const AnsiString& name, const std::string& tokenHash);
+    // Removes the entry at index as its player's leaving would: the others
+    // get the roster without it, "/left" and the seats it freed. The log
+    // line gives utf8Why in place of an address.
+    void RemoveEntry(int index, std::string_view utf8Why);
+    // Sends a chat line (or any text) to every connection here.
+    void Announce(std::string_view text) { SendTextToAll(text); }
+    // The connections here, players and watchers, in the order they came.
+    const std::vector<TPeer*>& Members() const { return members_; }
 
     // Neither a roster entry nor a watcher: a table other than the main one goes.
     bool Empty() const { return Roster.Count() == 0 && watchers_ == 0; }
@@ -104,7 +112,6 @@ private:
     void DealFreshDeck();
     bool Resume(TPeer& sender, std::string_view name, std::string_view token);
     void Left(TPeer& sender, std::string_view text, const void* data, int size);
-    void Expire(int index);
     // When an entry that goes away now stops waiting (time_point{}: never).
     std::chrono::steady_clock::time_point GraceEnd() const;
     void ScheduleExpiry();
@@ -120,6 +127,8 @@ private:
     void SendSyncBlock(TPeer& peer, const std::string& token);
 
     void Send(TPeer& peer, std::string_view text);
+    // Every packet of the table goes out here, counted.
+    void SendTo(TPeer& peer, const void* data, int size);
     void SendToAll(const void* data, int size, const TPeer* except = nullptr);
     void SendTextToAll(std::string_view text, const TPeer* except = nullptr);
     void SendToLevel2(std::string_view text, const TPeer* except);

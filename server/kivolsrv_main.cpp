@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
@@ -12,6 +13,7 @@
 #include "platform/command_line.h"
 #include "server/application_icon.h"
 #include "server/headless_environment.h"
+#include "server/operator_start.h"
 #include "server/server_options.h"
 #include "server/server_window.h"
 #include "server/signal_events.h"
@@ -64,9 +66,18 @@ int main(int argc, char** argv)
     try {
         QApplication::setWindowIcon(ServerIcon());
         TForm1 form(parsed.Values);
+        std::unique_ptr<Control::TControlServer> control;
+        // Never serve without the bans the operator gave.
+        if (const QString problem = StartOperatorTools(parsed.Values, form.Game, form.Operator, control);
+            !problem.isEmpty()) {
+            std::fprintf(stderr, "kivolsrv: %s\n", problem.toLocal8Bit().constData());
+            return EXIT_FAILURE;
+        }
         if (!form.FormCreate())
             return EXIT_FAILURE;
-        TTableKeeper keeper(form, StateDirectory(QString()));
+        TTableKeeper keeper(form, StateDirectory(parsed.Values.StateDirectory));
+        // A stop (SIGTERM) and the end of the operator's shutdown both keep the tables.
+        form.Operator.OnShutdown = [&keeper] { keeper.SaveAndClose(); };
         TSignalEvents signalEvents;
         signalEvents.OnTerminate = [&keeper] { keeper.SaveAndClose(); };
         // The operator renewed the web port's certificate (systemctl reload).

@@ -34,7 +34,7 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b)
 
 int TRoster::Add(const AnsiString& name, TPacketConnection* owner)
 {
-    entries_.push_back(TRosterEntry{name, owner, {}, false, {}});
+    entries_.push_back(TRosterEntry{name, owner, {}, false, {}, std::chrono::system_clock::now()});
     if (OnAdded)
         OnAdded(Count() - 1, name);
     return Count() - 1;

@@ -23,6 +23,8 @@ struct TRosterEntry {
     bool Away = false;
     // When an away entry's grace period ends; unset (epoch) with no end.
     std::chrono::steady_clock::time_point AwayUntil{};
+    // When the entry was made (the operator's listing shows it).
+    std::chrono::system_clock::time_point Since{};
 };
 
 // The players who joined, in the order of joining: one padded name per entry,

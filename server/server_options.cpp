@@ -12,6 +12,8 @@ const QString ProgramName = QStringLiteral("kivolsrv");
 constexpr int MaxGraceSeconds = 7 * 24 * 60 * 60;
 // Every table costs memory whether or not it is busy.
 constexpr int MaxTables = 1000000;
+// More than a process can hold open.
+constexpr int MaxPerAddress = 1000000;
 
 }  // namespace
 
@@ -40,6 +42,19 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
          QStringLiteral("Hold at most N tables besides the main one (default %1; 0: the main table only).")
              .arg(options.Rules.MaxTables),
          QStringLiteral("N")},
+        {QStringLiteral("control"), QStringLiteral("Listen for the operator (kivolctl) on the Unix socket PATH."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("control-group"),
+         QStringLiteral("Members of GROUP may use the control socket too."), QStringLiteral("GROUP")},
+        {QStringLiteral("state-dir"), QStringLiteral("Keep bans.json and tables.json in DIR."), QStringLiteral("DIR")},
+        {QStringLiteral("max-per-address"),
+         QStringLiteral("Accept at most N connections at once from one address (default %1; 0: no limit).")
+             .arg(options.Limits.MaxPerAddress),
+         QStringLiteral("N")},
+        {QStringLiteral("limit-loopback"), QStringLiteral("Apply the limits per address to loopback addresses too.")},
+        {QStringLiteral("metrics-allow"),
+         QStringLiteral("Answer /metrics to ADDRESS[/PREFIX] besides loopback peers (repeatable)."),
+         QStringLiteral("ADDRESS[/PREFIX]")},
     });
     AddWebPortOptions(parser);
     parsed.Outcome = ParseCommandLine(parser, arguments, ProgramName);
@@ -51,6 +66,8 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
              ReadIntegerOption(parser, QStringLiteral("grace"), 0, MaxGraceSeconds, options.Rules.GraceSeconds),
              ReadIntegerOption(parser, QStringLiteral("solver-limit"), 1, 1000, options.Rules.SolverLimitMs),
              ReadIntegerOption(parser, QStringLiteral("max-tables"), 0, MaxTables, options.Rules.MaxTables),
+             ReadIntegerOption(parser, QStringLiteral("max-per-address"), 0, MaxPerAddress,
+                               options.Limits.MaxPerAddress),
          }) {
         if (!problem.isEmpty()) {
             parsed.Outcome = BadCommandLine(ProgramName, problem);
@@ -75,6 +92,21 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
         parsed.Outcome = BadCommandLine(ProgramName, problem);
         return parsed;
     }
+    for (const QString& text : parser.values(QStringLiteral("metrics-allow"))) {
+        std::string why;
+        const auto pattern = ReadAddressPattern(text.trimmed().toStdString(), &why);
+        if (!pattern) {
+            parsed.Outcome = BadCommandLine(
+                ProgramName, QStringLiteral("--metrics-allow takes ADDRESS[/PREFIX], not '%1'%2.")
+                                 .arg(text, why.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(why)));
+            return parsed;
+        }
+        options.MetricsAllow.push_back(*pattern);
+    }
+    options.ControlPath = parser.value(QStringLiteral("control"));
+    options.ControlGroup = parser.value(QStringLiteral("control-group"));
+    options.StateDirectory = parser.value(QStringLiteral("state-dir"));
+    options.Limits.LimitLoopback = parser.isSet(QStringLiteral("limit-loopback"));
     options.Headless = parser.isSet(QStringLiteral("headless"));
     options.Rules.TrustNames = parser.isSet(QStringLiteral("trust-names"));
     return parsed;

@@ -4,6 +4,8 @@
 #include <QStringList>
 
 #include "platform/command_line.h"
+#include "platform/address_pattern.h"
+#include "server/address_limits.h"
 #include "server/game_rules.h"
 #include "web_port/web_port_options.h"
 
@@ -20,6 +22,15 @@ struct TServerOptions {
     TGameRules Rules;
     // The browser client's port beside the game's.
     TWebPortOptions Web;
+    // The operator's control socket (empty: the default path) and the group
+    // whose members may use it besides root and the server's own user.
+    QString ControlPath;
+    QString ControlGroup;
+    // Where bans.json lives (empty: the default folder).
+    QString StateDirectory;
+    TAddressLimitOptions Limits;
+    // Who besides loopback peers may read /metrics on the web port.
+    std::vector<TAddressPattern> MetricsAllow;
 };
 
 // Reads kivolsrv's command line (the program's path first):
@@ -31,5 +42,11 @@ struct TServerOptions {
 //   --solver-limit MS     the longest the server spends judging one hit, 1 to 1000
 //   --max-tables N        how many tables the server holds besides the main one
 // the web port's options (web_port_options.h)
+//   --control PATH        the operator's control socket
+//   --control-group GROUP whose members may use it too
+//   --state-dir DIR       the folder of bans.json and tables.json
+//   --max-per-address N   connections at once from one address (0: no limit)
+//   --limit-loopback      loopback addresses are limited too
+//   --metrics-allow ADDRESS[/PREFIX]  who may read /metrics (repeatable)
 // and --help and --version.
 TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& arguments);

@@ -1,15 +1,19 @@
 #include "server/server_window.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <algorithm>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "platform/address_pattern.h"
 #include "platform/application.h"
 #include "platform/cp932.h"
 #include "platform/date_time_text.h"
 #include "platform/form.h"
+#include "protocol/player_name.h"
 #include "server/log_output.h"
 
 namespace {
@@ -32,7 +36,11 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
       mmLog(new QPlainTextEdit(this)),
       btnClear(MakeButton(this, "btnClear", QStringLiteral("Clear"), QRect(136, 104, 81, 25))),
       btnMinimize(MakeButton(this, "btnMinimize", QStringLiteral("Minimize"), QRect(176, 16, 97, 25))),
+      btnKick(MakeButton(this, "btnKick", QStringLiteral("Kick"), QRect(222, 136, 68, 25))),
+      btnBan(MakeButton(this, "btnBan", QStringLiteral("Ban"), QRect(222, 104, 68, 25))),
+      btnMute(MakeButton(this, "btnMute", QStringLiteral("Mute"), QRect(222, 72, 68, 25))),
       Game(PacketServerSocket1, [this](const AnsiString& message) { AddLog(message); }, options.Rules),
+      Operator(Game, [this](const AnsiString& message) { AddLog(message); }),
       ConnectionLog([this](const AnsiString& message) { AddLog(message); }),
       Options(options)
 {
@@ -57,10 +65,16 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     setTabOrder(btnKill, mmLog);
     setTabOrder(mmLog, btnClear);
     setTabOrder(btnClear, btnMinimize);
+    setTabOrder(btnMinimize, btnMute);
+    setTabOrder(btnMute, btnBan);
+    setTabOrder(btnBan, btnKick);
 
     ConnectHandler(btnKill, &QPushButton::clicked, [this] { btnKillClick(); });
     ConnectHandler(btnClear, &QPushButton::clicked, [this] { btnClearClick(); });
     ConnectHandler(btnMinimize, &QPushButton::clicked, [this] { btnMinimizeClick(); });
+    ConnectHandler(btnKick, &QPushButton::clicked, [this] { btnKickClick(); });
+    ConnectHandler(btnBan, &QPushButton::clicked, [this] { btnBanClick(); });
+    ConnectHandler(btnMute, &QPushButton::clicked, [this] { btnMuteClick(); });
 
     FollowRoster(Game.Main());
     Game.OnTableAdded = [this](TGameTable& table) { FollowRoster(table); };
@@ -103,6 +117,20 @@ bool TForm1::FormCreate()
     TWebRouteHooks hooks;
     hooks.ListTables = [this] { return Game.ListedTables(); };
     hooks.AcceptingPlayers = [] { return true; };
+    hooks.AdmitPlayer = [this](const AnsiString& address) {
+        const auto ip = ReadIpAddress(address);
+        return !ip || Game.AdmitAddress(*ip);
+    };
+    // The metrics, to loopback peers and those the operator allowed.
+    hooks.Metrics = [this](const QHostAddress& peer) -> std::optional<QByteArray> {
+        const auto ip = ReadIpAddress(peer.toString().toStdString());
+        const bool allowed = ip && (ip->IsLoopback() || std::any_of(Options.MetricsAllow.begin(),
+                                                                     Options.MetricsAllow.end(),
+                                                                     [&](const TAddressPattern& p) { return p.Matches(*ip); }));
+        if (!allowed)
+            return std::nullopt;
+        return QByteArray::fromStdString(Operator.MetricsText());
+    };
     TPacketConnectionOwner& owner = *this;
     WebPort = std::make_unique<TWebPort>(Options.Web, owner, hooks, [this](const AnsiString& line) { AddLog(line); });
     const QString problem = WebPort->Start(Options.ListenAddress);
@@ -223,6 +251,38 @@ void TForm1::btnClearClick()
 {
     if (const auto [table, index] = SelectedEntry(); table)
         Game.ClearRosterEntry(*table, index);
+}
+
+void TForm1::RunOnSelected(
+    std::string_view verb,
+    const std::function<Control::TControlCommand(const AnsiString& name, const AnsiString& table)>& command)
+{
+    const auto [table, index] = SelectedEntry();
+    if (!table)
+        return;
+    const Control::TControlCommand chosen = command(Protocol::TrimmedName(table->Roster[index]), table->Name());
+    AddLog(Cp932::FromUtf8("control: uid " + std::to_string(getuid()) + " (window): " + std::string(verb) + " ") +
+           Protocol::TrimmedName(table->Roster[index]));
+    const Control::TControlAnswer answer = Operator.Run(chosen, getuid());
+    if (!answer.Ok)
+        AddLog(Cp932::FromUtf8(answer.Text));
+}
+
+void TForm1::btnKickClick()
+{
+    RunOnSelected("kick", [](const AnsiString& name, const AnsiString& table) {
+        return Control::TKickCommand{name, table, {}};
+    });
+}
+
+void TForm1::btnBanClick()
+{
+    RunOnSelected("ban", [](const AnsiString& name, const AnsiString&) { return Control::TBanCommand{name, 0, {}}; });
+}
+
+void TForm1::btnMuteClick()
+{
+    RunOnSelected("mute", [](const AnsiString& name, const AnsiString&) { return Control::TMuteCommand{name, 0}; });
 }
 
 void TForm1::btnMinimizeClick()

@@ -7,6 +7,7 @@
 #include "platform/ansi_string.h"
 #include "server/connection_log.h"
 #include "server/game_server.h"
+#include "server/operator_commands.h"
 #include "server/server_options.h"
 #include "transport/packet_server_socket.h"
 #include "web_port/web_port.h"
@@ -45,6 +46,11 @@ public:
     void btnKillClick();
     void btnClearClick();
     void btnMinimizeClick();
+    // The operator's Kick, Ban (the name, until lifted) and Mute of the
+    // selected row, as kivolctl would ask them.
+    void btnKickClick();
+    void btnBanClick();
+    void btnMuteClick();
 
     TPacketServerSocket PacketServerSocket1;
     QListWidget* lstPlayers;
@@ -52,7 +58,12 @@ public:
     QPlainTextEdit* mmLog;
     QPushButton* btnClear;
     QPushButton* btnMinimize;
+    QPushButton* btnKick;
+    QPushButton* btnBan;
+    QPushButton* btnMute;
     TGameServer Game;
+    // The operator's commands, for the control socket and the buttons alike.
+    TOperatorCommands Operator;
     // The connect and disconnect lines, with host names looked up off the
     // event thread.
     TConnectionLog ConnectionLog;
@@ -80,6 +91,10 @@ private:
     QString RowText(const TGameTable& table, const TRosterEntry& entry) const;
     // The table and roster index of the selected row; a null table for none.
     std::pair<TGameTable*, int> SelectedEntry() const;
+    // Runs command on the selected row's name and table, logged as the operator's.
+    void RunOnSelected(std::string_view verb,
+                       const std::function<Control::TControlCommand(const AnsiString& name, const AnsiString& table)>&
+                           command);
 
     std::unique_ptr<QSystemTrayIcon> TrayIcon;
     TServerOptions Options;

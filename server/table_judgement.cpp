@@ -21,7 +21,10 @@ void TGameTable::Hit(std::string_view text)
     const bool first = !hitSinceChange_;
     hitSinceChange_ = true;
     mayAnswer_.push_back(name);
+    const auto judging = std::chrono::steady_clock::now();
     const THitJudge::TVerdict verdict = Judge.Judge(FieldCards(), Target());
+    if (services_.Counters.Judged)
+        services_.Counters.Judged(std::chrono::duration<double>(std::chrono::steady_clock::now() - judging).count());
     SendToLevel2(AnsiString(Command::Judge) + " " + name + " " + verdict.Verdict + " " + (first ? "1" : "0") + " " +
                      verdict.Expression,
                  nullptr);

@@ -142,14 +142,14 @@ void TGameTable::ExpireAwayEntries()
     for (int i = 0; i < Roster.Count();) {
         const TRosterEntry& entry = Roster.Entry(i);
         if (entry.Away && entry.AwayUntil != std::chrono::steady_clock::time_point{} && entry.AwayUntil <= now)
-            Expire(i);
+            RemoveEntry(i, "猶予切れ");
         else
             ++i;
     }
     ScheduleExpiry();
 }
 
-void TGameTable::Expire(int index)
+void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
 {
     // What the others receive is what the player's own leaving would have
     // sent: the roster without the entry, "/left", then the seats freed.
@@ -163,7 +163,8 @@ void TGameTable::Expire(int index)
     if (!stillHere)
         for (int seat : Table.FreeSeatsOf(name))
             SendTextToAll(AnsiString(Command::FLeave) + " " + std::to_string(seat));
-    Log("/退席  ", name, Cp932::FromUtf8("猶予切れ"));
+    Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
+    ScheduleExpiry();
 }
 
 void TGameTable::ScheduleExpiry()

@@ -32,7 +32,8 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
       owner_(owner),
       log_(std::move(log)),
       limits_(limits),
-      routes_(TWebRoot(options.Root), std::move(hooks))
+      routes_(TWebRoot(options.Root), hooks),
+      admitPlayer_(std::move(hooks.AdmitPlayer))
 {
     for (const QString& proxy : options_.TrustedProxies)
         trustedProxies_.emplace_back(proxy);
@@ -111,6 +112,9 @@ std::optional<THttpAnswer> TWebPort::Upgrade(const QHttpServerRequest& request, 
     if (request.method() != QHttpServerRequest::Method::Get)
         return ErrorAnswer(405);
     if (!MayOpenWebSocket(request.value("origin"), secure, request.value("host"), allowedOrigins_))
+        return ErrorAnswer(403);
+    if (admitPlayer_ &&
+        !admitPlayer_(PlayerAddress(request.remoteAddress(), request.value("x-forwarded-for"), trustedProxies_)))
         return ErrorAnswer(403);
     return std::nullopt;
 }

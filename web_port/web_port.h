@@ -57,6 +57,7 @@ private:
     LogFunction log_;
     TWebSocketLimits limits_;
     TWebRoutes routes_;
+    std::function<bool(const AnsiString& playerAddress)> admitPlayer_;
     std::vector<QHostAddress> trustedProxies_;
     std::vector<TWebOrigin> allowedOrigins_;
     THttpUpgradeServer server_;

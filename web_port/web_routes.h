@@ -20,6 +20,9 @@ struct TWebRouteHooks {
     // The text of /metrics for that peer, or nothing where the peer may not
     // read it (then, as without this hook, the path does not exist).
     std::function<std::optional<QByteArray>(const QHostAddress& peer)> Metrics;
+    // Whether a WebSocket from the player's address may open (bans, limits
+    // per address); unset: every one may.
+    std::function<bool(const AnsiString& playerAddress)> AdmitPlayer;
 };
 
 // The answers of the web port's ordinary requests (every one but the

@@ -100,6 +100,24 @@ TEST_F(ServerWindowTest, KillSendsTheSelectedNameToEveryoneAndKeepsTheRow)
     EXPECT_EQ(form.lstPlayers->count(), 2);
 }
 
+TEST_F(ServerWindowTest, MuteAndBanActOnTheSelectedRowAsKivolctlWould)
+{
+    auto a = JoinedPeer("AB      ");
+    auto b = JoinedPeer("CD      ");
+    a->NextPacket();
+    a->NextPacket();
+    SelectRow(1);
+    QTest::mouseClick(form.btnMute, Qt::LeftButton);
+    ASSERT_TRUE(b->SendPacket(Nul("hi")));
+    EXPECT_EQ(b->NextPacket(), Nul(Cp932::FromUtf8("【管理】発言が制限されています")));
+    QTest::mouseClick(form.btnBan, Qt::LeftButton);
+    EXPECT_EQ(a->NextPacket(), Nul("/kill CD      "));
+    EXPECT_TRUE(b->WaitClosed());
+    EXPECT_EQ(a->NextPacket(), Nul("/list \"AB      \""));
+    EXPECT_EQ(a->NextPacket(), Nul("/left CD      "));
+    EXPECT_TRUE(form.Game.Bans.MatchName("cd"));
+}
+
 TEST_F(ServerWindowTest, ClearOnTheOnlyRowSendsAnEmptyListToEveryone)
 {
     auto a = JoinedPeer("AB      ");

@@ -1,0 +1,37 @@
+#include "server/operator_start.h"
+
+#include <unistd.h>
+
+#include <QDir>
+
+#include "control/control_paths.h"
+#include "platform/cp932.h"
+#include "server/state_directory.h"
+
+QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOperatorCommands& commands,
+                           std::unique_ptr<Control::TControlServer>& control)
+{
+    const QString stateDirectory = StateDirectory(options.StateDirectory);
+    if (QString problem = MakeStateDirectory(stateDirectory); !problem.isEmpty())
+        return problem;
+    if (QString problem = game.Bans.Load(QDir(stateDirectory).filePath(QStringLiteral("bans.json")));
+        !problem.isEmpty())
+        return problem;
+    game.SetAddressLimits(options.Limits);
+
+    std::optional<gid_t> group;
+    if (!options.ControlGroup.isEmpty()) {
+        group = Control::GroupId(options.ControlGroup.toStdString());
+        if (!group)
+            return QStringLiteral("--control-group: there is no group '%1'.").arg(options.ControlGroup);
+    }
+    const std::string path = options.ControlPath.isEmpty() ? Control::DefaultControlPath(options.Port, getuid())
+                                                           : options.ControlPath.toStdString();
+    if (std::string problem = Control::MakeControlDirectory(path, group); !problem.empty())
+        return QString::fromStdString(problem);
+    control = std::make_unique<Control::TControlServer>(commands.Handler());
+    Control::TControlListenOptions listen{path, group, [&commands](const std::string& line) { commands.Log(line); }};
+    if (std::string problem = control->Listen(listen); !problem.empty())
+        return QString::fromStdString(problem);
+    return {};
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "control/control_server.h"
+#include "server/operator_commands.h"
+#include "server/server_options.h"
+
+// Readies the operator's tools of a server about to listen: the state
+// folder, the bans kept there (a file that cannot be read stops the start and
+// is left as it is), the limits per address, and the control socket. An empty
+// text on success, else what stops the start.
+QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOperatorCommands& commands,
+                           std::unique_ptr<Control::TControlServer>& control);

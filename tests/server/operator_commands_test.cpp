@@ -1,0 +1,282 @@
+// The operator's commands as an operator gives them: kivolctl over a real
+// control socket, against a game server with real clients on loopback.
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "control/control_server.h"
+#include "game_server_fixture.h"
+#include "protocol/tables.h"
+#include "server/operator_commands.h"
+
+using namespace std::string_literals;
+using Protocol::PaddedName;
+using Protocol::Tables::TRefusal;
+
+namespace server_test {
+namespace {
+
+struct TCtl {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+class OperatorCommandsTest : public GameServerTest {
+protected:
+    OperatorCommandsTest() : operations(server, Log()), control(operations.Handler()) {}
+
+    void SetUp() override
+    {
+        GameServerTest::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("control")).toStdString();
+        ASSERT_EQ(control.Listen({path, std::nullopt, {}}), "");
+        ASSERT_TRUE(server.Bans.Load(dir.filePath(QStringLiteral("bans.json"))).isEmpty());
+    }
+
+    // Runs kivolctl while the event loop serves the socket and the game.
+    TCtl Ctl(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(KIVOLCTL_PATH), QStringList{QStringLiteral("--control"),
+                                                                 QString::fromStdString(path)} + arguments);
+        EXPECT_TRUE(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    // Joins with level 2 (at a table, or watching) and reads up to the end of the sync block.
+    void JoinLevel2(LoopbackPeer& peer, std::string_view name, std::string_view fields = "")
+    {
+        ASSERT_TRUE(peer.SendPacket(Nul("/join " + PaddedName(name)) + "KIVOL/2" + std::string(fields)));
+        SkipUntil(peer, "/state end");
+    }
+
+    // Reads packets up to and including the first that starts with prefix.
+    static std::string SkipUntil(LoopbackPeer& peer, std::string_view prefix)
+    {
+        for (;;) {
+            const auto packet = peer.NextPacket();
+            if (!packet)
+                return "<nothing arrived>";
+            if (packet->rfind(prefix, 0) == 0)
+                return *packet;
+        }
+    }
+
+    static std::string Refused(TRefusal refusal, std::string_view utf8Text)
+    {
+        return Nul(Protocol::Tables::RefusedText(refusal, Cp932::FromUtf8(utf8Text)));
+    }
+
+    bool LogHas(std::string_view utf8Part) const
+    {
+        const AnsiString part = Cp932::FromUtf8(utf8Part);
+        return std::any_of(log.begin(), log.end(), [&](const AnsiString& line) { return line.find(part) != AnsiString::npos; });
+    }
+
+    QTemporaryDir dir;
+    std::string path;
+    TOperatorCommands operations;
+    Control::TControlServer control;
+};
+
+// A connection from 127.0.0.2 (another loopback address) to the server.
+std::unique_ptr<test::RawPeer> ConnectFrom127_0_0_2(int port)
+{
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.2", &local.sin_addr);
+    EXPECT_EQ(::bind(handle, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+    EXPECT_EQ(::connect(handle, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+    return std::make_unique<test::RawPeer>(handle);
+}
+
+TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLeaveWithItsSeat)
+{
+    auto taro = Connect();
+    Join(*taro, "taro");
+    auto hana = Connect();
+    Join(*hana, "hana");
+    ASSERT_TRUE(taro->SendPacket(Nul("/take 2 " + PaddedName("taro"))));
+    EXPECT_EQ(SkipUntil(*hana, "/take"), Nul("/take 2 " + PaddedName("taro")));
+
+    const TCtl players = Ctl({"players"});
+    EXPECT_EQ(players.Status, 0);
+    EXPECT_NE(players.Out.find("(main)  taro  127.0.0.1  level 1  seats 2  connected"), std::string::npos)
+        << players.Out;
+
+    const TCtl kick = Ctl({"kick", "taro", "--reason", "spam"});
+    EXPECT_EQ(kick.Status, 0) << kick.Err;
+    EXPECT_TRUE(LogHas("control: uid " + std::to_string(getuid()) + ": kick taro --reason spam"));
+    // taro reads "/kill" and does nothing: the server closes it all the same.
+    EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
+    EXPECT_TRUE(taro->WaitClosed(TGameServer::KickGrace.count() * 1000 + 3000));
+    EXPECT_EQ(Next(*hana), Nul("/kill " + PaddedName("taro")));
+    EXPECT_EQ(Next(*hana), Nul("/list \"" + PaddedName("hana") + "\""));
+    EXPECT_EQ(Next(*hana), Nul("/left " + PaddedName("taro")));
+    EXPECT_EQ(Next(*hana), Nul("/fleav 2"));
+    EXPECT_EQ(game.Roster.Count(), 1);
+
+    EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
+}
+
+TEST_F(OperatorCommandsTest, BannedNameIsKickedWithItsReasonAndRefusedAtEveryLaterJoin)
+{
+    auto jiro = Connect();
+    JoinLevel2(*jiro, "Jiro");
+    EXPECT_EQ(Ctl({"ban", "jiro", "--reason", "荒らし"}).Status, 0);
+    // A level-2 client reads why before anything else.
+    EXPECT_EQ(Next(*jiro), Refused(TRefusal::Banned, "荒らし"));
+    EXPECT_TRUE(jiro->WaitClosed(5000));
+    EXPECT_TRUE(WaitUntil([&] { return game.Roster.Count() == 0; }));
+
+    auto again = Connect();
+    ASSERT_TRUE(again->SendPacket(Nul("/join " + PaddedName("JIRO")) + "KIVOL/2"));
+    EXPECT_EQ(Next(*again), Nul(Protocol::Tables::RefusedText(
+                                TRefusal::Banned, Protocol::Tables::RefusalSentence(TRefusal::Banned))));
+    EXPECT_TRUE(again->WaitClosed());
+    auto level1 = Connect();
+    ASSERT_TRUE(level1->SendPacket(Nul("/join " + PaddedName("jiro"))));
+    EXPECT_TRUE(level1->WaitClosed());
+    EXPECT_EQ(game.Roster.Count(), 0);
+
+    EXPECT_EQ(Ctl({"unban", "jiro"}).Status, 0);
+    auto back = Connect();
+    Join(*back, "jiro");
+}
+
+TEST_F(OperatorCommandsTest, BannedAddressIsRefusedAtAcceptWhileLoopbackOneTwoSevenZeroZeroOnePlaysOn)
+{
+    auto other = ConnectFrom127_0_0_2(port);
+    ASSERT_TRUE(WaitUntil([&] { return server.Peers().size() == 1; }));
+    auto player = Connect();
+    Join(*player, "taro");
+
+    const TCtl ban = Ctl({"ban", "127.0.0.2", "--minutes", "5"});
+    EXPECT_EQ(ban.Status, 0) << ban.Err;
+    EXPECT_TRUE(other->WaitClosed());
+    for (int i = 0; i < 3; ++i) {
+        auto refused = ConnectFrom127_0_0_2(port);
+        EXPECT_TRUE(refused->WaitClosed());
+    }
+    EXPECT_EQ(server.Peers().size(), 1u);
+    ASSERT_TRUE(player->SendPacket(Nul("still here")));
+    EXPECT_EQ(Next(*player), Nul("still here"));
+    const TCtl bans = Ctl({"bans"});
+    EXPECT_NE(bans.Out.find("127.0.0.2  until "), std::string::npos) << bans.Out;
+    EXPECT_EQ(Ctl({"unban", "127.0.0.2"}).Status, 0);
+    auto welcome = ConnectFrom127_0_0_2(port);
+    EXPECT_TRUE(WaitUntil([&] { return server.Peers().size() == 2; }));
+}
+
+TEST_F(OperatorCommandsTest, MutedPlayerIsToldAloneWhileSayReachesEveryTableOrOne)
+{
+    auto taro = Connect();
+    Join(*taro, "taro");
+    auto hana = Connect();
+    Join(*hana, "hana");
+    auto room = Connect();
+    JoinLevel2(*room, "ken", " TABLE=room");
+    SkipUntil(*taro, "/list");
+
+    EXPECT_EQ(Ctl({"mute", "taro"}).Status, 0);
+    ASSERT_TRUE(taro->SendPacket(Nul("うるさい")));
+    EXPECT_EQ(Next(*taro), Nul(Cp932::FromUtf8("【管理】発言が制限されています")));
+    ExpectOnlyMarkerNext(*hana, {hana.get(), taro.get()});
+
+    EXPECT_EQ(Ctl({"say", "まもなく再起動します"}).Status, 0);
+    for (LoopbackPeer* peer : {taro.get(), hana.get(), room.get()})
+        EXPECT_EQ(Next(*peer), Nul(Cp932::FromUtf8("【管理】まもなく再起動します")));
+    EXPECT_EQ(Ctl({"say", "room only", "--table", "ROOM"}).Status, 0);
+    EXPECT_EQ(Next(*room), Nul(Cp932::FromUtf8("【管理】room only")));
+    ExpectOnlyMarkerNext(*hana, {hana.get(), taro.get()});
+
+    EXPECT_EQ(Ctl({"unmute", "taro"}).Status, 0);
+    ASSERT_TRUE(taro->SendPacket(Nul("hello")));
+    EXPECT_EQ(Next(*hana), Nul("hello"));
+    EXPECT_EQ(Ctl({"unmute", "taro"}).Status, 1);
+}
+
+TEST_F(OperatorCommandsTest, CloseTableEndsItsPlayersAndWatchersAndTheTableGoes)
+{
+    auto ken = Connect();
+    auto watcher = Connect();
+    auto main = Connect();
+    JoinLevel2(*ken, "ken", " TABLE=room");
+    JoinLevel2(*watcher, "eye", " TABLE=room WATCH");
+    Join(*main, "taro");
+    ASSERT_NE(server.FindTable("room"), nullptr);
+
+    EXPECT_EQ(Ctl({"close", "room", "--reason", "maintenance"}).Status, 0);
+    EXPECT_EQ(Next(*ken), Refused(TRefusal::Closed, "maintenance"));
+    // The watcher may see ken's "/kill" first.
+    EXPECT_EQ(SkipUntil(*watcher, "/refused"), Refused(TRefusal::Closed, "maintenance"));
+    EXPECT_TRUE(watcher->WaitClosed());
+    EXPECT_TRUE(ken->WaitClosed(TGameServer::KickGrace.count() * 1000 + 3000));
+    EXPECT_TRUE(WaitUntil([&] { return server.FindTable("room") == nullptr; }));
+    EXPECT_EQ(game.Roster.Count(), 1);
+    EXPECT_EQ(Ctl({"close", "room"}).Status, 1);
+}
+
+TEST_F(OperatorCommandsTest, ShutdownAnnouncesAtHalvingIntervalsThenClosesEveryConnection)
+{
+    // A long minute while the shutdown is cancelled, a short one for the run.
+    operations.Minute = std::chrono::seconds(30);
+    bool ended = false;
+    operations.OnShutdown = [&] { ended = true; };
+    auto taro = Connect();
+    auto ken = Connect();
+    Join(*taro, "taro");
+    JoinLevel2(*ken, "ken", " TABLE=room");
+
+    EXPECT_EQ(Ctl({"shutdown", "--in", "1"}).Status, 0);
+    EXPECT_EQ(Ctl({"shutdown", "--cancel"}).Status, 0);
+    for (LoopbackPeer* peer : {taro.get(), ken.get()}) {
+        EXPECT_EQ(Next(*peer), Nul(Cp932::FromUtf8("【管理】サーバーはあと1分で終了します")));
+        EXPECT_EQ(Next(*peer), Nul(Cp932::FromUtf8("【管理】サーバーの終了は取り消されました")));
+    }
+    EXPECT_EQ(Ctl({"shutdown", "--cancel"}).Status, 1);
+
+    operations.Minute = std::chrono::milliseconds(1500);
+    EXPECT_EQ(Ctl({"shutdown", "--in", "1", "--reason", "更新"}).Status, 0);
+    for (const char* left : {"1分", "30秒", "10秒"}) {
+        const std::string notice = "【管理】サーバーはあと"s + left + "で終了します（更新）";
+        EXPECT_EQ(Next(*taro), Nul(Cp932::FromUtf8(notice)));
+        EXPECT_EQ(Next(*ken), Nul(Cp932::FromUtf8(notice)));
+    }
+    EXPECT_EQ(Next(*ken), Nul(Protocol::Tables::RefusedText(
+                              TRefusal::Closed, Protocol::Tables::RefusalSentence(TRefusal::Closed))));
+    EXPECT_TRUE(taro->WaitClosed());
+    EXPECT_TRUE(ken->WaitClosed());
+    EXPECT_TRUE(WaitUntil([&] { return ended; }));
+}
+
+TEST_F(OperatorCommandsTest, LimitsPerAddressCloseConnectionsOverThemAtAcceptAndLogOnce)
+{
+    server.SetAddressLimits({2, 20, true});
+    auto first = Connect();
+    auto second = Connect();
+    for (int i = 0; i < 3; ++i) {
+        LoopbackPeer over(port);
+        EXPECT_TRUE(over.WaitClosed());
+    }
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const AnsiString& line) { return line.find(Cp932::FromUtf8("/制限")) == 0; }),
+              1);
+    second.reset();
+    EXPECT_TRUE(WaitUntil([&] { return server.Peers().size() == 1; }));
+    auto third = Connect();
+    EXPECT_EQ(server.Peers().size(), 2u);
+}
+
+}  // namespace
+}  // namespace server_test

@@ -1,0 +1,146 @@
+// The operator's tools of the kivolsrv program: bans kept across a restart,
+// a broken bans file stopping the start, the metrics as Prometheus reads
+// them, and a shutdown that ends the program well.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include "support/socket_test_support.h"
+
+namespace {
+
+// A TCP port that nothing listened on a moment ago.
+int FreePort()
+{
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(handle, reinterpret_cast<const sockaddr*>(&address), length), 0);
+    EXPECT_EQ(getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(handle);
+    return ntohs(address.sin_port);
+}
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TRun RunProgram(const QString& program, const QStringList& arguments, const QByteArray& input = {})
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+}
+
+class KivolsrvOperator : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        control = dir.filePath(QStringLiteral("control"));
+        state = dir.filePath(QStringLiteral("state"));
+    }
+
+    void Start(QProcess& server)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        server.setProcessEnvironment(environment);
+        server.start(QStringLiteral(KIVOLSRV_PATH),
+                     {QStringLiteral("--port"), QString::number(FreePort()), QStringLiteral("--control"), control,
+                      QStringLiteral("--state-dir"), state, QStringLiteral("--web-port"), QStringLiteral("0")});
+        ASSERT_TRUE(server.waitForStarted());
+    }
+
+    TRun Ctl(const QStringList& arguments)
+    {
+        return RunProgram(QStringLiteral(KIVOLCTL_PATH), QStringList{QStringLiteral("--control"), control} + arguments);
+    }
+
+    // Waits until the server answers on its control socket.
+    void WaitServing(QProcess& server)
+    {
+        ASSERT_TRUE(test::WaitUntil([&] { return server.state() != QProcess::Running || Ctl({"status"}).Status == 0; },
+                                    30000));
+        ASSERT_EQ(server.state(), QProcess::Running) << server.readAllStandardError().toStdString();
+    }
+
+    QTemporaryDir dir;
+    QString control;
+    QString state;
+};
+
+// The families of a metrics text as Python's prometheus_client reads it: name -> first sample's value.
+QJsonObject ParsedMetrics(const std::string& text)
+{
+    const TRun parsed = RunProgram(QStringLiteral("/usr/bin/python3"),
+                                   {QStringLiteral("-c"), QStringLiteral(R"(
+import json, sys
+from prometheus_client.parser import text_string_to_metric_families
+print(json.dumps({f.name: f.samples[0].value for f in text_string_to_metric_families(sys.stdin.read()) if f.samples}))
+)")},
+                                   QByteArray::fromStdString(text));
+    EXPECT_EQ(parsed.Status, 0) << parsed.Err;
+    return QJsonDocument::fromJson(QByteArray::fromStdString(parsed.Out)).object();
+}
+
+TEST_F(KivolsrvOperator, BansSurviveARestartAndABrokenBansFileStopsTheStartUntouched)
+{
+    {
+        QProcess server;
+        Start(server);
+        WaitServing(server);
+        EXPECT_EQ(Ctl({"ban", "127.0.0.2", "--minutes", "5", "--reason", "flood"}).Status, 0);
+        EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
+        ASSERT_TRUE(server.waitForFinished(30000));
+        EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
+    }
+    {
+        QProcess server;
+        Start(server);
+        WaitServing(server);
+        const TRun bans = Ctl({"bans"});
+        EXPECT_NE(bans.Out.find("127.0.0.2  until "), std::string::npos) << bans.Out;
+        EXPECT_NE(bans.Out.find("reason \"flood\""), std::string::npos) << bans.Out;
+        const QJsonObject metrics = ParsedMetrics(Ctl({"metrics"}).Out);
+        EXPECT_EQ(metrics.value(QStringLiteral("kivol_bans")).toDouble(), 1);
+        EXPECT_EQ(metrics.value(QStringLiteral("kivol_tables")).toDouble(), 1);
+        EXPECT_GE(metrics.value(QStringLiteral("kivol_uptime_seconds")).toDouble(), 0);
+        EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
+        ASSERT_TRUE(server.waitForFinished(30000));
+        EXPECT_EQ(server.exitCode(), 0);
+    }
+    QFile file(state + QStringLiteral("/bans.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray truncated = file.readAll().left(20);
+    ASSERT_TRUE(file.resize(0));
+    file.write(truncated);
+    file.close();
+
+    QProcess server;
+    Start(server);
+    ASSERT_TRUE(server.waitForFinished(30000));
+    EXPECT_EQ(server.exitCode(), 1);
+    EXPECT_TRUE(server.readAllStandardError().contains("bans.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), truncated);
+}
+
+}  // namespace
