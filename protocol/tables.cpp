@@ -1,5 +1,6 @@
 #include "protocol/tables.h"
 
+#include <QList>
 #include <QString>
 #include <charconv>
 
