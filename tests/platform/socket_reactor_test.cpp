@@ -94,7 +94,9 @@ TEST(SocketReactor, AHandlerDestroyingOtherSocketsOfItsBatchStopsTheirEvents)
     ASSERT_TRUE(test::WaitUntil([&] { return TotalBytes(replacements) == 7; }));
     for (const auto& end : replacements)
         EXPECT_EQ(end->reads, 1);
-    for (const auto& end : ends)
-        if (end)
+    for (const auto& end : ends) {
+        if (end) {
             EXPECT_EQ(end->reads, 1);
+        }
+    }
 }
