@@ -1,6 +1,7 @@
-// kivol_assets: writes the client's card bitmaps (01.bmp ... 54.bmp) and its
-// five sounds into the folder named by the one argument. The build runs it so
-// that the files land next to the programs.
+// kivol_assets: writes the client's card bitmaps (01.bmp ... 54.bmp), the same
+// pictures as PNG for the browser client (01.png ... 54.png), and the five
+// sounds into the folder named by the one argument. The build runs it so that
+// the files land next to the programs.
 #include <QDir>
 #include <QGuiApplication>
 #include <cstdio>
@@ -20,9 +21,13 @@ constexpr int CardCount = 54;
 void WriteCards(const QDir& folder)
 {
     for (int card = 1; card <= CardCount; ++card) {
-        const QString fileName = folder.filePath(QString::fromStdString(Protocol::CardNumberText(card) + ".bmp"));
-        if (!PaintCard(card).save(fileName, "BMP"))
-            throw EFCreateError(FormatMessage(Messages::FCreateError, fileName.toStdString()));
+        const QImage picture = PaintCard(card);
+        for (const char* format : {"BMP", "PNG"}) {
+            const QString fileName = folder.filePath(QString::fromStdString(Protocol::CardNumberText(card)) + "." +
+                                                     QString::fromLatin1(format).toLower());
+            if (!picture.save(fileName, format))
+                throw EFCreateError(FormatMessage(Messages::FCreateError, fileName.toStdString()));
+        }
     }
 }
 

@@ -57,9 +57,6 @@ void ServeGame(const load::ServerProcess::Ready& ready)
     TPacketServerSocket socket;
     socket.SetAddress("127.0.0.1");
     TGameServer game(socket, nullptr);
-    socket.OnPacketArrived = [&game](TObject*, TCustomWinSocket* sender, const void* data, int size) {
-        game.PacketArrived(sender, data, size);
-    };
     socket.SetActive(true);
     ready(socket.Socket()->LocalPort());
     QEventLoop loop;

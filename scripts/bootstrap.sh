@@ -7,7 +7,7 @@ packages=(
   # toolchain and build
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3 python3-prometheus-client
   # the yardstick server of the tables load benchmark, and the profiler
   redis-server linux-perf
   # fuzzing and sanitizers with clang
@@ -21,7 +21,14 @@ packages=(
   # Debian packages (dependencies of the programs) and the checks of the
   # installed desktop entry, metainfo and systemd unit
   dpkg-dev file desktop-file-utils appstream systemd
+  # the browser client's end-to-end tests drive Debian's Chromium
+  chromium
 )
+# The browser client is compiled by tsc under node, with npm installing the
+# pinned tools; a node installed otherwise (node 20 or later) serves as well.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,22 @@
 
 #include <algorithm>
 
-THitJudge::THitJudge(std::chrono::milliseconds limit) : limit_(limit)
+std::chrono::nanoseconds TSolveBudget::Left(std::chrono::steady_clock::time_point now)
+{
+    while (!spent_.empty() && spent_.front().first + Window <= now)
+        spent_.pop_front();
+    std::chrono::nanoseconds left = Budget;
+    for (const auto& [start, duration] : spent_)
+        left -= duration;
+    return left;
+}
+
+void TSolveBudget::Spend(std::chrono::steady_clock::time_point start, std::chrono::nanoseconds duration)
+{
+    spent_.emplace_back(start, duration);
+}
+
+THitJudge::THitJudge(std::chrono::milliseconds limit, TSolveBudget& budget) : limit_(limit), budget_(budget)
 {
     Solve = [this](const std::vector<int>& field, std::int64_t target, std::chrono::nanoseconds solveLimit) {
         if (!fieldSolver_ || solverField_ != field) {
@@ -22,13 +37,13 @@ THitJudge::TVerdict THitJudge::Judge(const std::vector<int>& field, std::optiona
     if (verdict_ && field == field_ && target == target_)
         return *verdict_;
 
-    const auto start = Now();
-    const std::chrono::nanoseconds left = Budget - SpentInWindow(start);
+    const auto start = budget_.Now();
+    const std::chrono::nanoseconds left = budget_.Left(start);
     if (left <= std::chrono::nanoseconds::zero())
         return {};
     const std::chrono::nanoseconds limit = std::min<std::chrono::nanoseconds>(limit_, left);
     const Solver::Solution solution = Solve(field, *target, limit);
-    spent_.emplace_back(start, Now() - start);
+    budget_.Spend(start, budget_.Now() - start);
 
     TVerdict verdict;
     verdict.Verdict = solution.verdict == Solver::Verdict::Yes  ? 'Y'
@@ -44,14 +59,4 @@ THitJudge::TVerdict THitJudge::Judge(const std::vector<int>& field, std::optiona
         verdict_ = verdict;
     }
     return verdict;
-}
-
-std::chrono::nanoseconds THitJudge::SpentInWindow(std::chrono::steady_clock::time_point now)
-{
-    while (!spent_.empty() && spent_.front().first + Window <= now)
-        spent_.pop_front();
-    std::chrono::nanoseconds total{0};
-    for (const auto& [start, duration] : spent_)
-        total += duration;
-    return total;
 }

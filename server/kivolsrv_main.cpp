@@ -2,6 +2,8 @@
 // port until it is closed. Without a display (neither DISPLAY nor
 // WAYLAND_DISPLAY), or with --headless, it serves headless: no window on
 // screen, every log line on standard output, message boxes on standard error.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <cstdlib>
 #include <exception>
@@ -25,6 +27,17 @@ bool HasDisplay()
     return false;
 }
 
+// A server of many tables holds a file for every player: the soft limit on
+// open files (often 1,024) is raised to what the system allows the process.
+void RaiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -35,6 +48,7 @@ int main(int argc, char** argv)
     const TParsedCommandLine<TServerOptions> parsed = ParseServerOptions(CommandLineArguments(argc, argv));
     if (parsed.Outcome.Exit)
         return FinishCommandLine(parsed.Outcome);
+    RaiseOpenFileLimit();
     const bool headless = parsed.Values.Headless || !HasDisplay();
     THeadlessEnvironment quiet;
     if (headless)

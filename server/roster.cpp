@@ -32,7 +32,7 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-int TRoster::Add(const AnsiString& name, TCustomWinSocket* owner)
+int TRoster::Add(const AnsiString& name, TPacketConnection* owner)
 {
     entries_.push_back(TRosterEntry{name, owner, {}, false, {}});
     if (OnAdded)
@@ -48,7 +48,7 @@ int TRoster::IndexOf(std::string_view name) const
     return -1;
 }
 
-int TRoster::IndexOf(std::string_view name, const TCustomWinSocket* owner) const
+int TRoster::IndexOf(std::string_view name, const TPacketConnection* owner) const
 {
     for (int i = 0; i < Count(); ++i)
         if (Entry(i).Owner == owner && SameNameIgnoringCase(Entry(i).Name, name))

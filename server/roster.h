@@ -8,7 +8,7 @@
 
 #include "platform/ansi_string.h"
 
-class TCustomWinSocket;
+class TPacketConnection;
 
 // One roster entry: the padded name a "/join" carried, the connection that
 // joined with it (null once that connection has gone), the level-2 token that
@@ -16,7 +16,7 @@ class TCustomWinSocket;
 // (its connection dropped without leaving) and until when.
 struct TRosterEntry {
     AnsiString Name;
-    TCustomWinSocket* Owner = nullptr;
+    TPacketConnection* Owner = nullptr;
     std::string Token;
     bool Away = false;
     // When an away entry's grace period ends; unset (epoch) with no end.
@@ -31,14 +31,14 @@ struct TRosterEntry {
 class TRoster {
 public:
     // Appends an entry; returns its index.
-    int Add(const AnsiString& name, TCustomWinSocket* owner = nullptr);
+    int Add(const AnsiString& name, TPacketConnection* owner = nullptr);
     // The first entry equal to name when ASCII letters are compared without
     // regard to case; -1 when there is none. Both bytes of a Shift-JIS
     // double-byte character must match exactly, so two different characters
     // whose second bytes are letters of different case stay different.
     int IndexOf(std::string_view name) const;
     // The first entry of owner's equal to name (letter case aside); -1 when none.
-    int IndexOf(std::string_view name, const TCustomWinSocket* owner) const;
+    int IndexOf(std::string_view name, const TPacketConnection* owner) const;
     // The away entry holding token; -1 when none.
     int IndexOfAwayToken(std::string_view token) const;
     // Deletes the entry at index; an index outside the roster (-1 included)

@@ -9,6 +9,8 @@ namespace {
 const QString ProgramName = QStringLiteral("kivolsrv");
 // A week: the grace period in milliseconds must fit a timer's int.
 constexpr int MaxGraceSeconds = 7 * 24 * 60 * 60;
+// Every table costs memory whether or not it is busy.
+constexpr int MaxTables = 1000000;
 
 }  // namespace
 
@@ -33,6 +35,10 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
          QStringLiteral("The longest the server spends judging one hit, 1 to 1000 (default %1).")
              .arg(options.Rules.SolverLimitMs),
          QStringLiteral("MS")},
+        {QStringLiteral("max-tables"),
+         QStringLiteral("Hold at most N tables besides the main one (default %1; 0: the main table only).")
+             .arg(options.Rules.MaxTables),
+         QStringLiteral("N")},
     });
     parsed.Outcome = ParseCommandLine(parser, arguments, ProgramName);
     if (parsed.Outcome.Exit)
@@ -42,6 +48,7 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
              ReadIntegerOption(parser, QStringLiteral("port"), 1, 65535, options.Port),
              ReadIntegerOption(parser, QStringLiteral("grace"), 0, MaxGraceSeconds, options.Rules.GraceSeconds),
              ReadIntegerOption(parser, QStringLiteral("solver-limit"), 1, 1000, options.Rules.SolverLimitMs),
+             ReadIntegerOption(parser, QStringLiteral("max-tables"), 0, MaxTables, options.Rules.MaxTables),
          }) {
         if (!problem.isEmpty()) {
             parsed.Outcome = BadCommandLine(ProgramName, problem);

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "platform/command_line.h"
-#include "server/game_server.h"
+#include "server/game_rules.h"
 
 // The game's TCP port unless the operator names another.
 inline constexpr int DefaultGamePort = 16523;
@@ -26,5 +26,6 @@ struct TServerOptions {
 //   --grace SECONDS       how long a dropped player's place waits (0: until cleared)
 //   --trust-names         relay every packet whatever name it carries
 //   --solver-limit MS     the longest the server spends judging one hit, 1 to 1000
+//   --max-tables N        how many tables the server holds besides the main one
 // and --help and --version.
 TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& arguments);

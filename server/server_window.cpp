@@ -1,6 +1,7 @@
 #include "server/server_window.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -61,16 +62,12 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     ConnectHandler(btnClear, &QPushButton::clicked, [this] { btnClearClick(); });
     ConnectHandler(btnMinimize, &QPushButton::clicked, [this] { btnMinimizeClick(); });
 
-    // The list's rows follow the roster entry for entry, so a row's index is
-    // the entry's index.
-    Game.Roster.OnAdded = [this](int index, const AnsiString& name) {
-        lstPlayers->insertItem(index, Cp932::Decode(name));
+    FollowRoster(Game.Main());
+    Game.OnTableAdded = [this](TGameTable& table) { FollowRoster(table); };
+    Game.OnTableRemoved = [this](TGameTable& table) {
+        listedTables_.erase(std::find(listedTables_.begin(), listedTables_.end(), &table));
     };
-    Game.Roster.OnDeleted = [this](int index) { delete lstPlayers->takeItem(index); };
-    Game.Roster.OnChanged = [this](int index, const TRosterEntry& entry) { ShowAway(index, entry.Away); };
 
-    PacketServerSocket1.OnPacketArrived = [this](TObject* sender, TCustomWinSocket* socket, const void* data,
-                                                 int size) { PacketServerSocket1PacketArrived(sender, socket, data, size); };
     PacketServerSocket1.OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
         PacketServerSocket1ClientConnect(sender, socket);
     };
@@ -117,11 +114,6 @@ void TForm1::AddLog(const AnsiString& message)
         WriteLogLine(stdout, line, TLogPriority::Info);
 }
 
-void TForm1::PacketServerSocket1PacketArrived(TObject*, TCustomWinSocket* aSocket, const void* data, int aSize)
-{
-    Game.PacketArrived(aSocket, data, aSize);
-}
-
 void TForm1::PacketServerSocket1ClientConnect(TObject*, TCustomWinSocket* aSocket)
 {
     ConnectionLog.Connected(aSocket, aSocket->RemoteAddress());
@@ -129,7 +121,6 @@ void TForm1::PacketServerSocket1ClientConnect(TObject*, TCustomWinSocket* aSocke
 
 void TForm1::PacketServerSocket1ClientDisconnect(TObject*, TCustomWinSocket* aSocket)
 {
-    Game.ClientDisconnected(aSocket);
     ConnectionLog.Disconnected(aSocket, aSocket->RemoteAddress());
 }
 
@@ -139,33 +130,68 @@ void TForm1::PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode)
     errorCode = 0;
 }
 
-void TForm1::ShowAway(int index, bool away)
+void TForm1::FollowRoster(TGameTable& table)
 {
-    // An away row keeps its name and is greyed with a mark, so the operator
-    // sees whose connection dropped and may still come back.
-    QListWidgetItem* row = lstPlayers->item(index);
-    if (!row)
-        return;
-    const QString name = Cp932::Decode(Game.Roster[index]);
-    row->setText(away ? name + QStringLiteral(" (不在)") : name);
-    row->setForeground(away ? palette().brush(QPalette::Disabled, QPalette::Text)
-                            : palette().brush(QPalette::Active, QPalette::Text));
+    listedTables_.push_back(&table);
+    table.Roster.OnAdded = [this, &table](int index, const AnsiString&) {
+        lstPlayers->insertItem(FirstRow(table) + index, RowText(table, table.Roster.Entry(index)));
+    };
+    table.Roster.OnDeleted = [this, &table](int index) { delete lstPlayers->takeItem(FirstRow(table) + index); };
+    table.Roster.OnChanged = [this, &table](int index, const TRosterEntry& entry) {
+        // An away row keeps its name and is greyed with a mark, so the
+        // operator sees whose connection dropped and may still come back.
+        QListWidgetItem* row = lstPlayers->item(FirstRow(table) + index);
+        if (!row)
+            return;
+        row->setText(RowText(table, entry));
+        row->setForeground(entry.Away ? palette().brush(QPalette::Disabled, QPalette::Text)
+                                      : palette().brush(QPalette::Active, QPalette::Text));
+    };
 }
 
-int TForm1::SelectedIndex() const
+int TForm1::FirstRow(const TGameTable& table) const
+{
+    int row = 0;
+    for (const TGameTable* listed : listedTables_) {
+        if (listed == &table)
+            break;
+        row += listed->Roster.Count();
+    }
+    return row;
+}
+
+QString TForm1::RowText(const TGameTable& table, const TRosterEntry& entry) const
+{
+    QString text = Cp932::Decode(entry.Name);
+    if (!table.IsMain())
+        text = QStringLiteral("「%1」").arg(Cp932::Decode(table.Name())) + text;
+    return entry.Away ? text + QStringLiteral(" (不在)") : text;
+}
+
+std::pair<TGameTable*, int> TForm1::SelectedEntry() const
 {
     const QListWidgetItem* item = lstPlayers->currentItem();
-    return item && item->isSelected() ? lstPlayers->row(item) : -1;
+    int row = item && item->isSelected() ? lstPlayers->row(item) : -1;
+    for (TGameTable* table : listedTables_) {
+        if (row < 0)
+            break;
+        if (row < table->Roster.Count())
+            return {table, row};
+        row -= table->Roster.Count();
+    }
+    return {nullptr, -1};
 }
 
 void TForm1::btnKillClick()
 {
-    Game.KillPlayer(SelectedIndex());
+    if (const auto [table, index] = SelectedEntry(); table)
+        table->KillPlayer(index);
 }
 
 void TForm1::btnClearClick()
 {
-    Game.ClearRosterEntry(SelectedIndex());
+    if (const auto [table, index] = SelectedEntry(); table)
+        Game.ClearRosterEntry(*table, index);
 }
 
 void TForm1::btnMinimizeClick()

@@ -16,8 +16,10 @@ class QPushButton;
 
 // The operator's window: the roster of players, the log, and three buttons
 // to disconnect a player, remove a stale roster entry and put the window away.
-// The game itself is the TGameServer behind the socket; this window shows its
-// roster (one row per entry, in roster order) and passes on its clicks.
+// The game itself is the TGameServer behind the socket; this window shows the
+// rosters of its tables (one row per entry: the main table's entries first,
+// then each other table's in the order the tables were made, each in roster
+// order, a row of another table naming it) and passes on its clicks.
 class TForm1 : public QWidget {
 public:
     static constexpr int GamePort = DefaultGamePort;
@@ -55,18 +57,24 @@ public:
     TConnectionLog ConnectionLog;
 
 private:
-    void PacketServerSocket1PacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data, int aSize);
     void PacketServerSocket1ClientConnect(TObject* aSender, TCustomWinSocket* aSocket);
     void PacketServerSocket1ClientDisconnect(TObject* aSender, TCustomWinSocket* aSocket);
     // A click on the notification icon: the left button brings the window back.
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
     // A failure of the listening socket (accepting): logged, never a box.
     void PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode);
-    // Marks the roster row of an away entry (its connection dropped).
-    void ShowAway(int index, bool away);
-    // The selected roster row, or -1.
-    int SelectedIndex() const;
+    // The list follows the table's roster entry for entry.
+    void FollowRoster(TGameTable& table);
+    // The row of the table's first entry.
+    int FirstRow(const TGameTable& table) const;
+    // A roster entry as its row shows it: the table's name unless it is the
+    // main one, the name, and a mark when the entry is away.
+    QString RowText(const TGameTable& table, const TRosterEntry& entry) const;
+    // The table and roster index of the selected row; a null table for none.
+    std::pair<TGameTable*, int> SelectedEntry() const;
 
     std::unique_ptr<QSystemTrayIcon> TrayIcon;
     TServerOptions Options;
+    // The tables whose entries the list shows, in the list's order.
+    std::vector<TGameTable*> listedTables_;
 };

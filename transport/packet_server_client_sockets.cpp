@@ -1,5 +1,7 @@
 #include "transport/packet_server_client_sockets.h"
 
+#include <QTimer>
+
 TCustomPacketServerClientWinSocket::TCustomPacketServerClientWinSocket(int socketHandle,
                                                                        TServerWinSocket* serverWinSocket)
     : TServerClientWinSocket(socketHandle, serverWinSocket)
@@ -45,9 +47,52 @@ void TCustomPacketServerClientWinSocket::SendStream(TStream* stream, int count)
 }
 
 TPacketServerClientWinSocket::TPacketServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)
-    : TCustomPacketServerClientWinSocket(socketHandle, serverWinSocket)
+    : TCustomPacketServerClientWinSocket(socketHandle, serverWinSocket), peerAddress_(RemoteAddress())
 {
     AttachSocketRW(MakePacketSocketRW(nullptr, this));
+}
+
+TPacketServerClientWinSocket::~TPacketServerClientWinSocket()
+{
+    Destroying();
+}
+
+void TPacketServerClientWinSocket::Event(TCustomWinSocket* socket, TSocketEvent event)
+{
+    const auto alive = AliveToken();
+    if (event == seDisconnect && Owner)
+        Owner->ConnectionClosed(this);
+    if (!*alive)
+        return;
+    TCustomPacketServerClientWinSocket::Event(socket, event);
+    if (!*alive)
+        return;
+    if (event == seConnect && Owner)
+        Owner->ConnectionOpened(this);
+    else if (event == seWrite && closing_)
+        CloseWhenDrained();
+}
+
+void TPacketServerClientWinSocket::CloseAfterSending()
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    // Posted: the caller may be inside this connection's own packet handling,
+    // and a deferred flush of what it just queued runs before this.
+    PostToSelf([this] { CloseWhenDrained(); });
+    const auto alive = AliveToken();
+    QTimer::singleShot(CloseAfterSendingMs, [this, alive] {
+        if (*alive && Connected())
+            Close();
+    });
+}
+
+void TPacketServerClientWinSocket::CloseWhenDrained()
+{
+    SocketRW->DoWrite();
+    if (SocketRW->SendBuffer->Count() == 0 && Connected())
+        Close();
 }
 
 TLineServerClientWinSocket::TLineServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/server_win_socket.h"
+#include "transport/packet_connection.h"
 #include "transport/packet_endpoints.h"
 
 // A server connection with its own reader-writer. Every event of the
@@ -29,9 +30,37 @@ protected:
     void AttachSocketRW(TCustomSocketRW* rw);
 };
 
-class TPacketServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TPacketEndpoint {
+// A packet connection of a server, also as the game sees a connection: it
+// reports its opening, packets and close to Owner (when set) before the
+// server's own events.
+class TPacketServerClientWinSocket : public TCustomPacketServerClientWinSocket,
+                                     public TPacketEndpoint,
+                                     public TPacketConnection {
 public:
+    // How long CloseAfterSending waits for a peer that does not read.
+    static constexpr int CloseAfterSendingMs = 2000;
+
     TPacketServerClientWinSocket(int socketHandle, TServerWinSocket* serverWinSocket);
+    // Disconnects while the whole object, and so its owner's view of it, exists.
+    ~TPacketServerClientWinSocket() override;
+
+    void Event(TCustomWinSocket* socket, TSocketEvent event) override;
+
+    void SendPacket(const void* data, int size) override { Send(data, size); }
+    void CloseAfterSending() override;
+    const AnsiString& PeerAddress() const override { return peerAddress_; }
+    TKind Kind() const override { return TKind::Tcp; }
+    // True once CloseAfterSending was called: nothing more is delivered.
+    bool Closing() const { return closing_; }
+
+    TPacketConnectionOwner* Owner = nullptr;
+
+private:
+    // Closes once the send buffer has drained.
+    void CloseWhenDrained();
+
+    AnsiString peerAddress_;
+    bool closing_ = false;
 };
 
 class TLineServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TLineEndpoint {

@@ -101,6 +101,7 @@ void TCustomPacketServerSocket::SendStreamToAllExcept(TStream* stream, int count
 TCustomPacketServerClientWinSocket* TPacketServerSocket::DoGetSocket(int socketHandle)
 {
     auto* s = new TPacketServerClientWinSocket(socketHandle, ServerSocket.get());
+    s->Owner = connectionOwner_;
     if (!s->OnPacketArrived)
         s->OnPacketArrived = [this](TObject* sender, TCustomWinSocket* socket, const void* data, int size) {
             PacketServerClientWinSocketPacketArrived(sender, socket, data, size);
@@ -108,9 +109,23 @@ TCustomPacketServerClientWinSocket* TPacketServerSocket::DoGetSocket(int socketH
     return s;
 }
 
+void TPacketServerSocket::SetConnectionOwner(TPacketConnectionOwner* owner)
+{
+    connectionOwner_ = owner;
+    for (int i = 0; i < ClientCount(); ++i)
+        static_cast<TPacketServerClientWinSocket*>(GetClientSocket(i))->Owner = owner;
+}
+
 void TPacketServerSocket::PacketServerClientWinSocketPacketArrived(TObject*, TCustomWinSocket* aSocket,
                                                                    const void* data, int aSize)
 {
+    auto* connection = static_cast<TPacketServerClientWinSocket*>(aSocket);
+    if (connection->Closing())
+        return;
+    // The owner never destroys a connection inside its handling (a close
+    // is posted), so the connection is still whole afterwards.
+    if (connection->Owner)
+        connection->Owner->PacketArrived(connection, data, aSize);
     if (OnPacketArrived)
         OnPacketArrived(this, aSocket, data, aSize);
 }

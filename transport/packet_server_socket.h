@@ -58,6 +58,10 @@ private:
 
 class TPacketServerSocket : public TCustomPacketServerSocket {
 public:
+    // Where every connection, present and future, reports its opening,
+    // packets and close (null: nowhere). Packets go there before OnPacketArrived.
+    void SetConnectionOwner(TPacketConnectionOwner* owner);
+
     // EInvalidCast when socket is not a packet connection of a server.
     void Send(TCustomWinSocket* socket, const void* buf, int size);
     void SendToAll(const void* buf, int size);
@@ -69,6 +73,7 @@ protected:
     TCustomPacketServerClientWinSocket* DoGetSocket(int socketHandle) override;
 
 private:
+    TPacketConnectionOwner* connectionOwner_ = nullptr;
     void PacketServerClientWinSocketPacketArrived(TObject* aSender, TCustomWinSocket* aSocket, const void* data,
                                                   int aSize);
 };

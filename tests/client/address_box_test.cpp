@@ -13,9 +13,6 @@ class IPv6GameServer {
 public:
     IPv6GameServer()
     {
-        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* s, const void* data, int size) {
-            game.PacketArrived(s, data, size);
-        };
         socket.SetAddress("::1");
         socket.SetActive(true);
         port = socket.Socket()->LocalPort();
@@ -40,7 +37,7 @@ TEST(AddressBox, ABracketedIPv6AddressWithAPortReachesTheServerOverIPv6)
     Player player;
     player.window->ServerPort = test::ClosedPort();  // the port comes from the box
     ASSERT_TRUE(ConnectWith(player, QStringLiteral("[::1]:%1").arg(server.port)));
-    EXPECT_TRUE(test::WaitUntil([&] { return server.game.Roster.Count() == 1; }, WaitMs));
+    EXPECT_TRUE(test::WaitUntil([&] { return server.game.Main().Roster.Count() == 1; }, WaitMs));
 }
 
 TEST(AddressBox, AnIPv6AddressWithoutAPortUsesTheGamePort)
@@ -49,7 +46,7 @@ TEST(AddressBox, AnIPv6AddressWithoutAPortUsesTheGamePort)
     Player player;
     player.window->ServerPort = server.port;
     ASSERT_TRUE(ConnectWith(player, QStringLiteral(" ::1 ")));
-    EXPECT_TRUE(test::WaitUntil([&] { return server.game.Roster.Count() == 1; }, WaitMs));
+    EXPECT_TRUE(test::WaitUntil([&] { return server.game.Main().Roster.Count() == 1; }, WaitMs));
 }
 
 }  // namespace

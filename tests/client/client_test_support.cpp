@@ -21,10 +21,6 @@ void TypeText(QWidget* widget, const QString& text)
 
 GameServer::GameServer()
 {
-    socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* s, const void* data, int size) {
-        game.PacketArrived(s, data, size);
-    };
-    socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* s) { game.ClientDisconnected(s); };
     socket.SetAddress("127.0.0.1");
     socket.SetActive(true);
     port_ = socket.Socket()->LocalPort();

@@ -87,10 +87,10 @@ TEST(ClientConnection, KillForKenjReachesKenjAndNotKenji)
     Player kenji, kenj;
     ASSERT_TRUE(kenji.Connect(QStringLiteral("KENJI"), server.Port()));
     ASSERT_TRUE(kenj.Connect(QStringLiteral("KENJ"), server.Port()));
-    ASSERT_TRUE(WaitUntil([&] { return server.game.Roster.Count() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return server.game.Main().Roster.Count() == 2; }));
     kenj.window->Table.SetOwnSeat(3, true);  // sitting at seat 3
 
-    server.game.KillPlayer(server.game.Roster.IndexOf("KENJ    "));
+    server.game.Main().KillPlayer(server.game.Main().Roster.IndexOf("KENJ    "));
     ASSERT_TRUE(WaitUntil([&] { return !reports.reports.empty(); }));
     ASSERT_EQ(reports.reports.size(), 1u);
     EXPECT_EQ(reports.reports[0].text, QStringLiteral("管理者より強制切断されました"));
@@ -100,8 +100,8 @@ TEST(ClientConnection, KillForKenjReachesKenjAndNotKenji)
     EXPECT_EQ(kenj.window->btnTakes[3]->text(), QStringLiteral("座る"));
 
     // The server's roster loses KENJ only through KENJ's own "/left".
-    ASSERT_TRUE(WaitUntil([&] { return server.game.Roster.Count() == 1; }));
-    EXPECT_EQ(server.game.Roster[0], "KENJI   ");
+    ASSERT_TRUE(WaitUntil([&] { return server.game.Main().Roster.Count() == 1; }));
+    EXPECT_EQ(server.game.Main().Roster[0], "KENJI   ");
     ASSERT_TRUE(WaitUntil([&] { return Roster(*kenji.window) == QStringList{QStringLiteral("KENJI   ")}; }));
     EXPECT_TRUE(kenji.window->btnDisconnect->isEnabled());
 }

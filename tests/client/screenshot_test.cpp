@@ -145,7 +145,7 @@ TEST(ClientScreenshot, DISABLED_Level2AJudgedHitAtBothTables)
     GameServer server;
     std::mt19937 engine(20261207);
     server.game.SetRandomEngine(engine);
-    server.game.Yamafuda.Reset();
+    server.game.Main().Yamafuda.Reset();
     Player kenj, taro;
     StartGame(server, kenj, taro);
     TForm1& k = *kenj.window;

@@ -41,7 +41,7 @@ using namespace Protocol;
 
 namespace {
 
-void CheckPiles(const TGameServer& game)
+void CheckPiles(const TGameTable& game)
 {
     std::vector<int> cards;
     auto add = [&](const TCardPile& pile) {
@@ -188,18 +188,17 @@ struct Run {
 
     Run() : game(socket, nullptr, Rules())
     {
-        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* sender, const void* payload, int length) {
-            game.PacketArrived(sender, payload, length);
-            CheckPiles(game);
+        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket*, const void*, int) {
+            // The game has handled the packet by now.
+            CheckPiles(game.Main());
         };
         // As the operator window does: the server learns of every close.
         socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* connection) {
             disconnected.insert(connection);
-            game.ClientDisconnected(connection);
         };
         // Every input shuffles alike, so that a failure replays.
         game.SetRandomEngine(engine);
-        game.Yamafuda.Reset();
+        game.Main().Yamafuda.Reset();
         game.Now = [this] { return now; };
         for (int i = 0; i < SlotCount; ++i)
             clients[std::size_t(i)].index = i;
@@ -229,7 +228,7 @@ struct Run {
         slot.pending.clear();
         slot.model = TTableModel();
         slot.level2 = false;
-        slot.complete = !game.Table.GameStarted;
+        slot.complete = !game.Main().Table.GameStarted;
         slot.name.clear();
     }
 
@@ -357,7 +356,7 @@ struct Run {
                 }
             }
         }
-        if (game.Bafuda.Count > FieldSlots)
+        if (game.Main().Bafuda.Count > FieldSlots)
             fuzz::Fail("the field holds more cards than any table shows");
         return received;
     }
@@ -365,7 +364,7 @@ struct Run {
     void CompareTables()
     {
         TTableModel rebuilt;
-        for (const AnsiString& command : game.TableRebuild())
+        for (const AnsiString& command : game.Main().TableRebuild())
             rebuilt.Apply(command);
         for (const Slot& slot : clients) {
             if (!slot.connected || !slot.complete)
@@ -373,7 +372,7 @@ struct Run {
             const TTableState& shown = slot.model.Table();
             // Before the first game the table is hidden everywhere; what it
             // shows once the game starts comes from "/init" on.
-            const bool same = game.Table.GameStarted ? shown == rebuilt.Table() : !shown.Shown;
+            const bool same = game.Main().Table.GameStarted ? shown == rebuilt.Table() : !shown.Shown;
             if (!same)
                 fuzz::Fail("slot " + std::to_string(slot.index) + " shows " + Describe(shown) +
                            "\n  the sync block rebuilds " + Describe(rebuilt.Table()));
@@ -384,7 +383,7 @@ struct Run {
     {
         const std::uint8_t op = input.Byte();
         Slot& slot = clients[std::size_t((op >> 3) % SlotCount)];
-        const std::vector<AnsiString> tableBefore = game.TableRebuild();
+        const std::vector<AnsiString> tableBefore = game.Main().TableRebuild();
         bool raw = false;
         switch (op & 7) {
         case 0:
@@ -419,7 +418,7 @@ struct Run {
         // have left a client's picture behind (a "/fleav" reaches all but
         // its sender).
         const bool received = Deliver();
-        if (raw && (received || game.TableRebuild() != tableBefore))
+        if (raw && (received || game.Main().TableRebuild() != tableBefore))
             comparing = false;
         if (comparing)
             CompareTables();

@@ -79,14 +79,19 @@ class FileOpens:
 scratch = tempfile.mkdtemp(prefix="kivol-install-")
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", ASAN_OPTIONS="detect_leaks=0")
 
-# The server package: the program and its unit, nothing else.
+# The server package: the programs, the unit and the browser client's web root, nothing else.
 server = install("server", os.path.join(scratch, "server"))
 unit = f"lib/systemd/system/kivolsrv.service"
-check(tree(server) == {"bin/kivolsrv", unit}, f"server tree: {sorted(tree(server))}")
-answer = run(os.path.join(server, "bin/kivolsrv"), "--version", env=env)
-check(answer.returncode == 0 and answer.stdout == f"kivolsrv {version}\n", f"kivolsrv --version: {answer}")
+web = {f for f in tree(server) if f.startswith("share/kivol/web/")}
+check(tree(server) - web == {"bin/kivolsrv", "bin/kivolctl", unit}, f"server tree: {sorted(tree(server))}")
+check("share/kivol/web/index.html" in web and any(f.startswith("share/kivol/web/assets/app.") for f in web),
+      f"web root: {sorted(web)}")
+for program in ["kivolsrv", "kivolctl"]:
+    answer = run(os.path.join(server, "bin", program), "--version", env=env)
+    check(answer.returncode == 0 and answer.stdout == f"{program} {version}
+", f"{program} --version: {answer}")
 text = open(os.path.join(server, unit)).read()
-for line in ["DynamicUser=yes", "Restart=on-failure", "StandardOutput=journal", "ProtectSystem=strict",
+for line in ["DynamicUser=yes", "RuntimeDirectory=kivol", "StateDirectory=kivol", "Restart=on-failure", "StandardOutput=journal", "ProtectSystem=strict",
              f"ExecStart=/{prefix}/bin/kivolsrv --headless", "WantedBy=multi-user.target"]:
     check(line in text, f"unit lacks {line}")
 # systemd checks the unit against the program where it was installed.

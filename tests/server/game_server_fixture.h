@@ -4,7 +4,9 @@
 // ephemeral port, wired as the operator window wires it, with its log and any
 // message box recorded instead of shown.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 
 #include <memory>
 #include <string>
@@ -26,7 +28,10 @@ inline std::string Nul(std::string_view text)
 
 class GameServerTest : public ::testing::Test {
 protected:
-    explicit GameServerTest(const TGameRules& rules = TrustingRules()) : game(socket, Log(), rules) {}
+    explicit GameServerTest(const TGameRules& rules = TrustingRules())
+        : server(socket, Log(), rules), game(server.Main())
+    {
+    }
 
     // The rules a level-1 server plays by: names are not checked, so tests
     // may send what no real client sends (another player's name, chat from a
@@ -49,10 +54,6 @@ protected:
             messageBoxes.push_back(text.toStdString());
             return IDOK;
         };
-        socket.OnPacketArrived = [this](TObject*, TCustomWinSocket* s, const void* data, int size) {
-            game.PacketArrived(s, data, size);
-        };
-        socket.OnClientDisconnect = [this](TObject*, TCustomWinSocket* s) { game.ClientDisconnected(s); };
         socket.SetAddress("127.0.0.1");
         socket.SetActive(true);
         port = socket.Socket()->LocalPort();
@@ -60,13 +61,22 @@ protected:
 
     void TearDown() override { Application.OnMessageBox = nullptr; }
 
-    // A peer whose connection the server has accepted.
+    // A peer whose connection the server has accepted (found by the peer's
+    // own port, so that other connections closing meanwhile do not matter).
     std::unique_ptr<LoopbackPeer> Connect()
     {
-        const int before = socket.ClientCount();
         auto peer = std::make_unique<LoopbackPeer>(port);
         EXPECT_TRUE(peer->Open());
-        EXPECT_TRUE(WaitUntil([&] { return socket.ClientCount() > before; }));
+        sockaddr_storage own{};
+        socklen_t length = sizeof own;
+        getsockname(peer->Handle(), reinterpret_cast<sockaddr*>(&own), &length);
+        const int ownPort = ntohs(reinterpret_cast<const sockaddr_in&>(own).sin_port);
+        EXPECT_TRUE(WaitUntil([&] {
+            for (int i = 0; i < socket.ClientCount(); ++i)
+                if (socket.GetClientSocket(i)->RemotePort() == ownPort)
+                    return true;
+            return false;
+        }));
         return peer;
     }
 
@@ -101,7 +111,9 @@ protected:
 
     TPacketServerSocket socket;
     std::vector<AnsiString> log;
-    TGameServer game;
+    TGameServer server;
+    // The main table, where every test without tables plays.
+    TGameTable& game;
     std::vector<std::string> messageBoxes;
     int port = 0;
 };

@@ -83,8 +83,8 @@ protected:
     void SetUp() override
     {
         GameServerTest::SetUp();
-        game.Now = [this] { return now; };
-        game.SetRandomEngine(engine);
+        server.Now = [this] { return now; };
+        server.SetRandomEngine(engine);
     }
 
     // Joins with the announcement (a resume when token is given) and reads
@@ -235,10 +235,10 @@ TEST_F(Level2ServerTest, GraceExpirySendsListLeftAndFleavInSeatOrder)
     a.peer.reset();
     ASSERT_TRUE(WaitUntil([&] { return game.Roster.Entry(1).Away; }));
     now += std::chrono::seconds(119);
-    game.ExpireAwayEntries();
+    server.ExpireAwayEntries();
     EXPECT_EQ(game.Roster.Count(), 2) << "not before the grace period ends";
     now += std::chrono::seconds(1);
-    game.ExpireAwayEntries();
+    server.ExpireAwayEntries();
     EXPECT_EQ(Next(*watcher), Nul("/list \"WATCH   \""));
     EXPECT_EQ(Next(*watcher), Nul("/left " + A));
     EXPECT_EQ(Next(*watcher), Nul("/fleav 2"));
@@ -260,7 +260,7 @@ TEST_F(Level2ServerTest, ASameNamedPlayerStillConnectedKeepsTheSeats)
     a.peer.reset();
     ASSERT_TRUE(twin.ReadUntil("/away " + A));
     now += std::chrono::seconds(120);
-    game.ExpireAwayEntries();
+    server.ExpireAwayEntries();
     std::vector<std::string> seen;
     ASSERT_TRUE(twin.peer->SendPacket(Nul(A + ": still here")));
     ASSERT_TRUE(twin.ReadUntil(A + ": still here", &seen));
@@ -351,9 +351,6 @@ TEST(GameServerFailure, APacketWhoseHandlingThrowsIsDroppedOnceAndLogged)
         }
         lines.push_back(line);
     });
-    socket.OnPacketArrived = [&](TObject*, TCustomWinSocket* s, const void* data, int size) {
-        game.PacketArrived(s, data, size);
-    };
     socket.SetAddress("127.0.0.1");
     socket.SetActive(true);
     LoopbackPeer peer(socket.Socket()->LocalPort());
@@ -361,7 +358,7 @@ TEST(GameServerFailure, APacketWhoseHandlingThrowsIsDroppedOnceAndLogged)
     ASSERT_TRUE(peer.SendPacket(Nul(PaddedName("AA") + ": after")));
     EXPECT_EQ(peer.NextPacket(), Nul("/list \"AA      \""));
     EXPECT_EQ(peer.NextPacket(), Nul(PaddedName("AA") + ": after"));
-    EXPECT_EQ(game.Roster.Count(), 1);
+    EXPECT_EQ(game.Main().Roster.Count(), 1);
     EXPECT_EQ(lines, std::vector<AnsiString>{Cp932::FromUtf8("/例外  disk full[127.0.0.1]")});
 }
 

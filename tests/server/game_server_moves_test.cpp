@@ -18,7 +18,7 @@ struct PileSnapshot {
     bool operator==(const PileSnapshot&) const = default;
 };
 
-PileSnapshot Snapshot(const TGameServer& game)
+PileSnapshot Snapshot(const TGameTable& game)
 {
     PileSnapshot snapshot;
     auto add = [&](const TCardPile& pile) { snapshot.piles.emplace_back(pile.Cards, pile.Cards + pile.Count); };
@@ -30,7 +30,7 @@ PileSnapshot Snapshot(const TGameServer& game)
 }
 
 // Every card from 1 to 54 lies in exactly one pile, and nothing else does.
-::testing::AssertionResult CardsConserved(const TGameServer& game)
+::testing::AssertionResult CardsConserved(const TGameTable& game)
 {
     std::vector<int> all;
     for (const std::vector<int>& pile : Snapshot(game).piles) {

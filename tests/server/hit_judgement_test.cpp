@@ -15,9 +15,9 @@ namespace {
 
 // A judge whose search costs what the test says, on a clock the test moves.
 struct CostedJudge {
-    explicit CostedJudge(std::chrono::milliseconds cost) : judge(50ms)
+    explicit CostedJudge(std::chrono::milliseconds cost) : judge(50ms, budget)
     {
-        judge.Now = [this] { return now; };
+        budget.Now = [this] { return now; };
         judge.Solve = [this, cost](const std::vector<int>&, std::int64_t, std::chrono::nanoseconds limit) {
             ++solves;
             const auto spent = std::min<std::chrono::nanoseconds>(cost, limit);
@@ -25,6 +25,7 @@ struct CostedJudge {
             return Solver::Solution{spent < cost ? Solver::Verdict::Undecided : Solver::Verdict::No, {}};
         };
     }
+    TSolveBudget budget;
     THitJudge judge;
     std::chrono::steady_clock::time_point now{};
     int solves = 0;

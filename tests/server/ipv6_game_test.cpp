@@ -93,7 +93,7 @@ TEST_F(DualStackServer, AClientReachesTheServerOverIPv6LoopbackAndDrawsACard)
     ASSERT_TRUE(draw.has_value());
     EXPECT_EQ(draw->substr(0, 6), "/draw ");
     EXPECT_EQ(draw->size(), 18u);
-    EXPECT_EQ(form.Game.Yamafuda.Count, 53);
+    EXPECT_EQ(form.Game.Main().Yamafuda.Count, 53);
 }
 
 TEST_F(DualStackServer, AnIPv4ClientOnTheSameSocketIsLoggedWithItsDottedAddress)
@@ -106,7 +106,7 @@ TEST_F(DualStackServer, AnIPv4ClientOnTheSameSocketIsLoggedWithItsDottedAddress)
     EXPECT_TRUE(LogHas(QStringLiteral("/参加  V4      [127.0.0.1]")));
     EXPECT_TRUE(LogHas(QStringLiteral("/参加  V6      [::1]")));
     EXPECT_FALSE(form.mmLog->toPlainText().contains(QStringLiteral("::ffff:")));
-    EXPECT_TRUE(WaitUntil([&] { return form.Game.Roster.Count() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return form.Game.Main().Roster.Count() == 2; }));
 }
 
 TEST_F(DualStackServer, AListenAddressOfOneFamilyKeepsTheOtherOut)

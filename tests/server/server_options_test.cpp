@@ -22,12 +22,13 @@ TEST(ServerOptions, NoOptionsServeAsBeforeOnEveryAddressOfTheGamePort)
     EXPECT_EQ(parsed.Values.Rules.GraceSeconds, 120);
     EXPECT_FALSE(parsed.Values.Rules.TrustNames);
     EXPECT_EQ(parsed.Values.Rules.SolverLimitMs, 50);
+    EXPECT_EQ(parsed.Values.Rules.MaxTables, 1000);
 }
 
 TEST(ServerOptions, EveryOptionReachesItsSetting)
 {
     const auto parsed = Parse({"--port", "17031", "--listen=::1", "--headless", "--grace", "0", "--trust-names",
-                               "--solver-limit", "1000"});
+                               "--solver-limit", "1000", "--max-tables", "0"});
     ASSERT_FALSE(parsed.Outcome.Exit) << parsed.Outcome.Error.toStdString();
     EXPECT_EQ(parsed.Values.Port, 17031);
     EXPECT_EQ(parsed.Values.ListenAddress, QStringLiteral("::1"));
@@ -35,6 +36,7 @@ TEST(ServerOptions, EveryOptionReachesItsSetting)
     EXPECT_EQ(parsed.Values.Rules.GraceSeconds, 0);
     EXPECT_TRUE(parsed.Values.Rules.TrustNames);
     EXPECT_EQ(parsed.Values.Rules.SolverLimitMs, 1000);
+    EXPECT_EQ(parsed.Values.Rules.MaxTables, 0);
 
     EXPECT_EQ(Parse({"--listen", "192.0.2.1", "--port", "1", "--solver-limit", "1"}).Values.ListenAddress,
               QStringLiteral("192.0.2.1"));

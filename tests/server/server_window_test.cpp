@@ -112,7 +112,42 @@ TEST_F(ServerWindowTest, ClearOnTheOnlyRowSendsAnEmptyListToEveryone)
     EXPECT_EQ(a->NextPacket(), "/list \0"s);
     EXPECT_EQ(watcher.NextPacket(), "/list \0"s);
     EXPECT_EQ(form.lstPlayers->count(), 0);
-    EXPECT_EQ(form.Game.Roster.Count(), 0);
+    EXPECT_EQ(form.Game.Main().Roster.Count(), 0);
+}
+
+// Rows of every table, the main table's first; another table's rows and log
+// lines name it; Kill and Clear act at the selected entry's table only.
+TEST_F(ServerWindowTest, RowsAndLogLinesOfOtherTablesNameThemAndTheButtonsActAtTheEntrysTable)
+{
+    auto join = [&](std::string_view name, std::string_view table) {
+        auto peer = std::make_unique<LoopbackPeer>(port);
+        EXPECT_TRUE(peer->SendPacket(Nul("/join " + std::string(name)) + "KIVOL/2" +
+                                     (table.empty() ? "" : " TABLE=" + std::string(table))));
+        for (auto packet = peer->NextPacket(); packet && *packet != Nul("/state end"); packet = peer->NextPacket()) {
+        }
+        return peer;
+    };
+    auto fri = join("AB      ", "Fri");
+    auto main = join("CD      ", "");
+    auto sat = join("EF      ", "Sat");
+    ASSERT_EQ(form.lstPlayers->count(), 3);
+    EXPECT_EQ(form.lstPlayers->item(0)->text(), QStringLiteral("CD      "));
+    EXPECT_EQ(form.lstPlayers->item(1)->text(), QStringLiteral("「Fri」AB      "));
+    EXPECT_EQ(form.lstPlayers->item(2)->text(), QStringLiteral("「Sat」EF      "));
+    EXPECT_TRUE(LogLines().filter(QRegularExpression(QStringLiteral("  「Fri」/参加  AB      \\[127\\.0\\.0\\.1\\]$"))).size() == 1);
+    EXPECT_TRUE(LogLines().filter(QRegularExpression(QStringLiteral("  /参加  CD      \\[127\\.0\\.0\\.1\\]$"))).size() == 1);
+
+    SelectRow(2);
+    QTest::mouseClick(form.btnKill, Qt::LeftButton);
+    EXPECT_EQ(sat->NextPacket(), Nul("/kill EF      "));
+    sat.reset();
+    ASSERT_TRUE(WaitUntil([&] { return form.lstPlayers->item(2)->text().endsWith(QStringLiteral(" (不在)")); }));
+    SelectRow(2);
+    QTest::mouseClick(form.btnClear, Qt::LeftButton);
+    EXPECT_EQ(form.lstPlayers->count(), 2);
+    EXPECT_EQ(form.Game.FindTable("Sat"), nullptr) << "its last entry cleared, the table goes";
+    EXPECT_EQ(main->TryNextPacket(), std::nullopt) << "nothing of another table reached the main table";
+    EXPECT_EQ(fri->TryNextPacket(), std::nullopt);
 }
 
 TEST_F(ServerWindowTest, MinimizeWithoutANotificationAreaMinimisesInsteadOfHiding)

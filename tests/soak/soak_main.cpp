@@ -100,7 +100,7 @@ int main(int argc, char** argv)
 
     const soak::ServerFigures& s = server.Figures();
     const soak::DriverFigures& d = driver.Figures();
-    const bool cardsConserved = s.pileViolations == 0 && soak::CardsConserved(server.Game());
+    const bool cardsConserved = s.pileViolations == 0 && soak::CardsConserved(server.Game().Main());
     server.Stop();
     const long peakMiB = PeakMemoryKiB() / 1024;
     const double seconds = clock.elapsed() / 1000.0;

@@ -32,7 +32,7 @@ TGameRules SoakRules()
 
 }  // namespace
 
-bool CardsConserved(const TGameServer& game)
+bool CardsConserved(const TGameTable& game)
 {
     std::vector<int> cards;
     auto add = [&](const TCardPile& pile) {
@@ -70,9 +70,9 @@ SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_
         return IDOK;
     };
     socket_.OnPacketArrived = [this](TObject*, TCustomWinSocket* sender, const void* data, int size) {
+        // The game has handled the packet by now.
         ++figures_.packets;
-        game_.PacketArrived(sender, data, size);
-        if (!CardsConserved(game_))
+        if (!CardsConserved(game_.Main()))
             ++figures_.pileViolations;
     };
     // The operator window logs every connection with the peer's host name,
@@ -83,7 +83,6 @@ SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_
     };
     socket_.OnClientDisconnect = [this](TObject*, TCustomWinSocket* client) {
         ++figures_.disconnects;
-        game_.ClientDisconnected(client);
         client->RemoteHost();
     };
     // The game's own error handling (log it, clear the code) stays in charge;

@@ -23,7 +23,7 @@ struct ServerFigures {
 };
 
 // True when the eight piles hold the cards 1 to 54 once each, no pile over 54.
-bool CardsConserved(const TGameServer& game);
+bool CardsConserved(const TGameTable& game);
 
 class SoakServer {
 public:

@@ -56,7 +56,7 @@ struct ParserRun {
 // python3 from PATH; scripts/bootstrap.sh installs it).
 ParserRun ParseWithPython(const TempDir& dir, const std::string& body)
 {
-    const std::filesystem::path script = std::filesystem::path(__FILE__).parent_path() / "parse_multipart.py";
+    const std::filesystem::path script = std::filesystem::path(KIVOL_TEST_SOURCE_DIR) / "streams/parse_multipart.py";
     ParserRun run;
     if (!std::filesystem::exists(script)) {
         run.output = "parser script missing: " + script.string();

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ansi_string.h"
+#include "protocol/tables.h"
+#include "server/card_pile.h"
+#include "server/game_rules.h"
+#include "server/hit_judge.h"
+#include "server/peer.h"
+#include "server/roster.h"
+#include "server/table_record.h"
+
+// One table of the game: the 54 cards spread over the deck (Yamafuda), the
+// field (Bafuda) and the six seats' hands (Tefuda), the roster of joined
+// players, the record of seats, drawers and target, the judgement of hits,
+// and the connections at the table, players and watchers. It handles every
+// packet its connections send and answers and relays to them only; it knows
+// a connection as "packets out" and nothing of what carries them.
+//
+// Every command is relayed in the order it arrived, so that all clients build
+// the same picture of the table. The table also follows that picture so that
+// it can rebuild it for a client that announced level 2: one that joins during
+// a game, or comes back after its connection dropped. A connection that drops
+// without leaving keeps its roster entry and seats for the grace period.
+class TGameTable {
+public:
+    // Every join sends the whole roster to everyone: joins are bounded.
+    static constexpr int MaxNamesPerConnection = 4;
+    static constexpr int MaxRosterEntries = 1000;
+
+    // name: empty for the main table. Starts with a fresh shuffled deck.
+    TGameTable(TTableServices& services, AnsiString name);
+
+    const AnsiString& Name() const { return name_; }
+    bool IsMain() const { return name_.empty(); }
+    // A private table's key; none for a public table.
+    std::optional<std::string> Key;
+
+    // The connection is at this table from now on and receives what it
+    // relays (a TCP connection from its accept at the main table).
+    void Enter(TPeer& peer);
+    // The connection has closed: the roster entries it joined stay, away, for
+    // the grace period; a watcher simply goes.
+    void Closed(TPeer& peer);
+    // The connection no longer receives anything here (it is refused, or
+    // moves to another table before it joined here).
+    void Detach(TPeer& peer);
+    // Every connection still here is at no table from now on (the table goes).
+    void DetachAll();
+    // The shuffle's random source for every pile (null: the default engine).
+    void UseRandomEngine(std::mt19937* engine);
+
+    // A "/join" from a connection at this table (trailer: what followed its
+    // NUL, announcement: its level-2 fields, if any). A level-2 join with the
+    // token of an away entry here resumes that entry.
+    void Join(TPeer& sender, std::string_view text, const void* data, int size,
+              const std::optional<Protocol::Tables::TAnnouncement>& announcement);
+    // A "/join" with WATCH: the roster, the sync block and every relay, no entry.
+    void Watch(TPeer& watcher, std::string_view text);
+    // Any other packet from a player connection at this table.
+    void PacketArrived(TPeer& sender, std::string_view text, const void* data, int size);
+    // Logs a refused packet, at most once a minute per connection.
+    void Refuse(TPeer& sender, std::string_view text);
+
+    // The operator's commands, on the roster entry at index (-1: none).
+    // Kill asks every client here to let that player leave; the entry goes
+    // when the player's "/left" arrives.
+    void KillPlayer(int index);
+    // Removes a stale entry and tells every client here the new roster.
+    void ClearRosterEntry(int index);
+    // Ends the grace period of every away entry whose time has come: the
+    // others are told as if the player had left.
+    void ExpireAwayEntries();
+
+    // Neither a roster entry nor a watcher: a table other than the main one goes.
+    bool Empty() const { return Roster.Count() == 0 && watchers_ == 0; }
+    bool Full() const { return Roster.Count() >= MaxRosterEntries; }
+    // This table's line of the listing.
+    Protocol::Tables::TTableRow Row() const;
+    // The commands that rebuild the current table at an empty client.
+    std::vector<AnsiString> TableRebuild() const { return Table.Rebuild(Bafuda, Tefuda); }
+    // Writes a log line, naming this table unless it is the main one.
+    void Log(std::string_view utf8Word, std::string_view subject, std::string_view where);
+
+    TCardPile Yamafuda;
+    TCardPile Bafuda;
+    TCardPile Tefuda[6];
+    TRoster Roster;
+    TTableRecord Table;
+    // The verdict on each hit, sent to level-2 connections.
+    THitJudge Judge;
+
+private:
+    // An empty field and hands, a full shuffled deck.
+    void DealFreshDeck();
+    bool Resume(TPeer& sender, std::string_view name, std::string_view token);
+    void Left(TPeer& sender, std::string_view text, const void* data, int size);
+    void Expire(int index);
+    void ScheduleExpiry();
+    void Draw(std::string_view text);
+    void Hit(std::string_view text);
+    void Answer(std::string_view text);
+    // The field or the target changed: the next hit is the first.
+    void TableChanged();
+    std::vector<int> FieldCards() const;
+    std::optional<std::int64_t> Target() const;
+    // The seat's hand named by the digit at byte 6, or null for anything but "0" to "5".
+    TCardPile* SeatHand(std::string_view text);
+    void SendSyncBlock(TPeer& peer, const std::string& token);
+
+    void Send(TPeer& peer, std::string_view text);
+    void SendToAll(const void* data, int size, const TPeer* except = nullptr);
+    void SendTextToAll(std::string_view text, const TPeer* except = nullptr);
+    void SendToLevel2(std::string_view text, const TPeer* except);
+
+    TTableServices& services_;
+    AnsiString name_;
+    // The connections here in the order they came, players and watchers.
+    std::vector<TPeer*> members_;
+    int watchers_ = 0;
+    // Whether anybody hit since the field or the target last changed, and
+    // who did and has not answered yet (one answer per hit).
+    bool hitSinceChange_ = false;
+    std::vector<AnsiString> mayAnswer_;
+};

@@ -1,0 +1,302 @@
+// The page: the lobby or a table, the page's address following the table
+// ("/t/NAME", a private table's key in "#key="), the connection's frames into
+// the table model, the model's events into sounds and chat lines, and the
+// player's clicks into the texts the model says to send.
+import { Bytes, decode, encode, unwritableCharacter } from "./cp932.js";
+import { Connection } from "./connection.js";
+import { h } from "./dom.js";
+import { LobbyChoice, LobbyView } from "./lobby_view.js";
+import { paddedName } from "./protocol.js";
+import { browserClock } from "./reconnector.js";
+import { Sounds } from "./sounds.js";
+import { Action, TableEvent, TableModel } from "./table_model.js";
+import { TableView } from "./table_view.js";
+import { Language, TextKey, Texts, preferredLanguage } from "./texts.js";
+
+const NameKey = "kivol.name";
+const LanguageKey = "kivol.language";
+/** The newest chat lines kept on the page. */
+const ChatLines = 100;
+
+interface Seat {
+    table: string;
+    key?: string;
+    watch: boolean;
+}
+
+class App {
+    private texts: Texts;
+    private readonly sounds = new Sounds();
+    private readonly connection: Connection;
+    private lobby: LobbyView | undefined;
+    private view: TableView | undefined;
+    private model: TableModel | undefined;
+    private seat: Seat | undefined;
+    private chatLines: string[] = [];
+    private readonly dialog = h("dialog", { class: "message" });
+
+    constructor(private readonly body: HTMLElement) {
+        const stored = localStorage.getItem(LanguageKey);
+        this.texts = new Texts(stored === "ja" || stored === "en" ? stored : preferredLanguage(navigator.languages));
+        document.documentElement.lang = this.texts.language;
+        this.connection = new Connection({
+            tables: rows => this.lobby?.showTables(rows),
+            command: text => this.received(text),
+            refused: text => this.backToLobby(text),
+            ended: () => this.ended(),
+            status: () => this.render(),
+            unreachable: () => this.lobby?.showUnavailable(),
+        }, browserClock);
+        body.append(this.dialog);
+        window.addEventListener("popstate", () => this.leaveTable());
+        window.addEventListener("pagehide", () => this.leaveTable());
+        this.showLobby();
+        const route = App.route();
+        const name = localStorage.getItem(NameKey) ?? "";
+        if (route.table && name !== "" && this.lobby?.checkedName() !== undefined)
+            this.join({ name, table: route.table, key: route.key, watch: false });
+    }
+
+    private static route(): { table?: string; key?: string } {
+        const match = /^\/t\/([^/]+)$/.exec(location.pathname);
+        const key = /^#key=(.+)$/.exec(location.hash);
+        try {
+            return { table: match ? decodeURIComponent(match[1]) : undefined, key: key ? decodeURIComponent(key[1]) : undefined };
+        } catch {
+            return {};
+        }
+    }
+
+    private t(key: TextKey, ...values: (string | number)[]): string {
+        return this.texts.get(key, ...values);
+    }
+
+    private showLobby(): void {
+        const route = App.route();
+        this.view?.dispose();
+        this.view = undefined;
+        this.model = undefined;
+        this.lobby = new LobbyView(this.texts, {
+            choose: choice => this.join(choice),
+            nameChanged: name => localStorage.setItem(NameKey, name),
+            switchLanguage: () => this.switchLanguage(),
+        }, localStorage.getItem(NameKey) ?? "", route.table, route.key);
+        this.body.replaceChildren(this.lobby.root, this.dialog);
+        this.connection.startListing();
+    }
+
+    private join(choice: LobbyChoice): void {
+        localStorage.setItem(NameKey, choice.name);
+        this.seat = { table: choice.table, key: choice.key, watch: choice.watch };
+        const path = choice.table ? `/t/${encodeURIComponent(choice.table)}` : "/";
+        const hash = choice.key ? `#key=${encodeURIComponent(choice.key)}` : "";
+        if (location.pathname + location.hash !== path + hash)
+            history.pushState(null, "", path + hash);
+        this.model = new TableModel(paddedName(encode(choice.name)));
+        this.chatLines = [];
+        this.showTable();
+        this.connection.join(this.model.playerName, { table: choice.table, key: choice.key, watch: choice.watch });
+    }
+
+    private showTable(): void {
+        this.view?.dispose();
+        this.lobby = undefined;
+        this.view = new TableView(this.texts, {
+            sitOrStand: seat => this.act(m => m.sitOrStand(seat)),
+            takeCard: seat => this.act(m => m.fieldToHand(seat)),
+            returnCard: seat => this.act(m => m.handToPile(seat)),
+            draw: () => this.act(m => m.draw()),
+            fieldToPile: () => this.act(m => m.fieldToPile()),
+            hit: () => this.act(m => ({ send: [m.hit()] })),
+            hele: () => this.act(() => ({ send: ["/hele"] })),
+            newGame: () => this.confirm(this.t("newGameConfirm"), () => this.act(() => ({ send: ["/init"] }))),
+            setTarget: text => this.typed(text, bytes => this.act(m => ({ send: [m.setTarget(bytes)] }))),
+            showAnswer: () => {
+                this.model?.showExpression();
+                this.render();
+            },
+            answer: text => this.typed(text, bytes => {
+                const answer = this.model?.answer(bytes);
+                if (answer)
+                    this.connection.send([answer]);
+            }),
+            chat: text => this.typed(text, bytes => this.act(m => ({ send: [m.chat(bytes)] }))),
+            leave: () => {
+                this.leaveTable();
+                history.pushState(null, "", "/");
+            },
+            switchLanguage: () => this.switchLanguage(),
+        }, () => {
+            this.model?.endHit();
+            this.render();
+        });
+        this.body.replaceChildren(this.view.root, this.dialog);
+        this.view.showChat(this.chatLines);
+        this.render();
+    }
+
+    /** The text in code page 932, unless a character cannot be sent (the player is told which). */
+    private typed(text: string, then: (bytes: Bytes) => void): void {
+        const character = unwritableCharacter(text);
+        if (character !== undefined)
+            this.message(this.t("unwritable", character));
+        else
+            then(encode(text));
+    }
+
+    private act(decide: (model: TableModel) => Action): void {
+        if (!this.model || this.seat?.watch)
+            return;
+        const action = decide(this.model);
+        if ("refuse" in action)
+            this.message(this.t(action.refuse));
+        else
+            this.connection.send(action.send);
+        this.render();
+    }
+
+    private received(text: Bytes): void {
+        const model = this.model;
+        if (!model)
+            return;
+        let events: TableEvent[];
+        const token = model.token;
+        try {
+            events = model.receive(text);
+        } catch (error) {
+            // A command the table cannot take is left as far as it went.
+            console.warn("kivol: command not applied", decode(text), error);
+            events = [];
+        }
+        if (model.token !== token && model.token !== "")
+            this.connection.level2Joined(model.token, model.graceSeconds);
+        for (const event of events)
+            this.effect(event);
+        this.render();
+    }
+
+    private effect(event: TableEvent): void {
+        switch (event.kind) {
+        case "joined":
+            this.chat(this.t("joined", decode(event.name)));
+            this.sounds.play("join");
+            break;
+        case "left":
+            this.chat(this.t("left", decode(event.name)));
+            break;
+        case "chat":
+            this.chat(decode(event.line));
+            this.sounds.play("message");
+            break;
+        case "drawn":
+            this.sounds.play("draw");
+            break;
+        case "hit":
+            this.chat(this.t("hitLine", decode(event.text)));
+            this.sounds.play("hit");
+            this.view?.showHit();
+            break;
+        case "target":
+            this.view?.setTargetInput(decode(event.text));
+            break;
+        case "hele":
+            this.sounds.play("hele");
+            break;
+        case "killed":
+            this.leaveTable();
+            history.pushState(null, "", "/");
+            this.message(this.t("killed"));
+            break;
+        case "unknown":
+            this.chat(this.t("unknownCommand"));
+            break;
+        case "roster":
+        case "synced":
+            break;
+        }
+    }
+
+    private chat(line: string): void {
+        this.chatLines = [line, ...this.chatLines].slice(0, ChatLines);
+        this.view?.showChat(this.chatLines);
+    }
+
+    private statusText(): string {
+        const r = this.connection.reconnector;
+        if (r.active && r.waiting)
+            return this.t("reconnectWaiting", r.waitSeconds, r.attempt);
+        if (r.active)
+            return this.t("reconnecting", r.attempt);
+        if (this.seat?.watch)
+            return this.t("watching");
+        return "";
+    }
+
+    private render(): void {
+        if (this.view && this.model && this.seat)
+            this.view.render(this.model, {
+                tableName: this.seat.table, watching: this.seat.watch, reconnecting: this.connection.reconnector.active,
+                status: this.statusText(),
+            });
+    }
+
+    /** Sends the leave sequence and returns to the lobby. */
+    private leaveTable(): void {
+        if (!this.model)
+            return;
+        this.connection.leave(this.seat?.watch ? [] : this.model.leaveSequence());
+        this.showLobby();
+    }
+
+    private ended(): void {
+        if (!this.model)
+            return;
+        const gaveUp = this.connection.reconnector.gaveUp;
+        this.model = undefined;
+        history.pushState(null, "", "/");
+        this.showLobby();
+        this.message(this.t(gaveUp ? "reconnectGaveUp" : "closed"));
+    }
+
+    private backToLobby(text: string): void {
+        this.model = undefined;
+        history.pushState(null, "", "/");
+        this.showLobby();
+        this.message(text);
+    }
+
+    private switchLanguage(): void {
+        const language: Language = this.texts.language === "ja" ? "en" : "ja";
+        localStorage.setItem(LanguageKey, language);
+        this.texts = new Texts(language);
+        document.documentElement.lang = language;
+        if (this.model)
+            this.showTable();
+        else
+            this.showLobby();
+    }
+
+    private message(text: string): void {
+        this.showDialog(text, false, () => undefined);
+    }
+
+    private confirm(text: string, then: () => void): void {
+        this.showDialog(text, true, then);
+    }
+
+    private showDialog(text: string, cancellable: boolean, then: () => void): void {
+        const ok = h("button", { type: "button", class: "ok" }, this.t("ok"));
+        const cancel = cancellable ? h("button", { type: "button" }, this.t("cancel")) : null;
+        this.dialog.replaceChildren(h("p", { role: "alert" }, text), h("div", { class: "dialog-buttons" }, ok, cancel));
+        ok.addEventListener("click", () => {
+            this.dialog.close();
+            then();
+        });
+        cancel?.addEventListener("click", () => this.dialog.close());
+        if (!this.dialog.open)
+            this.dialog.showModal();
+        (cancel ?? ok).focus();
+    }
+}
+
+new App(document.body);

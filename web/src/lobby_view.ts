@@ -1,0 +1,124 @@
+// The lobby: the player's name, the listed tables with join and watch, and a
+// new table with an optional key. It checks what the player typed and hands
+// the choice on; the listing comes from the connection.
+import { fill, h } from "./dom.js";
+import { NameProblem, TableRow, isTableKey, isTableName, nameProblem } from "./protocol.js";
+import { TextKey, Texts } from "./texts.js";
+
+export interface LobbyChoice {
+    name: string;
+    table: string;
+    key?: string;
+    watch: boolean;
+}
+
+export interface LobbyActions {
+    choose(choice: LobbyChoice): void;
+    nameChanged(name: string): void;
+    switchLanguage(): void;
+}
+
+const problemText: Record<NameProblem["kind"], TextKey> = {
+    empty: "nameEmpty", slash: "nameSlash", long: "nameLong", character: "nameCharacter",
+};
+
+export class LobbyView {
+    readonly root: HTMLElement;
+    private readonly nameInput: HTMLInputElement;
+    private readonly nameError = h("p", { class: "error", id: "name-error", "aria-live": "polite" });
+    private readonly rows = h("tbody");
+    private readonly listStatus = h("p", { class: "list-status", role: "status" });
+    private readonly tableError = h("p", { class: "error", id: "table-error", "aria-live": "polite" });
+
+    constructor(private readonly texts: Texts, private readonly actions: LobbyActions, name: string,
+                private readonly presetTable: string | undefined, presetKey: string | undefined) {
+        const t = texts.get;
+        this.nameInput = h("input", {
+            type: "text", id: "player-name", value: name, autocomplete: "nickname", maxlength: 8,
+            "aria-describedby": "name-error", spellcheck: "false",
+        });
+        this.nameInput.addEventListener("input", () => {
+            this.nameError.textContent = "";
+            actions.nameChanged(this.nameInput.value);
+        });
+
+        const tableName = h("input", { type: "text", id: "new-table-name", value: presetTable ?? "", maxlength: 16, "aria-describedby": "table-error" });
+        const tableKey = h("input", { type: "text", id: "new-table-key", value: presetKey ?? "", maxlength: 32, autocomplete: "off", spellcheck: "false" });
+        const newTable = h("form", { class: "new-table" },
+            h("h2", {}, t("newTable")),
+            h("label", { for: "new-table-name" }, t("newTableName")), tableName,
+            h("label", { for: "new-table-key" }, t("newTableKey")), tableKey,
+            h("button", { type: "submit" }, t("newTableCreate")), this.tableError);
+        newTable.addEventListener("submit", e => {
+            e.preventDefault();
+            const key = tableKey.value;
+            if (!isTableName(tableName.value))
+                this.tableError.textContent = t("tableNameInvalid");
+            else if (key !== "" && !isTableKey(key))
+                this.tableError.textContent = t("tableKeyInvalid");
+            else
+                this.choose(tableName.value, key || undefined, false);
+        });
+
+        this.root = h("main", { class: "lobby" },
+            h("header", { class: "bar" }, h("h1", {}, t("title")),
+                this.languageButton()),
+            h("section", { class: "name" },
+                h("label", { for: "player-name" }, t("name")), this.nameInput, this.nameError),
+            h("section", { class: "tables", "aria-labelledby": "tables-heading" },
+                h("h2", { id: "tables-heading" }, t("tables")),
+                h("table", {},
+                    h("thead", {}, h("tr", {},
+                        h("th", { scope: "col" }, t("tableColumn")), h("th", { scope: "col" }, t("playersColumn")),
+                        h("th", { scope: "col" }, t("seatedColumn")), h("th", { scope: "col" }, t("watchersColumn")),
+                        h("th", { scope: "col" }, t("gameColumn")), h("td", {}))),
+                    this.rows),
+                this.listStatus),
+            newTable);
+        this.listStatus.textContent = t("tablesRefreshing");
+    }
+
+    private languageButton(): HTMLButtonElement {
+        const b = h("button", { type: "button", lang: this.texts.language === "ja" ? "en" : "ja",
+            "aria-label": this.texts.get("languageSwitchLabel") }, this.texts.get("languageSwitch"));
+        b.addEventListener("click", () => this.actions.switchLanguage());
+        return b;
+    }
+
+    /** The name as typed, when it can be used; otherwise says why not and gives undefined. */
+    checkedName(): string | undefined {
+        const problem = nameProblem(this.nameInput.value);
+        if (!problem)
+            return this.nameInput.value;
+        this.nameError.textContent = this.texts.get(problemText[problem.kind], problem.kind === "character" ? problem.character : "");
+        this.nameInput.focus();
+        return undefined;
+    }
+
+    private choose(table: string, key: string | undefined, watch: boolean): void {
+        const name = this.checkedName();
+        if (name !== undefined)
+            this.actions.choose({ name, table, key, watch });
+    }
+
+    showTables(rows: readonly TableRow[]): void {
+        const t = this.texts.get;
+        this.listStatus.textContent = "";
+        fill(this.rows, ...rows.map(row => {
+            const title = row.name || t("mainTable");
+            const join = h("button", { type: "button", "aria-label": t("joinTable", title) }, t("join"));
+            const watch = h("button", { type: "button", "aria-label": t("watchTable", title) }, t("watch"));
+            join.addEventListener("click", () => this.choose(row.name, undefined, false));
+            watch.addEventListener("click", () => this.choose(row.name, undefined, true));
+            const current = row.name !== "" && row.name.toLowerCase() === this.presetTable?.toLowerCase();
+            return h("tr", { class: current ? "current" : "" },
+                h("th", { scope: "row" }, title), h("td", {}, String(row.players)), h("td", {}, String(row.seated)),
+                h("td", {}, String(row.watchers)), h("td", {}, row.game ? t("gameOn") : t("gameOff")),
+                h("td", { class: "row-actions" }, join, watch));
+        }));
+    }
+
+    showUnavailable(): void {
+        this.listStatus.textContent = this.texts.get("tablesUnavailable");
+    }
+}

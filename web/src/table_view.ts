@@ -1,0 +1,263 @@
+// The table screen: renders the table model (pile, field, target, seats,
+// hit display, judgement, roster) and turns the controls into actions. It
+// holds no rule of the game: every decision is the model's.
+import { assetNames } from "./asset_names.js";
+import { decode } from "./cp932.js";
+import { fill, h } from "./dom.js";
+import { SeatCount, SlotCount, TableModel } from "./table_model.js";
+import { Texts } from "./texts.js";
+
+export interface TableActions {
+    sitOrStand(seat: number): void;
+    takeCard(seat: number): void;
+    returnCard(seat: number): void;
+    draw(): void;
+    fieldToPile(): void;
+    hit(): void;
+    hele(): void;
+    newGame(): void;
+    setTarget(text: string): void;
+    showAnswer(): void;
+    answer(text: string): void;
+    chat(text: string): void;
+    leave(): void;
+    switchLanguage(): void;
+}
+
+export interface TableContext {
+    tableName: string;
+    watching: boolean;
+    /** The connection is coming back: the table stays in view but cannot be used. */
+    reconnecting: boolean;
+    status: string;
+}
+
+/** How long "HIT!!" shows after the latest hit. */
+const HitShownMs = 3000;
+
+function cardValue(number: string): string {
+    const n = Number(number);
+    return n >= 53 ? "JOKER" : String(((n - 1) % 13) + 1);
+}
+
+interface SeatControls {
+    occupant: HTMLElement;
+    hand: HTMLElement;
+    sit: HTMLButtonElement;
+    take: HTMLButtonElement;
+    give: HTMLButtonElement;
+}
+
+export class TableView {
+    readonly root: HTMLElement;
+    private readonly heading = h("h1", { class: "table-name" });
+    private readonly me = h("span", { class: "me" });
+    private readonly statusLine = h("p", { class: "status", role: "status" });
+    private readonly notice: HTMLElement;
+    private readonly board: HTMLElement;
+    private readonly pile = h("output", { class: "pile-count" });
+    private readonly target = h("output", { class: "target-value" });
+    private readonly setter = h("span", { class: "setter" });
+    private readonly targetInput: HTMLInputElement;
+    private readonly hitBanner: HTMLElement;
+    private readonly verdict = h("p", { class: "verdict", role: "status" });
+    private readonly showAnswerButton: HTMLButtonElement;
+    private readonly answerText = h("output", { class: "answer" });
+    private readonly answerInput: HTMLInputElement;
+    private readonly field = h("ol", { class: "field" });
+    private readonly seats: SeatControls[] = [];
+    private readonly chatLog = h("ul", { class: "chat-log", role: "log" });
+    private readonly roster = h("ul", { class: "roster" });
+    private readonly playControls: HTMLElement[] = [];
+    private readonly side: HTMLElement;
+    private hitTimer: number | undefined;
+    private readonly hitKey: (e: KeyboardEvent) => void;
+
+    constructor(private readonly texts: Texts, actions: TableActions, private readonly onHitEnded: () => void) {
+        const t = texts.get;
+        const button = (caption: string, action: () => void, attributes: Record<string, string> = {}) => {
+            const b = h("button", { type: "button", ...attributes }, caption);
+            b.addEventListener("click", action);
+            return b;
+        };
+        const play = <T extends HTMLElement>(element: T) => {
+            this.playControls.push(element);
+            return element;
+        };
+
+        this.targetInput = h("input", { type: "text", value: "47", "aria-label": t("targetInput"), size: 6 });
+        this.targetInput.addEventListener("keydown", e => {
+            if (e.key === "Enter")
+                actions.setTarget(this.targetInput.value);
+        });
+        this.answerInput = h("input", { type: "text", placeholder: t("answerInput"), "aria-label": t("answerLabel") });
+        this.answerInput.addEventListener("keydown", e => {
+            if (e.key === "Enter" && this.answerInput.value !== "") {
+                actions.answer(this.answerInput.value);
+                this.answerInput.value = "";
+            }
+        });
+        this.showAnswerButton = button(t("showAnswer"), () => actions.showAnswer());
+        this.hitBanner = h("p", { class: "hit-banner", "aria-live": "assertive" });
+
+        const hitButton = play(button(`${t("hit")} (${t("hitKey")})`, () => actions.hit(),
+            { class: "hit", "aria-keyshortcuts": t("hitKey"), title: t("hitKey") }));
+        for (let slot = 0; slot < SlotCount; ++slot)
+            this.field.append(h("li", { class: "slot" }));
+
+        const seatList = h("ol", { class: "seats", "aria-label": t("seat", "") });
+        for (let seat = 0; seat < SeatCount; ++seat) {
+            const controls: SeatControls = {
+                occupant: h("span", { class: "occupant" }),
+                hand: h("span", { class: "hand" }),
+                sit: play(button(t("sit"), () => actions.sitOrStand(seat))),
+                take: button(t("takeCard"), () => actions.takeCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("takeCard")}` }),
+                give: button(t("returnCard"), () => actions.returnCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("returnCard")}` }),
+            };
+            controls.sit.setAttribute("aria-describedby", `seat-${seat}-name`);
+            controls.occupant.id = `seat-${seat}-name`;
+            this.seats.push(controls);
+            seatList.append(h("li", { class: "seat" },
+                h("span", { class: "seat-number" }, t("seat", seat + 1)), controls.occupant, controls.hand,
+                h("span", { class: "seat-actions" }, controls.sit, controls.take, controls.give)));
+        }
+
+        this.board = h("section", { class: "board", "aria-label": t("field") },
+            h("div", { class: "pile" }, h("span", {}, t("pileLeft")), this.pile,
+                play(button(t("draw"), () => actions.draw()))),
+            h("div", { class: "target" }, h("span", {}, t("target")), this.target, this.setter,
+                h("span", { class: "target-set" }, play(this.targetInput), play(button(t("setTarget"), () => actions.setTarget(this.targetInput.value))))),
+            h("div", { class: "moves" }, hitButton, play(button(t("fieldToPile"), () => actions.fieldToPile())),
+                play(button(t("hele"), () => actions.hele()))),
+            this.hitBanner,
+            h("div", { class: "judgement" }, this.verdict, this.showAnswerButton, this.answerText, this.answerInput),
+            this.field,
+            seatList);
+        this.notice = h("p", { class: "notice" }, t("waitingForGame"));
+
+        const chatInput = h("input", { type: "text", "aria-label": t("chatInput"), placeholder: t("chatPlaceholder"), autocomplete: "off" });
+        const chatForm = play(h("form", { class: "chat-form" }, chatInput, h("button", { type: "submit" }, t("send"))));
+        chatForm.addEventListener("submit", e => {
+            e.preventDefault();
+            if (chatInput.value !== "") {
+                actions.chat(chatInput.value);
+                chatInput.value = "";
+            }
+        });
+
+        this.root = h("main", { class: "table-screen" },
+            h("header", { class: "bar" }, this.heading, this.me,
+                button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
+                button(t("leaveTable"), () => actions.leave(), { class: "leave" })),
+            this.statusLine, this.notice, this.board,
+            this.side = h("div", { class: "table-side" },
+                play(button(t("newGame"), () => actions.newGame(), { class: "new-game" })),
+                h("section", { class: "chat", "aria-label": t("chat") }, chatForm, this.chatLog),
+                h("section", { class: "players", "aria-label": t("roster") }, h("h2", {}, t("roster")), this.roster)));
+
+        // The hit key, wherever the focus is but in a text box (where it types).
+        this.root.ownerDocument.addEventListener("keydown", this.hitKey = e => {
+            const typing = e.target instanceof HTMLInputElement;
+            if (!this.root.isConnected || e.repeat || e.ctrlKey || e.metaKey || (typing && !e.altKey))
+                return;
+            if (e.key.toUpperCase() === t("hitKey") && !this.board.hidden && !hitButton.hidden) {
+                e.preventDefault();
+                actions.hit();
+            }
+        });
+    }
+
+    dispose(): void {
+        this.root.ownerDocument.removeEventListener("keydown", this.hitKey);
+        window.clearTimeout(this.hitTimer);
+    }
+
+    render(model: TableModel, context: TableContext): void {
+        const t = this.texts.get;
+        const table = model.table;
+        this.heading.textContent = context.tableName || t("mainTable");
+        this.me.textContent = decode(model.playerName).trim();
+        this.statusLine.textContent = context.status;
+        this.statusLine.hidden = context.status === "";
+        this.board.hidden = !table.shown;
+        this.board.inert = context.reconnecting;
+        this.side.inert = context.reconnecting;
+        this.notice.hidden = table.shown;
+        for (const control of this.playControls)
+            control.hidden = context.watching;
+        this.pile.textContent = table.pile === null ? t("pileUnknown") : String(table.pile);
+        this.target.textContent = table.target === null ? t("targetUnset") : decode(table.target);
+        this.setter.textContent = decode(table.setter).trim() ? t("setBy", decode(table.setter).trim()) : "";
+
+        this.field.querySelectorAll("li").forEach((slot, i) => {
+            const card = table.field[i];
+            if (!card) {
+                fill(slot, h("span", { class: "empty" }, t("emptySlot")));
+                slot.classList.add("free");
+                return;
+            }
+            slot.classList.remove("free");
+            const drawer = decode(card.drawer).trim();
+            const src = `/assets/${assetNames[`${card.number}.png`] ?? ""}`;
+            const image = slot.querySelector("img");
+            if (image?.getAttribute("src") !== src || slot.querySelector(".drawer")?.textContent !== drawer)
+                fill(slot, h("img", { src, alt: t("cardBy", drawer, cardValue(card.number)), width: 89, height: 129 }),
+                    h("span", { class: "drawer", "aria-hidden": "true" }, drawer));
+        });
+
+        this.seats.forEach((controls, seat) => {
+            const occupant = table.occupants[seat];
+            const name = occupant ? decode(occupant).trim() : "";
+            const away = !!occupant && model.isAway(occupant);
+            controls.occupant.textContent = occupant === null ? t("seatFree") : name || t("seatFree");
+            controls.occupant.classList.toggle("away", away);
+            controls.occupant.title = away ? t("away") : "";
+            if (away)
+                controls.occupant.textContent += t("awayMark");
+            controls.hand.textContent = t("handCount", table.hands[seat]);
+            const own = model.own[seat];
+            controls.sit.textContent = own ? t("stand") : t("sit");
+            controls.sit.setAttribute("aria-label", `${t("seat", seat + 1)} ${controls.sit.textContent}`);
+            controls.take.hidden = !own || context.watching;
+            controls.give.hidden = !own || context.watching;
+        });
+
+        if (!model.hitShown)
+            this.hitBanner.textContent = "";
+
+        const judgement = model.judgement;
+        this.verdict.hidden = !judgement;
+        this.showAnswerButton.hidden = !judgement;
+        this.answerText.hidden = !judgement;
+        this.answerInput.hidden = !judgement || judgement.hitter !== model.playerName || context.watching;
+        if (judgement) {
+            const verdict = judgement.verdict === "Y" ? t("verdictY") : judgement.verdict === "N" ? t("verdictN") : t("verdictUndecided");
+            this.verdict.textContent = judgement.first ? `${verdict}　${t("firstHitter", decode(judgement.hitter).trim())}` : verdict;
+            this.showAnswerButton.disabled = judgement.expression === "" || judgement.expressionShown;
+            this.answerText.textContent = judgement.expressionShown ? decode(judgement.expression) : "";
+        }
+
+        fill(this.roster, ...model.roster.map(entry => {
+            const away = model.isAway(entry);
+            return h("li", { class: away ? "away" : "" }, decode(entry).trim() + (away ? t("awayMark") : ""));
+        }));
+    }
+
+    /** "HIT!!" for three seconds from the latest hit. */
+    showHit(): void {
+        this.hitBanner.textContent = "HIT!!";
+        window.clearTimeout(this.hitTimer);
+        this.hitTimer = window.setTimeout(() => {
+            this.hitBanner.textContent = "";
+            this.onHitEnded();
+        }, HitShownMs);
+    }
+
+    setTargetInput(text: string): void {
+        this.targetInput.value = text;
+    }
+
+    showChat(lines: readonly string[]): void {
+        fill(this.chatLog, ...lines.map(line => h("li", {}, line)));
+    }
+}
