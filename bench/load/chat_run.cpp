@@ -75,15 +75,21 @@ std::vector<int> JoinAll(Fleet& fleet, int count, const std::function<std::strin
     return indexes;
 }
 
-void Settle(Fleet& fleet, double quietSeconds, double limitSeconds)
+void Settle(Fleet& fleet, pid_t server, double maxCpuShare, double limitSeconds)
 {
     const std::int64_t giveUp = NowNs() + static_cast<std::int64_t>(limitSeconds * 1e9);
-    std::int64_t quietSince = NowNs();
-    while (NowNs() - quietSince < static_cast<std::int64_t>(quietSeconds * 1e9) && NowNs() < giveUp)
-        fleet.Poll(50, [&](int, std::string& input) {
-            input.clear();
-            quietSince = NowNs();
-        });
+    bool quiet = false;
+    while (!quiet && NowNs() < giveUp) {
+        const double cpuFrom = CpuSeconds(server);
+        const std::int64_t until = NowNs() + 1'000'000'000;
+        quiet = true;
+        while (NowNs() < until)
+            fleet.Poll(50, [&](int, std::string& input) {
+                input.clear();
+                quiet = false;
+            });
+        quiet = quiet && CpuSeconds(server) - cpuFrom <= maxCpuShare;
+    }
 }
 
 ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pid_t server,

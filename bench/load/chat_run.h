@@ -25,9 +25,10 @@ using TextCutter = std::function<void(std::string& input, const std::function<vo
 std::vector<int> JoinAll(Fleet& fleet, int count, const std::function<std::string(int i)>& greeting,
                          const TextCutter& cut, std::string_view answer, double batchSeconds = 10);
 
-// Reads and drops what arrives until nothing has for quietSeconds, or
-// limitSeconds have passed.
-void Settle(Fleet& fleet, double quietSeconds, double limitSeconds);
+// Reads and drops what arrives until, for a whole second, nothing has and
+// the server used at most maxCpuShare of a processor (the work a burst of
+// joins leaves behind is done), or limitSeconds have passed.
+void Settle(Fleet& fleet, pid_t server, double maxCpuShare, double limitSeconds);
 
 struct ChatPlan {
     int linesPerSecond = 1;

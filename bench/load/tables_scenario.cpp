@@ -34,6 +34,12 @@ constexpr int PlayersPerBusyTable = 5;
 constexpr int PlayersPerIdleTable = 4;
 constexpr int IdleScenarioBusyTables = 10;
 constexpr int Publishers = 4;
+// The share of a processor below which a server counts as done with the
+// work that joins left behind: a few times what 10 busy tables cost.
+constexpr double IdleCpuShare = 0.05;
+// The idle measurement runs longer than the busy one: 10 busy tables use a
+// few hundredths of a processor, and the kernel counts CPU time in 10 ms.
+constexpr double IdleMeasureFactor = 3;
 const char* const RedisServerPath = "/usr/bin/redis-server";
 
 std::string Padded(char prefix, int number)
@@ -201,6 +207,7 @@ struct IdleFigures {
     ChatResult alone, beside;
     long residentBefore = 0, residentAfter = 0;
     int idleConnections = 0;
+    double joinSeconds = 0, settleSeconds = 0;
 };
 
 IdleFigures MeasureKivolIdle(const TablesPlan& plan)
@@ -210,10 +217,11 @@ IdleFigures MeasureKivolIdle(const TablesPlan& plan)
     Fleet fleet(port);
     const std::vector<int> players = JoinBusyPlayers(fleet, IdleScenarioBusyTables);
     IdleFigures f;
-    f.alone = ChatAtKivol(fleet, players, plan.measureSeconds, server->Pid());
-    Settle(fleet, 0.5, 5);
+    f.alone = ChatAtKivol(fleet, players, IdleMeasureFactor * plan.measureSeconds, server->Pid());
+    Settle(fleet, server->Pid(), IdleCpuShare, 30);
     f.residentBefore = ResidentKiB(server->Pid());
     f.idleConnections = plan.idleTables * PlayersPerIdleTable;
+    const std::int64_t joinFrom = NowNs();
     JoinAll(
         fleet, f.idleConnections,
         [](int i) {
@@ -223,9 +231,12 @@ IdleFigures MeasureKivolIdle(const TablesPlan& plan)
             return join;
         },
         KivolTexts, "/list");
-    Settle(fleet, 1, 10);
+    const std::int64_t settleFrom = NowNs();
+    f.joinSeconds = static_cast<double>(settleFrom - joinFrom) / 1e9;
+    Settle(fleet, server->Pid(), IdleCpuShare, 120);
+    f.settleSeconds = static_cast<double>(NowNs() - settleFrom) / 1e9;
     f.residentAfter = ResidentKiB(server->Pid());
-    f.beside = ChatAtKivol(fleet, players, plan.measureSeconds, server->Pid());
+    f.beside = ChatAtKivol(fleet, players, IdleMeasureFactor * plan.measureSeconds, server->Pid());
     if (fleet.Cut() > 0)
         std::printf("(the server closed %d of the connections)\n", fleet.Cut());
     return f;
@@ -278,13 +289,18 @@ int RunTables(const TablesPlan& plan)
                     kivol.chat.p50Microseconds / redis.chat.p50Microseconds,
                     kivol.chat.p99Microseconds / redis.chat.p99Microseconds, kivol.cpuPer100k / redis.cpuPer100k);
 
-        std::printf("\nidle: %d busy tables alone, then beside %d idle joined players at %d tables\n",
-                    IdleScenarioBusyTables, plan.idleTables * PlayersPerIdleTable, plan.idleTables);
+        std::printf("\nidle: %d busy tables alone, then beside %d idle joined players at %d tables; measured %.0f s "
+                    "each\n",
+                    IdleScenarioBusyTables, plan.idleTables * PlayersPerIdleTable, plan.idleTables,
+                    IdleMeasureFactor * plan.measureSeconds);
         const IdleFigures idle = MeasureKivolIdle(plan);
-        const double cpuAlone = idle.alone.serverCpuSeconds / plan.measureSeconds;
-        const double cpuBeside = idle.beside.serverCpuSeconds / plan.measureSeconds;
+        const double idleSeconds = IdleMeasureFactor * plan.measureSeconds;
+        const double cpuAlone = idle.alone.serverCpuSeconds / idleSeconds;
+        const double cpuBeside = idle.beside.serverCpuSeconds / idleSeconds;
         const double perIdle =
             static_cast<double>(idle.residentAfter - idle.residentBefore) / std::max(1, idle.idleConnections);
+        std::printf("(the idle players joined in %.0f s; the server was quiet %.0f s later)\n", idle.joinSeconds,
+                    idle.settleSeconds);
         std::printf("%-12s %10s %14s %12s\n", "", "p99 us", "CPU s per s", "RSS KiB");
         std::printf("%-12s %10.0f %14.4f %12ld\n", "alone", idle.alone.p99Microseconds, cpuAlone, idle.residentBefore);
         std::printf("%-12s %10.0f %14.4f %12ld\n", "beside idle", idle.beside.p99Microseconds, cpuBeside,
