@@ -35,7 +35,8 @@ constexpr int PlayersPerIdleTable = 4;
 constexpr int IdleScenarioBusyTables = 10;
 constexpr int Publishers = 4;
 // The share of a processor below which a server counts as done with the
-// work that joins left behind: a few times what 10 busy tables cost.
+// work that joins left behind (every measurement starts after that): a few
+// times what 10 busy tables cost.
 constexpr double IdleCpuShare = 0.05;
 // The idle measurement runs longer than the busy one: 10 busy tables use a
 // few hundredths of a processor, and the kernel counts CPU time in 10 ms.
@@ -175,6 +176,7 @@ BusyFigures MeasureKivolBusy(const TablesPlan& plan)
     const auto server = StartKivol(port, plan.busyTables);
     Fleet fleet(port);
     const std::vector<int> players = JoinBusyPlayers(fleet, plan.busyTables);
+    Settle(fleet, server->Pid(), IdleCpuShare, 120);
     return Summarise(ChatAtKivol(fleet, players, plan.measureSeconds, server->Pid()));
 }
 
@@ -191,6 +193,7 @@ BusyFigures MeasureRedisBusy(const TablesPlan& plan)
     std::vector<int> publishers;
     for (int p = 0; p < Publishers; ++p)
         publishers.push_back(fleet.Open());
+    Settle(fleet, server.Pid(), IdleCpuShare, 120);
     // Player i's line goes to the channel of i's table; each publisher's
     // commands of a round go out in one write.
     const ChatResult result =
