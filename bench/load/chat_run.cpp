@@ -1,5 +1,7 @@
 #include "bench/load/chat_run.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -30,6 +32,15 @@ double Percentile(std::vector<std::int64_t>& values, double q)
     const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1));
     std::nth_element(values.begin(), values.begin() + static_cast<long>(at), values.end());
     return static_cast<double>(values[at]) / 1000.0;
+}
+
+// This process's CPU time (user and system) so far, in seconds.
+double OwnCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 }  // namespace
@@ -102,7 +113,7 @@ ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pi
     const double nsPerLine = 1e9 / plan.linesPerSecond;
     ChatResult result;
     std::vector<std::int64_t> latencies;
-    double cpuFrom = -1, cpuTo = -1;
+    double cpuFrom = -1, cpuTo = -1, ownFrom = 0, ownTo = 0;
     long line = 0;
     for (std::int64_t now = start; now < end; now = NowNs()) {
         if (now < measureTo) {
@@ -115,10 +126,14 @@ ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pi
             }
             fleet.Flush();
         }
-        if (cpuFrom < 0 && now >= measureFrom)
+        if (cpuFrom < 0 && now >= measureFrom) {
             cpuFrom = CpuSeconds(server);
-        if (cpuTo < 0 && now >= measureTo)
+            ownFrom = OwnCpuSeconds();
+        }
+        if (cpuTo < 0 && now >= measureTo) {
             cpuTo = CpuSeconds(server);
+            ownTo = OwnCpuSeconds();
+        }
         fleet.Poll(1, [&](int, std::string& input) {
             const std::int64_t arrived = NowNs();
             cut(input, [&](std::string_view text) {
@@ -130,10 +145,12 @@ ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pi
             });
         });
     }
+    result.seconds = plan.measureSeconds;
     result.deliveriesPerSecond = static_cast<double>(result.delivered) / plan.measureSeconds;
     result.p50Microseconds = Percentile(latencies, 0.50);
     result.p99Microseconds = Percentile(latencies, 0.99);
     result.serverCpuSeconds = cpuTo - cpuFrom;
+    result.driverCpuSeconds = ownTo - ownFrom;
     return result;
 }
 

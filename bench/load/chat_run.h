@@ -39,14 +39,17 @@ struct ChatPlan {
 };
 
 struct ChatResult {
+    double seconds = 0;  // of the measurement
     // Lines sent during the measurement, and deliveries of those lines.
     long linesSent = 0;
     long delivered = 0;
     double deliveriesPerSecond = 0;
     double p50Microseconds = 0;
     double p99Microseconds = 0;
-    // The server's CPU time (user and system) during the measurement.
+    // The server's CPU time (user and system) during the measurement, and
+    // this process's: a driver short of CPU delivers late.
     double serverCpuSeconds = 0;
+    double driverCpuSeconds = 0;
 };
 
 // The clock time in ns that line texts carry.

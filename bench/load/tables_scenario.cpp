@@ -247,8 +247,9 @@ IdleFigures MeasureKivolIdle(const TablesPlan& plan)
 
 void PrintBusy(const char* name, const BusyFigures& f)
 {
-    std::printf("%-12s %14.0f %10.0f %10.0f %16.3f %10ld\n", name, f.chat.deliveriesPerSecond,
-                f.chat.p50Microseconds, f.chat.p99Microseconds, f.cpuPer100k, f.expected - f.chat.delivered);
+    std::printf("%-12s %14.0f %10.0f %10.0f %16.3f %10ld %12.2f\n", name, f.chat.deliveriesPerSecond,
+                f.chat.p50Microseconds, f.chat.p99Microseconds, f.cpuPer100k, f.expected - f.chat.delivered,
+                f.chat.driverCpuSeconds / f.chat.seconds);
 }
 
 void Target(bool met, const std::string& text)
@@ -281,8 +282,8 @@ int RunTables(const TablesPlan& plan)
     try {
         std::printf("busy: %d tables x %d players, one line a second each; measured %.0f s after 2 s\n",
                     plan.busyTables, PlayersPerBusyTable, plan.measureSeconds);
-        std::printf("%-12s %14s %10s %10s %16s %10s\n", "server", "deliveries/s", "p50 us", "p99 us",
-                    "CPU s per 100k", "missing");
+        std::printf("%-12s %14s %10s %10s %16s %10s %12s\n", "server", "deliveries/s", "p50 us", "p99 us",
+                    "CPU s per 100k", "missing", "driver CPU");
         const BusyFigures kivol = MeasureKivolBusy(plan);
         PrintBusy("kivolsrv", kivol);
         const BusyFigures redis = MeasureRedisBusy(plan);
