@@ -19,6 +19,13 @@
 // of its own.
 //
 //   load_bench memory [connections, default 5000]
+//
+// The third form runs the release kivolsrv beside this program as users run
+// it, with many tables, against redis-server doing the same fan-out (see
+// bench/load/tables_scenario.cpp):
+//
+//   load_bench tables [seconds to measure, default 10] [busy tables, default
+//                     2000] [idle tables, default 3750]
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -37,6 +44,7 @@
 #include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
 #include "bench/load/server_process.h"
+#include "bench/load/tables_scenario.h"
 #include "server/game_server.h"
 
 namespace {
@@ -214,5 +222,15 @@ int main(int argc, char** argv)
     // The memory form forks its servers before anything starts a thread.
     if (argc > 1 && std::strcmp(argv[1], "memory") == 0)
         return RunMemory(argc > 2 ? std::atoi(argv[2]) : 5000);
+    if (argc > 1 && std::strcmp(argv[1], "tables") == 0) {
+        load::TablesPlan plan;
+        if (argc > 2)
+            plan.measureSeconds = std::atof(argv[2]);
+        if (argc > 3)
+            plan.busyTables = std::atoi(argv[3]);
+        if (argc > 4)
+            plan.idleTables = std::atoi(argv[4]);
+        return load::RunTables(plan);
+    }
     return RunFanOut(argc, argv);
 }

@@ -9,7 +9,6 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -93,45 +92,55 @@ void TCustomWinSocket::WatchRead()
 {
     if (!nonBlocking_ || handle_ < 0)
         return;
-    if (!readNotifier_) {
-        readNotifier_ = new QSocketNotifier(handle_, QSocketNotifier::Read);
-        QObject::connect(readNotifier_, &QSocketNotifier::activated, guard_.get(), [this] {
-            // Like a Windows socket, no further read-ready is delivered until
-            // this one has been handled: a handler that runs a nested event
-            // loop gets its connection's next read event after it returns.
-            // The watch is switched off only when that happens, since every
-            // switch costs the event loop a wake-up.
-            if (inReadDispatch_) {
-                readNotifier_->setEnabled(false);
-                readDeferred_ = true;
-                return;
-            }
-            inReadDispatch_ = true;
-            if (!Dispatch([this] { ReadReady(); }))
-                return;
-            inReadDispatch_ = false;
-            if (readDeferred_) {
-                readDeferred_ = false;
-                if (readNotifier_ && !readSuspended_)
-                    readNotifier_->setEnabled(true);
-            }
-        });
-    }
-    readNotifier_->setEnabled(true);
+    readWatched_ = true;
+    UpdateWatch();
 }
 
 void TCustomWinSocket::WatchWriteOnce()
 {
     if (!nonBlocking_ || handle_ < 0)
         return;
-    if (!writeNotifier_) {
-        writeNotifier_ = new QSocketNotifier(handle_, QSocketNotifier::Write);
-        QObject::connect(writeNotifier_, &QSocketNotifier::activated, guard_.get(), [this] {
-            writeNotifier_->setEnabled(false);
-            Dispatch([this] { WriteReady(); });
-        });
+    writeAwaited_ = true;
+    UpdateWatch();
+}
+
+void TCustomWinSocket::UpdateWatch()
+{
+    if (handle_ < 0)
+        return;
+    if (!watch_) {
+        TSocketWatcher& watcher = *this;
+        watch_ = std::make_unique<TSocketWatch>(handle_, watcher);
     }
-    writeNotifier_->setEnabled(true);
+    watch_->Want(readWatched_ && !readSuspended_ && !readDeferred_, writeAwaited_);
+}
+
+void TCustomWinSocket::Readable()
+{
+    // Like a Windows socket, no further read-ready is delivered until this one
+    // has been handled: a handler that runs a nested event loop gets its
+    // connection's next read event after it returns. The watch is switched
+    // off only when that happens, since every switch costs a system call.
+    if (inReadDispatch_) {
+        readDeferred_ = true;
+        UpdateWatch();
+        return;
+    }
+    inReadDispatch_ = true;
+    if (!Dispatch([this] { ReadReady(); }))
+        return;
+    inReadDispatch_ = false;
+    if (readDeferred_) {
+        readDeferred_ = false;
+        UpdateWatch();
+    }
+}
+
+void TCustomWinSocket::Writable()
+{
+    writeAwaited_ = false;
+    UpdateWatch();
+    Dispatch([this] { WriteReady(); });
 }
 
 bool TCustomWinSocket::Dispatch(const std::function<void()>& fn)
@@ -169,14 +178,13 @@ void TCustomWinSocket::ReadReady()
 
 void TCustomWinSocket::SuspendReadWatch(int milliseconds)
 {
-    if (!readNotifier_)
+    if (!readWatched_)
         return;
-    readNotifier_->setEnabled(false);
     readSuspended_ = true;
+    UpdateWatch();
     QTimer::singleShot(milliseconds, guard_.get(), [this] {
         readSuspended_ = false;
-        if (readNotifier_)
-            readNotifier_->setEnabled(true);
+        UpdateWatch();
     });
 }
 
@@ -269,20 +277,14 @@ void TCustomWinSocket::Error(TCustomWinSocket* socket, TErrorEvent errorEvent, i
         OnErrorEvent(this, socket, errorEvent, errorCode);
 }
 
-void TCustomWinSocket::ReleaseNotifiers()
-{
-    // Deleting a notifier from inside its own activation is safe in Qt 6 (the
-    // emission notices its sender is gone); the lambdas check readNotifier_.
-    delete readNotifier_;
-    readNotifier_ = nullptr;
-    delete writeNotifier_;
-    writeNotifier_ = nullptr;
-}
-
 void TCustomWinSocket::CloseHandle()
 {
-    ReleaseNotifiers();
+    // The watch goes before the handle closes: a batch that fetched an event
+    // for it drops that event.
+    watch_.reset();
+    readWatched_ = false;
     readDeferred_ = false;
+    writeAwaited_ = false;
     if (handle_ >= 0)
         ::close(handle_);
     handle_ = -1;

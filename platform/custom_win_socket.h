@@ -6,14 +6,14 @@
 
 #include "platform/ansi_string.h"
 #include "platform/object.h"
+#include "platform/socket_reactor.h"
 #include "platform/socket_types.h"
-
-class QSocketNotifier;
 
 // One TCP socket handle with the events of an event-driven socket.
 //
 // In non-blocking mode the socket watches its handle from the Qt event loop of
-// the thread that made it and delivers, one at a time:
+// the thread that made it (through that thread's TSocketReactor) and delivers,
+// one at a time:
 //  - read-ready while bytes wait; a peer that closed is delivered as the
 //    disconnect event, while the socket still counts as connected, after which
 //    the handle closes;
@@ -28,7 +28,7 @@ class QSocketNotifier;
 //
 // Deleting a socket drops its event handler first: a connected socket deleted
 // this way closes without notifying anybody.
-class TCustomWinSocket : public TObject {
+class TCustomWinSocket : public TObject, private TSocketWatcher {
 public:
     TCustomWinSocket(int socketHandle, bool nonBlocking);
     ~TCustomWinSocket() override;
@@ -98,20 +98,26 @@ protected:
     std::shared_ptr<bool> AliveToken() const { return alive_; }
 
 private:
+    void Readable() override;
+    void Writable() override;
+    // Tells the watch what is wanted now, making it on first need.
+    void UpdateWatch();
     void CloseHandle();
-    void ReleaseNotifiers();
 
     int handle_ = -1;
     bool nonBlocking_;
     bool connected_ = false;
     bool closing_ = false;
+    // Read readiness is watched while readWatched_, unless suspended or
+    // deferred; write readiness while writeAwaited_.
+    bool readWatched_ = false;
     bool readSuspended_ = false;
     bool inReadDispatch_ = false;
     bool readDeferred_ = false;
+    bool writeAwaited_ = false;
     std::shared_ptr<bool> alive_;
     std::recursive_mutex mutex_;
-    QSocketNotifier* readNotifier_ = nullptr;
-    QSocketNotifier* writeNotifier_ = nullptr;
+    std::unique_ptr<TSocketWatch> watch_;
     std::unique_ptr<class QObject> guard_;
 };
 

@@ -8,6 +8,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3 python3-prometheus-client
+  # the yardstick server of the tables load benchmark, and the profiler
+  redis-server linux-perf
   # fuzzing and sanitizers with clang
   clang libclang-rt-dev
   # windows, event loop, sound

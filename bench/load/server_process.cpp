@@ -5,10 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <stdexcept>
-#include <string>
+
+#include "bench/load/child_program.h"
 
 namespace load {
 
@@ -43,17 +42,7 @@ ServerProcess::~ServerProcess()
 
 long ServerProcess::ResidentKiB() const
 {
-    const std::string path = "/proc/" + std::to_string(pid_) + "/status";
-    FILE* status = std::fopen(path.c_str(), "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, "VmRSS:", 6) == 0)
-            kib = std::strtol(line + 6, nullptr, 10);
-    std::fclose(status);
-    return kib;
+    return load::ResidentKiB(pid_);
 }
 
 long RaiseOpenFileLimit()

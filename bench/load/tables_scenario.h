@@ -1,0 +1,18 @@
+#pragma once
+
+// The game server as users run it, with many tables: the release kivolsrv
+// beside it, measured against Debian's redis-server doing the same fan-out
+// with publish and subscribe. See RunTables in tables_scenario.cpp.
+namespace load {
+
+struct TablesPlan {
+    double measureSeconds = 10;
+    int busyTables = 2000;  // 5 players each, one chat line a second each
+    int idleTables = 3750;  // 4 idle players each, beside 10 busy tables
+};
+
+// Runs the busy and the idle measurement, prints them and the targets;
+// returns 0 when everything ran (targets missed or not), 1 on a failure.
+int RunTables(const TablesPlan& plan);
+
+}  // namespace load

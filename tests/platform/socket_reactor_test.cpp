@@ -1,0 +1,102 @@
+// Many sockets of one thread ready at once: every one is served, in batches,
+// and a handler may destroy sockets whose events the same batch still holds.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/custom_win_socket.h"
+#include "support/socket_test_support.h"
+
+namespace {
+
+// One end of a socket pair, watched for reading, counting its read events and
+// the bytes it took; its peer is a plain handle.
+class WatchedEnd : public TCustomWinSocket {
+public:
+    explicit WatchedEnd(std::function<void(WatchedEnd&)> onRead = {}) : TCustomWinSocket(-1, true)
+    {
+        int ends[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        SetHandle(ends[0]);
+        peer = ends[1];
+        SetConnected(true);
+        WatchRead();
+        OnSocketEvent = [this, onRead = std::move(onRead)](TObject*, TCustomWinSocket*, TSocketEvent event) {
+            if (event != seRead)
+                return;
+            ++reads;
+            char buffer[64];
+            for (int n; (n = ReceiveBuf(buffer, sizeof buffer)) > 0;)
+                bytes += n;
+            if (onRead)
+                onRead(*this);
+        };
+    }
+    ~WatchedEnd() override { ::close(peer); }
+    void Poke() { ASSERT_EQ(::write(peer, "x", 1), 1); }
+
+    int peer = -1;
+    int reads = 0;
+    int bytes = 0;
+};
+
+int TotalBytes(const std::vector<std::unique_ptr<WatchedEnd>>& ends)
+{
+    int total = 0;
+    for (const auto& end : ends)
+        total += end->bytes;
+    return total;
+}
+
+}  // namespace
+
+// More sockets than one batch takes, all readable before the loop runs, twice:
+// each gets one read event per round and nothing is lost or repeated.
+TEST(SocketReactor, ManySocketsReadyAtOnceAreEachServedOncePerRound)
+{
+    std::vector<std::unique_ptr<WatchedEnd>> ends;
+    for (int i = 0; i < 300; ++i)
+        ends.push_back(std::make_unique<WatchedEnd>());
+    for (int round = 1; round <= 2; ++round) {
+        for (auto& end : ends)
+            end->Poke();
+        ASSERT_TRUE(test::WaitUntil([&] { return TotalBytes(ends) == 300 * round; }));
+        for (const auto& end : ends)
+            ASSERT_EQ(end->reads, round);
+    }
+}
+
+// The first socket served destroys every other one, all of them readable in
+// the same batch, and opens new ones in their place (which take the freed
+// handles): no event of a destroyed socket is dispatched, to it or to the
+// socket now on its handle, and the new ones are served as usual.
+TEST(SocketReactor, AHandlerDestroyingOtherSocketsOfItsBatchStopsTheirEvents)
+{
+    std::vector<std::unique_ptr<WatchedEnd>> ends;
+    std::vector<std::unique_ptr<WatchedEnd>> replacements;
+    const auto replaceOthers = [&](WatchedEnd& self) {
+        for (auto& end : ends)
+            if (end.get() != &self && end) {
+                end.reset();
+                replacements.push_back(std::make_unique<WatchedEnd>());
+            }
+    };
+    for (int i = 0; i < 8; ++i)
+        ends.push_back(std::make_unique<WatchedEnd>(replaceOthers));
+    for (auto& end : ends)
+        end->Poke();
+    ASSERT_TRUE(test::WaitUntil([&] { return replacements.size() == 7; }));
+    for (auto& end : replacements)
+        end->Poke();
+    ASSERT_TRUE(test::WaitUntil([&] { return TotalBytes(replacements) == 7; }));
+    for (const auto& end : replacements)
+        EXPECT_EQ(end->reads, 1);
+    for (const auto& end : ends) {
+        if (end) {
+            EXPECT_EQ(end->reads, 1);
+        }
+    }
+}
