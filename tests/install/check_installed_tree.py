@@ -88,8 +88,7 @@ check("share/kivol/web/index.html" in web and any(f.startswith("share/kivol/web/
       f"web root: {sorted(web)}")
 for program in ["kivolsrv", "kivolctl"]:
     answer = run(os.path.join(server, "bin", program), "--version", env=env)
-    check(answer.returncode == 0 and answer.stdout == f"{program} {version}
-", f"{program} --version: {answer}")
+    check(answer.returncode == 0 and answer.stdout == f"{program} {version}\n", f"{program} --version: {answer}")
 text = open(os.path.join(server, unit)).read()
 for line in ["DynamicUser=yes", "RuntimeDirectory=kivol", "StateDirectory=kivol", "Restart=on-failure", "StandardOutput=journal", "ProtectSystem=strict",
              f"ExecStart=/{prefix}/bin/kivolsrv --headless", "WantedBy=multi-user.target"]:

@@ -73,6 +73,7 @@ protected:
     {
         TServerOptions options;
         options.Port = 0;
+        options.Web.Port = 0;
         return options;
     }
 
@@ -113,6 +114,7 @@ TEST_F(DualStackServer, AListenAddressOfOneFamilyKeepsTheOtherOut)
 {
     TServerOptions options;
     options.Port = 0;
+    options.Web.Port = 0;
     options.ListenAddress = QStringLiteral("::1");
     TForm1 v6only(options);
     ASSERT_TRUE(v6only.FormCreate());
@@ -141,6 +143,7 @@ TEST_F(DualStackServer, ANameWithBothFamiliesIsTriedAddressByAddress)
 
     TServerOptions options;
     options.Port = 0;
+    options.Web.Port = 0;
     options.ListenAddress = QStringLiteral("127.0.0.1");
     TForm1 v4only(options);
     ASSERT_TRUE(v4only.FormCreate());
