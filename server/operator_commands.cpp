@@ -176,18 +176,24 @@ TControlAnswer TOperatorCommands::Tables()
     return Done(text, rows);
 }
 
+std::optional<std::vector<TGameTable*>> TOperatorCommands::TablesNamed(const std::optional<AnsiString>& name)
+{
+    if (!name)
+        return game_.Tables();
+    TGameTable* only = game_.FindTable(*name);
+    if (!only)
+        return std::nullopt;
+    return std::vector<TGameTable*>{only};
+}
+
 TControlAnswer TOperatorCommands::Players(const TPlayersCommand& command)
 {
-    std::vector<TGameTable*> tables = game_.Tables();
-    if (command.Table) {
-        TGameTable* only = game_.FindTable(*command.Table);
-        if (!only)
-            return TControlAnswer::Refused("no table " + Utf8(*command.Table));
-        tables = {only};
-    }
+    const auto tables = TablesNamed(command.Table);
+    if (!tables)
+        return TControlAnswer::Refused("no table " + Utf8(*command.Table));
     std::string text;
     QJsonArray rows;
-    for (TGameTable* table : tables) {
+    for (TGameTable* table : *tables) {
         for (const TRosterEntry& entry : table->Roster.Entries()) {
             const auto peer = game_.Peers().find(entry.Owner);
             const bool connected = entry.Owner && peer != game_.Peers().end();
@@ -335,18 +341,14 @@ TControlAnswer TOperatorCommands::Unmute(const TUnmuteCommand& command)
 
 TControlAnswer TOperatorCommands::Say(const TSayCommand& command)
 {
-    std::vector<TGameTable*> tables = game_.Tables();
-    if (command.Table) {
-        TGameTable* only = game_.FindTable(*command.Table);
-        if (!only)
-            return TControlAnswer::Refused("no table " + Utf8(*command.Table));
-        tables = {only};
-    }
+    const auto tables = TablesNamed(command.Table);
+    if (!tables)
+        return TControlAnswer::Refused("no table " + Utf8(*command.Table));
     const AnsiString line = Cp932::FromUtf8("【管理】" + command.Text);
-    for (TGameTable* table : tables)
+    for (TGameTable* table : *tables)
         table->Announce(line);
     Log(Utf8(line));
-    return Done("said at " + std::to_string(tables.size()) + " table(s)\n");
+    return Done("said at " + std::to_string(tables->size()) + " table(s)\n");
 }
 
 TControlAnswer TOperatorCommands::Close(const TCloseCommand& command)

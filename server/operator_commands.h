@@ -35,6 +35,8 @@ public:
     std::chrono::milliseconds Minute = std::chrono::minutes(1);
 
 private:
+    // Every table, or the one named; nothing when no table has that name.
+    std::optional<std::vector<TGameTable*>> TablesNamed(const std::optional<AnsiString>& name);
     Control::TControlAnswer Status();
     Control::TControlAnswer Tables();
     Control::TControlAnswer Players(const Control::TPlayersCommand& command);
