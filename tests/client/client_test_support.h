@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QListWidget>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,6 +40,15 @@ inline std::string Nul(std::string_view text)
 inline std::string Join(std::string_view paddedName)
 {
     return Nul("/join " + std::string(paddedName)) + "KIVOL/2";
+}
+
+// The window's roster rows, top to bottom.
+inline QStringList Roster(const TForm1& window)
+{
+    QStringList rows;
+    for (int i = 0; i < window.lstPlayers->count(); ++i)
+        rows << window.lstPlayers->item(i)->text();
+    return rows;
 }
 
 // UTF-8 test text as the Shift-JIS bytes of the wire.

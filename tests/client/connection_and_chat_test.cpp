@@ -12,18 +12,6 @@
 using namespace client_test;
 using test::WaitUntil;
 
-namespace {
-
-QStringList Roster(const TForm1& window)
-{
-    QStringList rows;
-    for (int i = 0; i < window.lstPlayers->count(); ++i)
-        rows << window.lstPlayers->item(i)->text();
-    return rows;
-}
-
-}  // namespace
-
 TEST(ClientConnection, JoiningShowsTheRoomAndTheRosterAndTellsTheOthers)
 {
     test::ReportRecorder reports;

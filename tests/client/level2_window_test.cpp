@@ -19,14 +19,6 @@ namespace {
 const std::string FirstToken = "0123456789abcdef0123456789abcdef";
 const std::string SecondToken = "fedcba9876543210fedcba9876543210";
 
-QStringList Roster(const TForm1& window)
-{
-    QStringList rows;
-    for (int i = 0; i < window.lstPlayers->count(); ++i)
-        rows << window.lstPlayers->item(i)->text();
-    return rows;
-}
-
 class Level2Window : public ::testing::Test {
 protected:
     // Connects KENJ and answers as a level-2 server does: the roster, then a

@@ -33,6 +33,10 @@ protected:
     {
     }
 
+    // The rules our server plays by unless told otherwise: names checked,
+    // a grace period of 120 s.
+    static TGameRules IdentityRules() { return TGameRules(); }
+
     // The rules a level-1 server plays by: names are not checked, so tests
     // may send what no real client sends (another player's name, chat from a
     // connection that never joined).

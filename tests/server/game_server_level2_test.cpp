@@ -73,13 +73,6 @@ class Level2ServerTest : public GameServerTest {
 protected:
     Level2ServerTest() : GameServerTest(IdentityRules()) {}
 
-    static TGameRules IdentityRules()
-    {
-        TGameRules rules;
-        rules.GraceSeconds = 120;
-        return rules;
-    }
-
     void SetUp() override
     {
         GameServerTest::SetUp();

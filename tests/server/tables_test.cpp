@@ -38,8 +38,6 @@ class TablesTest : public GameServerTest {
 protected:
     explicit TablesTest(TGameRules rules = IdentityRules()) : GameServerTest(rules) {}
 
-    static TGameRules IdentityRules() { return TGameRules(); }
-
     void SetUp() override
     {
         GameServerTest::SetUp();

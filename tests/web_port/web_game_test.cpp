@@ -14,13 +14,6 @@ class WebGameTest : public GameServerTest {
 protected:
     WebGameTest() : GameServerTest(IdentityRules()) {}
 
-    static TGameRules IdentityRules()
-    {
-        TGameRules rules;
-        rules.GraceSeconds = 120;
-        return rules;
-    }
-
     void SetUp() override
     {
         GameServerTest::SetUp();

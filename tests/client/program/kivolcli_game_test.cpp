@@ -269,14 +269,6 @@ TEST_F(KivolcliShortGrace, APlayerWhoNeverComesBackHasItsSeatsFreedEverywhere)
 
 namespace {
 
-QStringList Roster(const TForm1& window)
-{
-    QStringList rows;
-    for (int i = 0; i < window.lstPlayers->count(); ++i)
-        rows << window.lstPlayers->item(i)->text();
-    return rows;
-}
-
 // Types the name and the address with its table, presses Connect and waits
 // until the server's sync block has arrived.
 bool JoinTable(Player& player, const QString& name, const QString& table)
