@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <random>
+#include <string_view>
 
 #include "platform/ansi_string.h"
 #include "server/hit_judge.h"
@@ -22,10 +23,11 @@ struct TGameRules {
 };
 
 class TGameTable;
+class TPacketConnection;
 
 // What every table of a server shares: the rules, the log, the clock, the
-// solving budget, the shuffle's random source and the server's one timer for
-// the ends of grace periods.
+// solving budget, the shuffle's random source, the server's one timer for
+// the ends of grace periods, and the one way a packet goes out.
 struct TTableServices {
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
@@ -45,4 +47,11 @@ struct TTableServices {
         // Observes the seconds one hit's judgement took.
         std::function<void(double seconds)> Judged;
     } Counters;
+
+    // Sends one packet (its payload) to a connection and counts it: every
+    // packet the server sends goes through here, the tables' and the
+    // router's own (table lists, refusals, notices).
+    void Send(TPacketConnection& connection, const void* data, int size) const;
+    // A command text as one packet: the text and its NUL.
+    void SendText(TPacketConnection& connection, std::string_view text) const;
 };

@@ -223,11 +223,8 @@ void TGameServer::Refuse(TPeer& sender, std::string_view name, Tables::TRefusal 
     ++Metrics.Counter(KivolMetrics::Refusals, {{"reason", std::string(Tables::RefusalReason(refusal))}});
     if (sender.Table)
         sender.Table->Detach(sender);
-    if (level2) {
-        const AnsiString packet =
-            TextPacket(Tables::RefusedText(refusal, Tables::RefusalSentence(refusal)));
-        sender.Connection->SendPacket(packet.data(), static_cast<int>(packet.size()));
-    }
+    if (level2)
+        services_.SendText(*sender.Connection, Tables::RefusedText(refusal, Tables::RefusalSentence(refusal)));
     sender.Connection->CloseAfterSending();
     Log(nullptr, "/拒否  ", AnsiString(name) + " " + AnsiString(Tables::RefusalReason(refusal)),
         sender.Connection->PeerAddress());
@@ -244,14 +241,10 @@ void TGameServer::AnswerTables(TPeer& sender)
         return;
     sender.TablesAnswered = true;
     sender.LastTablesAnswer = now;
-    const auto send = [&](std::string_view text) {
-        const AnsiString packet = TextPacket(text);
-        sender.Connection->SendPacket(packet.data(), static_cast<int>(packet.size()));
-    };
-    send(Tables::ListBegin);
+    services_.SendText(*sender.Connection, Tables::ListBegin);
     for (const Tables::TTableRow& row : ListedTables())
-        send(Tables::TableRowText(row));
-    send(Tables::ListEnd);
+        services_.SendText(*sender.Connection, Tables::TableRowText(row));
+    services_.SendText(*sender.Connection, Tables::ListEnd);
 }
 
 std::vector<Tables::TTableRow> TGameServer::ListedTables() const

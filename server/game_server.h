@@ -105,6 +105,9 @@ public:
     // the limits per address (it then counts until it closes). The TCP port
     // asks at accept; the web port asks before it upgrades a WebSocket.
     bool AdmitAddress(const TIpAddress& address);
+    // Gives back an admission whose connection never opened (a WebSocket
+    // whose handshake failed); an opened one is given back at its close.
+    void ReleaseAddress(const TIpAddress& address);
     // Every connection and what is known of it.
     const std::unordered_map<const TPacketConnection*, TPeer>& Peers() const { return peers_; }
     // Removes the connection from the game: a level-2 peer is told why

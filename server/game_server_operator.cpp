@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 
 #include "platform/cp932.h"
-#include "protocol/command_text.h"
 #include "protocol/command_words.h"
 #include "protocol/player_name.h"
 #include "server/game_server.h"
@@ -16,12 +15,6 @@ namespace {
 // What a muted player reads instead of seeing its line relayed.
 constexpr std::string_view MutedNotice = "【管理】発言が制限されています";
 constexpr std::string_view KickedWhy = "管理者による退出";
-
-void SendText(TPacketConnection& connection, std::string_view text)
-{
-    const AnsiString packet = TextPacket(text);
-    connection.SendPacket(packet.data(), static_cast<int>(packet.size()));
-}
 
 }  // namespace
 
@@ -61,6 +54,12 @@ bool TGameServer::AdmitAddress(const TIpAddress& address)
     return false;
 }
 
+void TGameServer::ReleaseAddress(const TIpAddress& address)
+{
+    if (limits_)
+        limits_->Release(address);
+}
+
 void TGameServer::Kick(const TPacketConnection* connection, Tables::TRefusal refusal, const AnsiString& text)
 {
     const auto found = peers_.find(connection);
@@ -70,7 +69,7 @@ void TGameServer::Kick(const TPacketConnection* connection, Tables::TRefusal ref
     peer.Kicked = true;
     ++Metrics.Counter(KivolMetrics::Refusals, {{"reason", std::string(Tables::RefusalReason(refusal))}});
     if (peer.Level2)
-        SendText(*peer.Connection, Tables::RefusedText(refusal, text.empty() ? Tables::RefusalSentence(refusal) : text));
+        services_.SendText(*peer.Connection, Tables::RefusedText(refusal, text.empty() ? Tables::RefusalSentence(refusal) : text));
     bool killed = false;
     if (peer.Table && !peer.Watcher)
         for (int i = 0; i < peer.Table->Roster.Count(); ++i)
@@ -142,7 +141,7 @@ bool TGameServer::DropMuted(TPeer& sender, std::string_view text)
     if ((!chat && !IsCommand(text, Command::Answer)) || !Muted(sender))
         return false;
     ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", "muted"}});
-    SendText(*sender.Connection, Cp932::FromUtf8(MutedNotice));
+    services_.SendText(*sender.Connection, Cp932::FromUtf8(MutedNotice));
     return true;
 }
 
@@ -155,7 +154,7 @@ void TGameServer::CloseAll()
             continue;
         peer.Refused = true;
         if (peer.Level2 || peer.Connection->Kind() == TPacketConnection::TKind::WebSocket)
-            SendText(*peer.Connection, closed);
+            services_.SendText(*peer.Connection, closed);
         peer.Connection->CloseAfterSending();
     }
 }

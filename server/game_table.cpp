@@ -182,26 +182,11 @@ Protocol::Tables::TTableRow TGameTable::Row() const
     return row;
 }
 
-void TGameTable::Send(TPeer& peer, std::string_view text)
-{
-    const AnsiString packet = TextPacket(text);
-    SendTo(peer, packet.data(), static_cast<int>(packet.size()));
-}
-
-void TGameTable::SendTo(TPeer& peer, const void* data, int size)
-{
-    peer.Connection->SendPacket(data, size);
-    if (services_.Counters.PacketsSent) {
-        ++*services_.Counters.PacketsSent;
-        *services_.Counters.BytesSent += size;
-    }
-}
-
 void TGameTable::SendToAll(const void* data, int size, const TPeer* except)
 {
     for (TPeer* member : members_)
         if (member != except)
-            SendTo(*member, data, size);
+            services_.Send(*member->Connection, data, size);
 }
 
 void TGameTable::SendTextToAll(std::string_view text, const TPeer* except)
@@ -215,7 +200,7 @@ void TGameTable::SendToLevel2(std::string_view text, const TPeer* except)
     const AnsiString packet = TextPacket(text);
     for (TPeer* member : members_)
         if (member->Level2 && member != except)
-            SendTo(*member, packet.data(), static_cast<int>(packet.size()));
+            services_.Send(*member->Connection, packet.data(), static_cast<int>(packet.size()));
 }
 
 void TGameTable::Log(std::string_view utf8Word, std::string_view subject, std::string_view where)

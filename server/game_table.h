@@ -126,9 +126,8 @@ private:
     TCardPile* SeatHand(std::string_view text);
     void SendSyncBlock(TPeer& peer, const std::string& token);
 
-    void Send(TPeer& peer, std::string_view text);
-    // Every packet of the table goes out here, counted.
-    void SendTo(TPeer& peer, const void* data, int size);
+    // Every packet of the table goes out through the services, counted.
+    void Send(TPeer& peer, std::string_view text) { services_.SendText(*peer.Connection, text); }
     void SendToAll(const void* data, int size, const TPeer* except = nullptr);
     void SendTextToAll(std::string_view text, const TPeer* except = nullptr);
     void SendToLevel2(std::string_view text, const TPeer* except);

@@ -8,6 +8,7 @@
 
 #include "platform/cp932.h"
 #include "protocol/player_name.h"
+#include "transport/custom_socket_rw.h"
 
 using namespace Control;
 using Protocol::Tables::TRefusal;
@@ -86,7 +87,10 @@ TCounts Count(TGameServer& game)
 }  // namespace
 
 TOperatorCommands::TOperatorCommands(TGameServer& game, LogFunction log)
-    : game_(game), log_(std::move(log)), started_(std::chrono::steady_clock::now())
+    : game_(game),
+      log_(std::move(log)),
+      started_(std::chrono::steady_clock::now()),
+      pacedAtStart_(TCustomSocketRW::PacedSeconds())
 {
     shutdownTimer_.setSingleShot(true);
     shutdownTimer_.setTimerType(Qt::PreciseTimer);
@@ -451,5 +455,6 @@ std::string TOperatorCommands::MetricsText()
     metrics.Gauge(KivolMetrics::Bans) = static_cast<double>(game_.Bans.Bans().size());
     metrics.Gauge(UptimeSeconds) =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    metrics.Counter(PacedSeconds) = TCustomSocketRW::PacedSeconds() - pacedAtStart_;
     return metrics.Render();
 }

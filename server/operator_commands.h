@@ -60,6 +60,9 @@ private:
     TGameServer& game_;
     LogFunction log_;
     std::chrono::steady_clock::time_point started_;
+    // The process's paced seconds when these commands began: the metrics
+    // count from there.
+    double pacedAtStart_;
     QTimer shutdownTimer_;
     std::chrono::steady_clock::time_point shutdownAt_{};
     std::string shutdownReason_;

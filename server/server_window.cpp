@@ -15,6 +15,7 @@
 #include "platform/form.h"
 #include "protocol/player_name.h"
 #include "server/log_output.h"
+#include "server/web_admission.h"
 
 namespace {
 
@@ -117,10 +118,7 @@ bool TForm1::FormCreate()
     TWebRouteHooks hooks;
     hooks.ListTables = [this] { return Game.ListedTables(); };
     hooks.AcceptingPlayers = [] { return true; };
-    hooks.AdmitPlayer = [this](const AnsiString& address) {
-        const auto ip = ReadIpAddress(address);
-        return !ip || Game.AdmitAddress(*ip);
-    };
+    AdmitWebPlayers(hooks, Game);
     // The metrics, to loopback peers and those the operator allowed.
     hooks.Metrics = [this](const QHostAddress& peer) -> std::optional<QByteArray> {
         const auto ip = ReadIpAddress(peer.toString().toStdString());

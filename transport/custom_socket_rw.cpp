@@ -1,6 +1,7 @@
 #include "transport/custom_socket_rw.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <limits>
 
@@ -10,7 +11,9 @@
 
 namespace {
 const char* const SendQueueExceeded = "送信キューが MaxSendQueue を超えました";
-}
+// Milliseconds, so that the total is exact however many holds it adds up.
+std::atomic<std::int64_t> pacedMilliseconds{0};
+}  // namespace
 
 TCustomSocketRW::TCustomSocketRW(TCustomWinSocket* socket)
     : SocketStream(std::make_unique<TNonBlockingSocketStream>(nullptr)),
@@ -131,7 +134,9 @@ bool TCustomSocketRW::MayRead()
     earned_ = now;
     if (credit_ >= 0)
         return true;
-    Socket->SuspendReadWatch(static_cast<int>(-credit_ * 1000 / static_cast<double>(RelayRate)) + 1);
+    const std::chrono::milliseconds held(static_cast<int>(-credit_ * 1000 / static_cast<double>(RelayRate)) + 1);
+    CountPaced(held);
+    Socket->SuspendReadWatch(static_cast<int>(held.count()));
     return false;
 }
 
@@ -139,6 +144,16 @@ std::int64_t& TCustomSocketRW::QueuedOnThisThread()
 {
     thread_local std::int64_t queued = 0;
     return queued;
+}
+
+double TCustomSocketRW::PacedSeconds()
+{
+    return static_cast<double>(pacedMilliseconds.load(std::memory_order_relaxed)) / 1000;
+}
+
+void TCustomSocketRW::CountPaced(std::chrono::milliseconds held)
+{
+    pacedMilliseconds.fetch_add(held.count(), std::memory_order_relaxed);
 }
 
 void TCustomSocketRW::ConnectEvent(TObject*, TCustomWinSocket*) {}

@@ -75,6 +75,11 @@ public:
 
     // Bytes queued for sending by every reader-writer of this thread so far.
     static std::int64_t& QueuedOnThisThread();
+    // Seconds that pacing held connections back so far, every connection of
+    // the process together: each suspension of reading as it is asked for.
+    // A carrier that paces for itself adds its own holds with CountPaced.
+    static double PacedSeconds();
+    static void CountPaced(std::chrono::milliseconds held);
     std::unique_ptr<TNonBlockingSocketStream> SocketStream;
     std::unique_ptr<TPipedMemoryStream> RecvBuffer;
     std::unique_ptr<TPipedMemoryStream> SendBuffer;

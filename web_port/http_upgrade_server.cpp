@@ -3,6 +3,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QSslSocket>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -33,18 +34,35 @@ THttpUpgradeServer::THttpUpgradeServer()
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &THttpUpgradeServer::TakeWebSockets);
 }
 
+THttpUpgradeServer::~THttpUpgradeServer()
+{
+    // The upgrades still under way never open now.
+    std::vector<TUpgrading> left = std::move(upgrading_);
+    upgrading_.clear();
+    for (TUpgrading& upgrading : left) {
+        if (upgrading.Socket)
+            upgrading.Socket->disconnect(this);
+        if (upgrading.Abandoned)
+            upgrading.Abandoned();
+    }
+}
+
 bool THttpUpgradeServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
     if (!IsWebSocketUpgrade(request)) {
         Write(request, socket, Answer(request));
         return true;
     }
-    const auto refusal = Upgrade(request, IsSecure(socket));
-    if (!refusal) {
-        upgrading_.emplace_back(socket);
+    TUpgradeVerdict verdict = Upgrade(request, IsSecure(socket));
+    if (!verdict.Refusal) {
+        upgrading_.push_back({socket, std::move(verdict.Abandoned)});
+        // Once this returns, the library cuts every connection to the
+        // socket's signals and hands it to its WebSocket server, which may
+        // fail the handshake at once: the watch starts from the event loop.
+        QTimer::singleShot(0, this, &THttpUpgradeServer::SweepUpgrading);
         return true;
     }
-    Write(request, socket, *refusal);
+    Write(request, socket, *verdict.Refusal);
     refused_ = socket;
     return false;
 }
@@ -76,15 +94,36 @@ void THttpUpgradeServer::TakeWebSockets()
 
 QTcpSocket* THttpUpgradeServer::TakeTransport(const QWebSocket& socket)
 {
-    QTcpSocket* found = nullptr;
-    std::erase_if(upgrading_, [&](const QPointer<QTcpSocket>& transport) {
-        if (!transport)
-            return true;
-        if (found || transport->peerPort() != socket.peerPort() || transport->localPort() != socket.localPort() ||
-            transport->peerAddress() != socket.peerAddress())
+    const auto found = std::find_if(upgrading_.begin(), upgrading_.end(), [&](const TUpgrading& upgrading) {
+        const QTcpSocket* transport = upgrading.Socket;
+        return transport && transport->peerPort() == socket.peerPort() && transport->localPort() == socket.localPort() &&
+               transport->peerAddress() == socket.peerAddress();
+    });
+    if (found == upgrading_.end())
+        return nullptr;
+    QTcpSocket* transport = found->Socket;
+    upgrading_.erase(found);
+    return transport;
+}
+
+void THttpUpgradeServer::SweepUpgrading()
+{
+    std::vector<std::function<void()>> abandoned;
+    std::erase_if(upgrading_, [&](TUpgrading& upgrading) {
+        if (upgrading.Socket && upgrading.Socket->state() == QAbstractSocket::ConnectedState)
             return false;
-        found = transport;
+        if (upgrading.Abandoned)
+            abandoned.push_back(std::move(upgrading.Abandoned));
         return true;
     });
-    return found;
+    for (TUpgrading& upgrading : upgrading_) {
+        if (upgrading.Watched)
+            continue;
+        upgrading.Watched = true;
+        connect(upgrading.Socket, &QAbstractSocket::disconnected, this, &THttpUpgradeServer::SweepUpgrading);
+        connect(upgrading.Socket, &QObject::destroyed, this, &THttpUpgradeServer::SweepUpgrading);
+    }
+    // Last, as these call out: the list is settled by then.
+    for (const auto& action : abandoned)
+        action();
 }

@@ -22,13 +22,21 @@ class THttpUpgradeServer : public QAbstractHttpServer {
 public:
     // The answer of an ordinary request.
     std::function<THttpAnswer(const QHttpServerRequest& request)> Answer;
-    // An upgrade to WebSocket: nothing to accept it, else the refusal to write.
-    std::function<std::optional<THttpAnswer>(const QHttpServerRequest& request, bool secure)> Upgrade;
+    // What an upgrade to WebSocket is answered with: no refusal accepts it.
+    // An accepted one may carry what to do should its WebSocket never open
+    // (the handshake fails, the peer goes first, the server ends): it runs
+    // once then, and never for an upgrade whose WebSocket came out.
+    struct TUpgradeVerdict {
+        std::optional<THttpAnswer> Refusal;
+        std::function<void()> Abandoned;
+    };
+    std::function<TUpgradeVerdict(const QHttpServerRequest& request, bool secure)> Upgrade;
     // A WebSocket connection whose handshake is done, with the socket it
     // reads from (null if that could not be told).
     std::function<void(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport)> WebSocketOpened;
 
     THttpUpgradeServer();
+    ~THttpUpgradeServer() override;
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -40,10 +48,18 @@ private:
     // The accepted upgrade's socket that the WebSocket now reads, told by
     // the connection's two ends (the library hands over the socket only).
     QTcpSocket* TakeTransport(const QWebSocket& socket);
+    // Gives up the accepted upgrades whose socket has gone or is no longer
+    // connected, and watches the others for their end.
+    void SweepUpgrading();
 
     // The socket whose upgrade was refused and answered just now: the
     // library then reports it as missing, and it must not be answered twice.
     QTcpSocket* refused_ = nullptr;
-    // Sockets of accepted upgrades whose WebSocket has not come out yet.
-    std::vector<QPointer<QTcpSocket>> upgrading_;
+    // Accepted upgrades whose WebSocket has not come out yet.
+    struct TUpgrading {
+        QPointer<QTcpSocket> Socket;
+        std::function<void()> Abandoned;
+        bool Watched = false;
+    };
+    std::vector<TUpgrading> upgrading_;
 };

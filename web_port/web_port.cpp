@@ -33,7 +33,8 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
       log_(std::move(log)),
       limits_(limits),
       routes_(TWebRoot(options.Root), hooks),
-      admitPlayer_(std::move(hooks.AdmitPlayer))
+      admitPlayer_(std::move(hooks.AdmitPlayer)),
+      releasePlayer_(std::move(hooks.ReleasePlayer))
 {
     for (const QString& proxy : options_.TrustedProxies)
         trustedProxies_.emplace_back(proxy);
@@ -105,18 +106,22 @@ QString TWebPort::Reload()
     return {};
 }
 
-std::optional<THttpAnswer> TWebPort::Upgrade(const QHttpServerRequest& request, bool secure) const
+THttpUpgradeServer::TUpgradeVerdict TWebPort::Upgrade(const QHttpServerRequest& request, bool secure) const
 {
     if (EncodedPath(request) != "/ws")
-        return ErrorAnswer(404);
+        return {ErrorAnswer(404), {}};
     if (request.method() != QHttpServerRequest::Method::Get)
-        return ErrorAnswer(405);
+        return {ErrorAnswer(405), {}};
     if (!MayOpenWebSocket(request.value("origin"), secure, request.value("host"), allowedOrigins_))
-        return ErrorAnswer(403);
-    if (admitPlayer_ &&
-        !admitPlayer_(PlayerAddress(request.remoteAddress(), request.value("x-forwarded-for"), trustedProxies_)))
-        return ErrorAnswer(403);
-    return std::nullopt;
+        return {ErrorAnswer(403), {}};
+    if (!admitPlayer_)
+        return {};
+    AnsiString address = PlayerAddress(request.remoteAddress(), request.value("x-forwarded-for"), trustedProxies_);
+    if (!admitPlayer_(address))
+        return {ErrorAnswer(403), {}};
+    if (!releasePlayer_)
+        return {};
+    return {std::nullopt, [this, address = std::move(address)] { releasePlayer_(address); }};
 }
 
 void TWebPort::WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport)

@@ -47,7 +47,7 @@ public:
     QString Reload();
 
 private:
-    std::optional<THttpAnswer> Upgrade(const QHttpServerRequest& request, bool secure) const;
+    THttpUpgradeServer::TUpgradeVerdict Upgrade(const QHttpServerRequest& request, bool secure) const;
     void WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport);
     void Finished(TWebSocketConnection* connection);
     void KeepAlive();
@@ -58,6 +58,7 @@ private:
     TWebSocketLimits limits_;
     TWebRoutes routes_;
     std::function<bool(const AnsiString& playerAddress)> admitPlayer_;
+    std::function<void(const AnsiString& playerAddress)> releasePlayer_;
     std::vector<QHostAddress> trustedProxies_;
     std::vector<TWebOrigin> allowedOrigins_;
     THttpUpgradeServer server_;

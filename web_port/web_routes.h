@@ -23,6 +23,10 @@ struct TWebRouteHooks {
     // Whether a WebSocket from the player's address may open (bans, limits
     // per address); unset: every one may.
     std::function<bool(const AnsiString& playerAddress)> AdmitPlayer;
+    // A WebSocket that AdmitPlayer let in never opened (its handshake failed,
+    // the peer went first): the admission is given back, once. One that
+    // opened is the game's from then on, and its close is reported instead.
+    std::function<void(const AnsiString& playerAddress)> ReleasePlayer;
 };
 
 // The answers of the web port's ordinary requests (every one but the

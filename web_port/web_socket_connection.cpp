@@ -188,13 +188,20 @@ void TWebSocketConnection::Pause()
     // reading from the kernel, so TCP slows the peer down.
     if (transport_)
         transport_->blockSignals(true);
-    resumeTimer_.start(pacing_.TimeToPay());
+    HoldUntilPaid();
+}
+
+void TWebSocketConnection::HoldUntilPaid()
+{
+    const std::chrono::milliseconds held = pacing_.TimeToPay();
+    TCustomSocketRW::CountPaced(held);
+    resumeTimer_.start(held);
 }
 
 void TWebSocketConnection::Resume()
 {
     if (pacing_.Owes(Clock::now())) {
-        resumeTimer_.start(pacing_.TimeToPay());
+        HoldUntilPaid();
         return;
     }
     paused_ = false;

@@ -73,6 +73,8 @@ private:
     void Drop();
     void Disconnected();
     void Pause();
+    // Resumes once the debt is paid; the wait counts as paced time.
+    void HoldUntilPaid();
     void Resume();
 
     std::unique_ptr<QWebSocket> socket_;

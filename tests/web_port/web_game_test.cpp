@@ -3,6 +3,7 @@
 
 #include "protocol/level2.h"
 #include "server/game_server_fixture.h"
+#include "server/web_admission.h"
 #include "web_port_fixture.h"
 
 using namespace std::string_literals;
@@ -22,6 +23,7 @@ protected:
         options.Root = web.path();
         TWebRouteHooks hooks;
         hooks.ListTables = [this] { return server.ListedTables(); };
+        AdmitWebPlayers(hooks, server);
         port = std::make_unique<TWebPort>(options, server, hooks, Log());
         ASSERT_EQ(port->Start(QString()), QString());
     }
@@ -38,6 +40,30 @@ protected:
         const std::string join = "/join 太郎    \0KIVOL/2"s + (token.empty() ? "" : " RESUME=" + token);
         client->sendTextMessage(QString::fromUtf8(join.data(), static_cast<qsizetype>(join.size())));
         EXPECT_TRUE(WaitUntil([&] { return !frames.empty() && frames.back() == QStringLiteral("/state end"); }));
+        return client;
+    }
+
+    // A WebSocket at /ws once open; null when the port refused it.
+    std::unique_ptr<QWebSocket> TryOpen()
+    {
+        auto client = std::make_unique<QWebSocket>();
+        bool failed = false;
+        QObject::connect(client.get(), &QWebSocket::stateChanged, [&failed](QAbstractSocket::SocketState state) {
+            failed = failed || state == QAbstractSocket::UnconnectedState;
+        });
+        client->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port->Port())));
+        EXPECT_TRUE(WaitUntil([&] { return failed || client->state() == QAbstractSocket::ConnectedState; }));
+        client->disconnect();
+        if (failed)
+            client.reset();
+        return client;
+    }
+
+    // A WebSocket that opens once the port admits it again.
+    std::unique_ptr<QWebSocket> OpenOnceAdmitted()
+    {
+        std::unique_ptr<QWebSocket> client;
+        EXPECT_TRUE(WaitUntil([&] { return (client = TryOpen()) != nullptr; }));
         return client;
     }
 
@@ -92,6 +118,36 @@ TEST_F(WebGameTest, ADroppedBrowserPlayerIsAwayAndResumesWithItsToken)
     EXPECT_EQ(game.Roster.Count(), 1);
     EXPECT_FALSE(game.Roster.Entry(0).Away);
     EXPECT_NE(Token(resumed), token);
+}
+
+// Upgrades whose handshake fails after the admission give it back, once:
+// more of them than the limit leave the address admitted, while the
+// WebSockets that opened still count until they close.
+TEST_F(WebGameTest, FailedUpgradesGiveTheirAdmissionBackAndOpenWebSocketsStillCount)
+{
+    server.SetAddressLimits({2, 0, true});
+    for (const char* version : {"99", "12", "14", "0", "9"}) {
+        test::RawPeer peer = test::RawPeer::Connect(port->Port());
+        peer.Write("GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: "s + version + "\r\n\r\n");
+        EXPECT_TRUE(peer.WaitClosed());
+    }
+    EXPECT_TRUE(server.Peers().empty());
+
+    auto first = OpenOnceAdmitted();
+    auto second = OpenOnceAdmitted();
+    ASSERT_TRUE(first && second);
+    double& refused = server.Metrics.Counter(KivolMetrics::Refusals, {{"reason", "limit"}});
+    const double refusedBefore = refused;
+    EXPECT_EQ(TryOpen(), nullptr);
+    EXPECT_EQ(refused, refusedBefore + 1);
+
+    // The close of an opened one gives its admission back, and only that.
+    first->close();
+    ASSERT_TRUE(WaitUntil([&] { return server.Peers().size() == 1; }));
+    auto third = OpenOnceAdmitted();
+    EXPECT_EQ(TryOpen(), nullptr);
+    EXPECT_EQ(server.Peers().size(), 2u);
 }
 
 }  // namespace
