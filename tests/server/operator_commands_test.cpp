@@ -104,26 +104,9 @@ std::unique_ptr<test::RawPeer> ConnectFrom127_0_0_2(int port)
 // The value of an unlabelled series in a metrics text; NaN when absent.
 double MetricValue(const std::string& text, const std::string& series)
 {
-    const std::string line = "\n" + series + " ";
-    const auto at = text.find(line);
-    return at == std::string::npos ? std::nan("") : std::stod(text.substr(at + line.size()));
+    const auto at = text.find("\n" + series + " ");
+    return at == std::string::npos ? std::nan("") : std::stod(text.substr(at + series.size() + 2));
 }
-
-// Every packet a peer has received so far.
-struct TReceived {
-    LoopbackPeer& Peer;
-    std::vector<std::string> Packets;
-
-    void Take()
-    {
-        while (auto packet = Peer.TryNextPacket())
-            Packets.push_back(*packet);
-    }
-    bool Has(std::string_view prefix) const
-    {
-        return std::any_of(Packets.begin(), Packets.end(), [&](const std::string& p) { return p.starts_with(prefix); });
-    }
-};
 
 // What the metrics count as sent is what the clients receive, the packets
 // the server sends of itself (the table list, a refusal, the muted notice)
@@ -136,50 +119,39 @@ TEST_F(OperatorCommandsTest, MetricsCountWhatTheClientsReceiveAndTheTimePacingHe
     auto taro = Connect();
     auto ken = Connect();
     auto far = Connect();
-    std::vector<TReceived> received{{*taro, {}}, {*ken, {}}, {*far, {}}};
-    const auto takeAll = [&] {
-        for (TReceived& peer : received)
-            peer.Take();
+    std::vector<std::string> seen;  // every packet the three have received
+    const auto arrived = [&](std::string_view prefix) {
+        for (LoopbackPeer* peer : {taro.get(), ken.get(), far.get()})
+            while (auto packet = peer->TryNextPacket())
+                seen.push_back(*packet);
+        return std::count_if(seen.begin(), seen.end(), [&](const std::string& p) { return p.starts_with(prefix); });
     };
-    const std::string tooLong(40, 'x');
     ASSERT_TRUE(taro->SendPacket(Nul("/join " + PaddedName("taro"))));
     ASSERT_TRUE(ken->SendPacket(Nul("/join " + PaddedName("ken")) + "KIVOL/2 TABLE=room"));
     ASSERT_TRUE(ken->SendPacket(Nul("/tables")));
-    ASSERT_TRUE(far->SendPacket(Nul("/join " + PaddedName("far")) + "KIVOL/2 TABLE=" + tooLong));
+    ASSERT_TRUE(far->SendPacket(Nul("/join " + PaddedName("far")) + "KIVOL/2 TABLE=" + std::string(40, 'x')));
     server.Mute("taro", {});
     ASSERT_TRUE(taro->SendPacket(Nul("muted")));
     ASSERT_TRUE(WaitUntil([&] {
-        takeAll();
-        return received[0].Has(Cp932::FromUtf8("【管理】")) && received[1].Has(Protocol::Tables::ListEnd) &&
-               received[2].Has("/refused");
+        return arrived(Cp932::FromUtf8("【管理】")) && arrived(Protocol::Tables::ListEnd) && arrived("/refused");
     }));
-    // The chat is relayed back: taro is charged twice for each line. The
-    // packet after the echo finds taro owing, and its reading is held back.
+    // The chat is relayed back, so taro is charged twice for each line; the
+    // packet after the echoes finds taro owing, and its reading is held back.
     server.Unmute("taro");
     const std::string chat = Nul(std::string(500, 'z'));
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(taro->SendPacket(chat));
-    ASSERT_TRUE(WaitUntil([&] {
-        takeAll();
-        return std::count(received[0].Packets.begin(), received[0].Packets.end(), chat) == 20;
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return arrived(chat) == 20; }));
     ASSERT_TRUE(taro->SendPacket(Nul("marker")));
 
     const auto counted = [&](const std::string& text) {
-        double packets = 0;
         double bytes = 0;
-        for (const TReceived& peer : received)
-            for (const std::string& packet : peer.Packets) {
-                packets += 1;
-                bytes += static_cast<double>(packet.size());
-            }
-        return MetricValue(text, "kivol_packets_sent_total") == packets &&
+        for (const std::string& packet : seen)
+            bytes += static_cast<double>(packet.size());
+        return MetricValue(text, "kivol_packets_sent_total") == static_cast<double>(seen.size()) &&
                MetricValue(text, "kivol_bytes_sent_total") == bytes;
     };
-    ASSERT_TRUE(WaitUntil([&] {
-        takeAll();
-        return received[0].Has(Nul("marker")) && counted(operations.MetricsText());
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return arrived(Nul("marker")) && counted(operations.MetricsText()); }));
     const TCtl metrics = Ctl({"metrics"});
     EXPECT_TRUE(counted(metrics.Out)) << metrics.Out;
     EXPECT_GT(MetricValue(metrics.Out, "kivol_paced_seconds_total"), 0.1) << metrics.Out;

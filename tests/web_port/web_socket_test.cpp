@@ -1,5 +1,6 @@
 #include <QNetworkRequest>
 
+#include "transport/custom_socket_rw.h"
 #include "web_port_fixture.h"
 
 namespace test {
@@ -173,6 +174,7 @@ TEST_F(WebSocket, PacesSendersAndDropsSilentOrStuckPeers)
     limits.PingInterval = std::chrono::milliseconds(50);
     limits.SilenceLimit = std::chrono::milliseconds(300);
     StartPort({}, limits);
+    const double pacedBefore = TCustomSocketRW::PacedSeconds();
     auto talker = OpenWebSocket();
     talker->sendTextMessage(Frame(JoinFrame));
     for (int i = 0; i < 20; ++i)
@@ -182,6 +184,7 @@ TEST_F(WebSocket, PacesSendersAndDropsSilentOrStuckPeers)
         const std::string& packet = owner.packets[static_cast<std::size_t>(i) + 1];
         EXPECT_EQ(packet.substr(0, packet.find(':')), std::to_string(i));
     }
+    EXPECT_GT(TCustomSocketRW::PacedSeconds(), pacedBefore + 0.5);  // 20 KB at 20 KB/s, less the burst
     PumpFor(500);
     EXPECT_EQ(owner.closed, 0);  // it answers pings
     // A peer that goes while it owes is still reported.
