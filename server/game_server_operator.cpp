@@ -69,7 +69,8 @@ void TGameServer::Kick(const TPacketConnection* connection, Tables::TRefusal ref
     peer.Kicked = true;
     ++Metrics.Counter(KivolMetrics::Refusals, {{"reason", std::string(Tables::RefusalReason(refusal))}});
     if (peer.Level2)
-        services_.SendText(*peer.Connection, Tables::RefusedText(refusal, text.empty() ? Tables::RefusalSentence(refusal) : text));
+        services_.SendText(*peer.Connection,
+                           Tables::RefusedText(refusal, text.empty() ? Tables::RefusalSentence(refusal) : text));
     bool killed = false;
     if (peer.Table && !peer.Watcher)
         for (int i = 0; i < peer.Table->Roster.Count(); ++i)
