@@ -143,7 +143,6 @@ TEST_F(OperatorCommandsTest, MetricsCountWhatTheClientsReceiveAndTheTimePacingHe
         ASSERT_TRUE(taro->SendPacket(chat));
     ASSERT_TRUE(WaitUntil([&] { return arrived(chat) == 20; }));
     ASSERT_TRUE(taro->SendPacket(Nul("marker")));
-
     const auto counted = [&](const std::string& text) {
         double bytes = 0;
         for (const std::string& packet : seen)

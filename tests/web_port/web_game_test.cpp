@@ -43,7 +43,8 @@ protected:
         return client;
     }
 
-    // A WebSocket at /ws once open; null when the port refused it.
+    // A WebSocket at /ws once open; null when the port refused it (and with
+    // OpenOnceAdmitted, the first that opens).
     std::unique_ptr<QWebSocket> TryOpen()
     {
         auto client = std::make_unique<QWebSocket>();
@@ -57,7 +58,6 @@ protected:
         return failed ? nullptr : std::move(client);
     }
 
-    // A WebSocket that opens once the port admits it again.
     std::unique_ptr<QWebSocket> OpenOnceAdmitted()
     {
         std::unique_ptr<QWebSocket> client;
