@@ -145,16 +145,17 @@ bool TokenLedger::Leaks(std::string_view payload, int slot) const
 
 void CheckPiles(const TGameTable& game, int fieldSlots)
 {
-    const std::string where = " at table [" + game.Name() + "]";
+    // Made only for a failure: this runs after every step.
+    const auto where = [&game] { return " at table [" + game.Name() + "]"; };
     std::bitset<55> seen;
     int count = 0;
     auto add = [&](const TCardPile& pile) {
         if (pile.Count < 0 || pile.Count > TCardPile::Capacity)
-            Fail("a pile holds " + std::to_string(pile.Count) + " entries" + where);
+            Fail("a pile holds " + std::to_string(pile.Count) + " entries" + where());
         for (int i = 0; i < pile.Count; ++i, ++count) {
             const int card = pile.Cards[i];
             if (card < 1 || card > 54 || seen[std::size_t(card)])
-                Fail("card " + std::to_string(card) + " lies on a pile" + where);
+                Fail("card " + std::to_string(card) + " lies on a pile" + where());
             seen[std::size_t(card)] = true;
         }
     };
@@ -163,9 +164,9 @@ void CheckPiles(const TGameTable& game, int fieldSlots)
     for (const TCardPile& hand : game.Tefuda)
         add(hand);
     if (count != 54)
-        Fail("the piles hold " + std::to_string(count) + " cards" + where);
+        Fail("the piles hold " + std::to_string(count) + " cards" + where());
     if (game.Bafuda.Count > fieldSlots)
-        Fail("the field holds more cards than any table shows" + where);
+        Fail("the field holds more cards than any table shows" + where());
 }
 
 std::string Drain(int peer)

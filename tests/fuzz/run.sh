@@ -10,7 +10,9 @@ build="$1"
 seconds="${2:-60}"
 jobs="${KIVOL_FUZZ_JOBS:-1}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+# Five frames of every allocation's stack instead of thirty: recording them is
+# a quarter of a run's time, and a crash's own stack is still whole.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:malloc_context_size=5"
 export LSAN_OPTIONS="suppressions=$here/../support/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
