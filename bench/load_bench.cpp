@@ -25,7 +25,7 @@
 // bench/load/tables_scenario.cpp):
 //
 //   load_bench tables [seconds to measure, default 10] [busy tables, default
-//                     2000] [idle tables, default 3750]
+//                     2000] [idle tables, default 3750] [rounds, default 3]
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -43,6 +43,7 @@
 #include "bench/load/epoll_relay.h"
 #include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
+#include "bench/load/median.h"
 #include "bench/load/server_process.h"
 #include "bench/load/tables_scenario.h"
 #include "server/game_server.h"
@@ -104,11 +105,7 @@ load::LoadResult RunYardstick(const load::LoadPlan& plan)
 load::LoadResult Median(std::vector<load::LoadResult> runs)
 {
     const auto middle = [&runs](double load::LoadResult::*field) {
-        std::vector<double> values;
-        for (const auto& r : runs)
-            values.push_back(r.*field);
-        std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
-        return values[values.size() / 2];
+        return load::MedianOf(runs, [field](const load::LoadResult& r) { return r.*field; });
     };
     return {middle(&load::LoadResult::publishedPerSecond), middle(&load::LoadResult::deliveredPerSecond),
             middle(&load::LoadResult::p50Microseconds),    middle(&load::LoadResult::p99Microseconds),
@@ -230,6 +227,8 @@ int main(int argc, char** argv)
             plan.busyTables = std::atoi(argv[3]);
         if (argc > 4)
             plan.idleTables = std::atoi(argv[4]);
+        if (argc > 5)
+            plan.rounds = std::atoi(argv[5]);
         return load::RunTables(plan);
     }
     return RunFanOut(argc, argv);

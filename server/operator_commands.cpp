@@ -205,8 +205,11 @@ TControlAnswer TOperatorCommands::Players(const TPlayersCommand& command)
             const std::string level = connected ? (peer->second.Level2 ? "2" : "1") : "-";
             std::string seats;
             for (int seat = 0; seat < static_cast<int>(table->Table.Occupants.size()); ++seat)
-                if (SameNameIgnoringCase(table->Table.Occupants[static_cast<std::size_t>(seat)], entry.Name))
-                    seats += (seats.empty() ? "" : ",") + std::to_string(seat);
+                if (SameNameIgnoringCase(table->Table.Occupants[static_cast<std::size_t>(seat)], entry.Name)) {
+                    if (!seats.empty())
+                        seats += ',';
+                    seats += std::to_string(seat);
+                }
             const std::string name = Utf8(Protocol::TrimmedName(entry.Name));
             text += TableLabel(*table) + "  " + name + "  " + address + "  level " + level + "  seats " +
                     (seats.empty() ? "-" : seats) + "  " + (entry.Away ? "away" : "connected") + "  since " +

@@ -14,7 +14,7 @@ std::atomic<bool> scheduled{false};
 
 void BufferFreed(std::size_t bytes)
 {
-    if (freed.fetch_add(bytes) + bytes < Threshold || scheduled.exchange(true))
+    if (bytes < SmallestCounted || freed.fetch_add(bytes) + bytes < Threshold || scheduled.exchange(true))
         return;
     QTimer::singleShot(DelayMs, [] {
         freed = 0;

@@ -27,7 +27,9 @@ private:
     pid_t pid_ = -1;
 };
 
-// The process's user and system CPU time so far, in seconds.
+// The process's CPU time so far, in seconds: what the scheduler counts for
+// its threads where the kernel shows it (a thread that has ended no longer
+// counts), else the user and system time of /proc/PID/stat.
 double CpuSeconds(pid_t pid);
 // The process's resident set size in KiB, -1 when it cannot be read.
 long ResidentKiB(pid_t pid);

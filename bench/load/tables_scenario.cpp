@@ -22,6 +22,7 @@
 #include "bench/load/chat_run.h"
 #include "bench/load/child_program.h"
 #include "bench/load/fleet.h"
+#include "bench/load/median.h"
 #include "bench/load/packet_buffer.h"
 #include "bench/load/redis_framing.h"
 #include "bench/load/server_process.h"
@@ -38,9 +39,9 @@ constexpr int Publishers = 4;
 // work that joins left behind (every measurement starts after that): a few
 // times what 10 busy tables cost.
 constexpr double IdleCpuShare = 0.05;
-// The idle measurement runs longer than the busy one: 10 busy tables use a
-// few hundredths of a processor, and the kernel counts CPU time in 10 ms.
-constexpr double IdleMeasureFactor = 3;
+// The idle measurement runs longer than the busy one: 10 busy tables make
+// few deliveries (250 a second) for a tail latency.
+constexpr double IdleMeasureFactor = 2;
 const char* const RedisServerPath = "/usr/bin/redis-server";
 
 std::string Padded(char prefix, int number)
@@ -207,41 +208,54 @@ BusyFigures MeasureRedisBusy(const TablesPlan& plan)
 }
 
 struct IdleFigures {
-    ChatResult alone, beside;
+    // The rounds' measurements, the busy tables alone and beside the idle players.
+    std::vector<ChatResult> alone, beside;
     long residentBefore = 0, residentAfter = 0;
     int idleConnections = 0;
     double joinSeconds = 0, settleSeconds = 0;
 };
 
+// The busy tables alone, then beside the idle players, in rounds: the idle
+// players join before each "beside" and are cut off after it (with no grace,
+// their entries and tables go at once). The first round also gives the
+// memory an idle joined connection costs and how long the joins took.
 IdleFigures MeasureKivolIdle(const TablesPlan& plan)
 {
     const int port = FreeLoopbackPort();
     const auto server = StartKivol(port, plan.idleTables + IdleScenarioBusyTables);
     Fleet fleet(port);
     const std::vector<int> players = JoinBusyPlayers(fleet, IdleScenarioBusyTables);
+    const double seconds = IdleMeasureFactor * plan.measureSeconds;
     IdleFigures f;
-    f.alone = ChatAtKivol(fleet, players, IdleMeasureFactor * plan.measureSeconds, server->Pid());
-    Settle(fleet, server->Pid(), IdleCpuShare, 30);
-    f.residentBefore = ResidentKiB(server->Pid());
     f.idleConnections = plan.idleTables * PlayersPerIdleTable;
-    const std::int64_t joinFrom = NowNs();
-    JoinAll(
-        fleet, f.idleConnections,
-        [](int i) {
-            std::string join;
-            AppendPacket(join, "/join " + Padded('i', i) + std::string(1, '\0') + "KIVOL/2 TABLE=" +
-                                   TableName('i', i / PlayersPerIdleTable));
-            return join;
-        },
-        KivolTexts, "/list");
-    const std::int64_t settleFrom = NowNs();
-    f.joinSeconds = static_cast<double>(settleFrom - joinFrom) / 1e9;
-    Settle(fleet, server->Pid(), IdleCpuShare, 120);
-    f.settleSeconds = static_cast<double>(NowNs() - settleFrom) / 1e9;
-    f.residentAfter = ResidentKiB(server->Pid());
-    f.beside = ChatAtKivol(fleet, players, IdleMeasureFactor * plan.measureSeconds, server->Pid());
-    if (fleet.Cut() > 0)
-        std::printf("(the server closed %d of the connections)\n", fleet.Cut());
+    for (int round = 0; round < std::max(1, plan.rounds); ++round) {
+        Settle(fleet, server->Pid(), IdleCpuShare, 60);
+        f.alone.push_back(ChatAtKivol(fleet, players, seconds, server->Pid()));
+        Settle(fleet, server->Pid(), IdleCpuShare, 30);
+        const long residentBefore = ResidentKiB(server->Pid());
+        Fleet idle(port);
+        const std::int64_t joinFrom = NowNs();
+        JoinAll(
+            idle, f.idleConnections,
+            [](int i) {
+                std::string join;
+                AppendPacket(join, "/join " + Padded('i', i) + std::string(1, '\0') + "KIVOL/2 TABLE=" +
+                                       TableName('i', i / PlayersPerIdleTable));
+                return join;
+            },
+            KivolTexts, "/list");
+        const std::int64_t settleFrom = NowNs();
+        Settle(idle, server->Pid(), IdleCpuShare, 120);
+        if (round == 0) {
+            f.joinSeconds = static_cast<double>(settleFrom - joinFrom) / 1e9;
+            f.settleSeconds = static_cast<double>(NowNs() - settleFrom) / 1e9;
+            f.residentBefore = residentBefore;
+            f.residentAfter = ResidentKiB(server->Pid());
+        }
+        f.beside.push_back(ChatAtKivol(fleet, players, seconds, server->Pid()));
+        if (idle.Cut() > 0)
+            std::printf("(the server closed %d of the idle connections)\n", idle.Cut());
+    }
     return f;
 }
 
@@ -250,6 +264,20 @@ void PrintBusy(const char* name, const BusyFigures& f)
     std::printf("%-12s %14.0f %10.0f %10.0f %16.3f %10ld %12.2f\n", name, f.chat.deliveriesPerSecond,
                 f.chat.p50Microseconds, f.chat.p99Microseconds, f.cpuPer100k, f.expected - f.chat.delivered,
                 f.chat.driverCpuSeconds / f.chat.seconds);
+}
+
+// The median figures of several rounds, each figure on its own.
+BusyFigures Median(const std::vector<BusyFigures>& rounds)
+{
+    const auto middle = [&rounds](auto figure) { return MedianOf(rounds, figure); };
+    BusyFigures median = rounds.front();
+    median.chat.deliveriesPerSecond = middle([](const BusyFigures& f) { return f.chat.deliveriesPerSecond; });
+    median.chat.p50Microseconds = middle([](const BusyFigures& f) { return f.chat.p50Microseconds; });
+    median.chat.p99Microseconds = middle([](const BusyFigures& f) { return f.chat.p99Microseconds; });
+    median.chat.driverCpuSeconds = middle([](const BusyFigures& f) { return f.chat.driverCpuSeconds; });
+    median.cpuPer100k = middle([](const BusyFigures& f) { return f.cpuPer100k; });
+    median.expected = median.chat.delivered = 0;
+    return median;
 }
 
 void Target(bool met, const std::string& text)
@@ -278,38 +306,58 @@ int RunTables(const TablesPlan& plan)
     }
     // Bounds the whole run: the default action ends the process, and the
     // children die with it.
-    ::alarm(static_cast<unsigned>(600 + 10 * plan.measureSeconds));
+    ::alarm(static_cast<unsigned>(300 * (1 + plan.rounds) + 10 * plan.measureSeconds));
     try {
-        std::printf("busy: %d tables x %d players, one line a second each; measured %.0f s after 2 s\n",
-                    plan.busyTables, PlayersPerBusyTable, plan.measureSeconds);
+        std::printf("busy: %d tables x %d players, one line a second each; measured %.0f s after 2 s, %d rounds\n",
+                    plan.busyTables, PlayersPerBusyTable, plan.measureSeconds, plan.rounds);
         std::printf("%-12s %14s %10s %10s %16s %10s %12s\n", "server", "deliveries/s", "p50 us", "p99 us",
                     "CPU s per 100k", "missing", "driver CPU");
-        const BusyFigures kivol = MeasureKivolBusy(plan);
-        PrintBusy("kivolsrv", kivol);
-        const BusyFigures redis = MeasureRedisBusy(plan);
-        PrintBusy("redis", redis);
+        std::vector<BusyFigures> kivolRounds, redisRounds;
+        for (int round = 0; round < std::max(1, plan.rounds); ++round) {
+            // Who goes first alternates, so that a drift of the machine falls on both.
+            for (const bool kivolTurn : {round % 2 == 0, round % 2 != 0}) {
+                if (kivolTurn) {
+                    kivolRounds.push_back(MeasureKivolBusy(plan));
+                    PrintBusy("kivolsrv", kivolRounds.back());
+                } else {
+                    redisRounds.push_back(MeasureRedisBusy(plan));
+                    PrintBusy("redis", redisRounds.back());
+                }
+            }
+        }
+        const BusyFigures kivol = Median(kivolRounds);
+        const BusyFigures redis = Median(redisRounds);
+        PrintBusy("median Kivol", kivol);
+        PrintBusy("median Redis", redis);
         std::printf("%-12s %14.2f %10.2f %10.2f %16.2f\n", "Kivol/Redis",
                     kivol.chat.deliveriesPerSecond / redis.chat.deliveriesPerSecond,
                     kivol.chat.p50Microseconds / redis.chat.p50Microseconds,
                     kivol.chat.p99Microseconds / redis.chat.p99Microseconds, kivol.cpuPer100k / redis.cpuPer100k);
 
         std::printf("\nidle: %d busy tables alone, then beside %d idle joined players at %d tables; measured %.0f s "
-                    "each\n",
+                    "each, %d rounds\n",
                     IdleScenarioBusyTables, plan.idleTables * PlayersPerIdleTable, plan.idleTables,
-                    IdleMeasureFactor * plan.measureSeconds);
+                    IdleMeasureFactor * plan.measureSeconds, plan.rounds);
         const IdleFigures idle = MeasureKivolIdle(plan);
         const double idleSeconds = IdleMeasureFactor * plan.measureSeconds;
-        const double cpuAlone = idle.alone.serverCpuSeconds / idleSeconds;
-        const double cpuBeside = idle.beside.serverCpuSeconds / idleSeconds;
+        const auto p99 = [](const ChatResult& r) { return r.p99Microseconds; };
+        const auto cpu = [idleSeconds](const ChatResult& r) { return r.serverCpuSeconds / idleSeconds; };
         const double perIdle =
             static_cast<double>(idle.residentAfter - idle.residentBefore) / std::max(1, idle.idleConnections);
         std::printf("(the idle players joined in %.0f s; the server was quiet %.0f s later)\n", idle.joinSeconds,
                     idle.settleSeconds);
-        std::printf("%-12s %10s %14s %12s\n", "", "p99 us", "CPU s per s", "RSS KiB");
-        std::printf("%-12s %10.0f %14.4f %12ld\n", "alone", idle.alone.p99Microseconds, cpuAlone, idle.residentBefore);
-        std::printf("%-12s %10.0f %14.4f %12ld\n", "beside idle", idle.beside.p99Microseconds, cpuBeside,
-                    idle.residentAfter);
-        std::printf("resident memory per idle joined connection: %.2f KiB\n\n", perIdle);
+        std::printf("%-12s %10s %14s\n", "", "p99 us", "CPU s per s");
+        for (std::size_t round = 0; round < idle.alone.size(); ++round) {
+            std::printf("%-12s %10.0f %14.4f\n", "alone", p99(idle.alone[round]), cpu(idle.alone[round]));
+            std::printf("%-12s %10.0f %14.4f\n", "beside idle", p99(idle.beside[round]), cpu(idle.beside[round]));
+        }
+        const double p99Alone = MedianOf(idle.alone, p99), p99Beside = MedianOf(idle.beside, p99);
+        const double cpuAlone = MedianOf(idle.alone, cpu), cpuBeside = MedianOf(idle.beside, cpu);
+        std::printf("%-12s %10.0f %14.4f\n", "median alone", p99Alone, cpuAlone);
+        std::printf("%-12s %10.0f %14.4f\n", "median beside", p99Beside, cpuBeside);
+        std::printf("resident KiB %ld before the idle players joined, %ld after: %.2f KiB per idle joined "
+                    "connection\n\n",
+                    idle.residentBefore, idle.residentAfter, perIdle);
 
         Target(kivol.cpuPer100k <= redis.cpuPer100k,
                Format("Kivol CPU per delivery <= Redis's (%.3f vs %.3f s per 100k)", kivol.cpuPer100k,
@@ -319,9 +367,8 @@ int RunTables(const TablesPlan& plan)
                       redis.chat.p99Microseconds));
         Target(kivol.chat.p99Microseconds <= 5000,
                Format("Kivol p99 <= 5 ms (%.0f us)", kivol.chat.p99Microseconds));
-        Target(idle.beside.p99Microseconds <= 1.2 * idle.alone.p99Microseconds,
-               Format("idle players raise the busy p99 by <= 20 %% (%.0f vs %.0f us)", idle.beside.p99Microseconds,
-                      idle.alone.p99Microseconds));
+        Target(p99Beside <= 1.2 * p99Alone,
+               Format("idle players raise the busy p99 by <= 20 %% (%.0f vs %.0f us)", p99Beside, p99Alone));
         Target(cpuBeside <= 1.2 * cpuAlone,
                Format("idle players raise the CPU by <= 20 %% (%.4f vs %.4f s per s)", cpuBeside, cpuAlone));
         Target(perIdle <= 4, Format("memory per idle joined connection <= 4 KiB (%.2f KiB)", perIdle));
