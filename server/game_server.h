@@ -118,6 +118,10 @@ public:
     void Kick(const TPacketConnection* connection, Protocol::Tables::TRefusal refusal, const AnsiString& text);
     // Kicks the entry's connection, or removes an away entry as a leave now.
     void KickEntry(TGameTable& table, int index, Protocol::Tables::TRefusal refusal, const AnsiString& text);
+    // Removes now, as leaves, the entries of every kicked connection that has
+    // not closed yet: before the tables are saved for a restart, so that a
+    // kick never comes back with them.
+    void CompleteKicks();
     // Chat lines and answers of that name are dropped until the time (epoch: until unmuted).
     void Mute(std::string_view name, std::chrono::steady_clock::time_point until);
     bool Unmute(std::string_view name);

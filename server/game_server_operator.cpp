@@ -103,6 +103,17 @@ void TGameServer::KickEntry(TGameTable& table, int index, Tables::TRefusal refus
     RemoveIfEmpty(&table);
 }
 
+void TGameServer::CompleteKicks()
+{
+    for (auto& [connection, peer] : peers_) {
+        TGameTable* table = peer.Table;
+        if (!peer.Kicked || !table)
+            continue;
+        RemoveKicked(peer);
+        RemoveIfEmpty(table);
+    }
+}
+
 void TGameServer::RemoveKicked(TPeer& peer)
 {
     TGameTable* table = peer.Table;

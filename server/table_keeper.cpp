@@ -14,6 +14,7 @@ TTableKeeper::TTableKeeper(TForm1& form, const QString& stateDirectory)
 
 void TTableKeeper::SaveAndClose()
 {
+    form_.Game.CompleteKicks();
     const QString problem = WriteTablesFile(form_.Game, path_);
     Log(problem.isEmpty() ? QStringLiteral("tables saved to %1").arg(path_)
                           : QStringLiteral("the tables could not be saved: %1").arg(problem));

@@ -11,6 +11,7 @@
 #include "game_server_fixture.h"
 #include "protocol/tables.h"
 #include "server/operator_commands.h"
+#include "server/table_store.h"
 
 using namespace std::string_literals;
 using Protocol::PaddedName;
@@ -183,6 +184,31 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
     EXPECT_EQ(game.Roster.Count(), 1);
 
     EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
+}
+
+// A restart saves the tables at once: a kicked entry whose client has not
+// closed yet goes first, seat and all, and is not kept for the next run.
+TEST_F(OperatorCommandsTest, AKickedEntryIsNotSavedWhileItsClientLingers)
+{
+    auto taro = Connect();
+    Join(*taro, "taro");
+    auto hana = Connect();
+    Join(*hana, "hana");
+    ASSERT_TRUE(taro->SendPacket(Nul("/take 2 " + PaddedName("taro"))));
+    EXPECT_EQ(SkipUntil(*hana, "/take"), Nul("/take 2 " + PaddedName("taro")));
+    ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
+    EXPECT_EQ(SkipUntil(*hana, "/kill"), Nul("/kill " + PaddedName("taro")));
+
+    server.CompleteKicks();
+    const std::vector<TSavedTable> saved = SaveTables(server);
+    ASSERT_EQ(saved.size(), 1u);
+    ASSERT_EQ(saved[0].Entries.size(), 1u);
+    EXPECT_EQ(saved[0].Entries[0].Name, PaddedName("hana"));
+    EXPECT_EQ(saved[0].Record.Occupants[2], "");
+    EXPECT_EQ(Next(*hana), Nul("/list \"" + PaddedName("hana") + "\""));
+    EXPECT_EQ(Next(*hana), Nul("/left " + PaddedName("taro")));
+    EXPECT_EQ(Next(*hana), Nul("/fleav 2"));
+    EXPECT_TRUE(taro->WaitClosed(TGameServer::KickGrace.count() * 1000 + 3000));
 }
 
 TEST_F(OperatorCommandsTest, BannedNameIsKickedWithItsReasonAndRefusedAtEveryLaterJoin)
