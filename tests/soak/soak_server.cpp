@@ -69,7 +69,7 @@ SoakServer::SoakServer() : game_(socket_, [this](const AnsiString&) { ++figures_
         ++figures_.errorReports;
         return IDOK;
     };
-    socket_.OnPacketArrived = [this](TObject*, TCustomWinSocket* sender, const void* data, int size) {
+    socket_.OnPacketArrived = [this](TObject*, TCustomWinSocket*, const void*, int) {
         // The game has handled the packet by now.
         ++figures_.packets;
         if (!CardsConserved(game_.Main()))
