@@ -25,7 +25,8 @@
 // bench/load/tables_scenario.cpp):
 //
 //   load_bench tables [seconds to measure, default 10] [busy tables, default
-//                     2000] [idle tables, default 3750] [rounds, default 3]
+//                     2000] [idle tables, default 3750; 0: the busy
+//                     measurement alone] [rounds, default 3]
 #include <unistd.h>
 
 #include <QCoreApplication>
