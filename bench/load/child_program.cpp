@@ -18,20 +18,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "bench/load/ipv4_address.h"
+
 namespace load {
-
-namespace {
-
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-}  // namespace
 
 ChildProgram::ChildProgram(const std::string& path, const std::vector<std::string>& arguments)
 {
@@ -65,7 +54,7 @@ ChildProgram::~ChildProgram()
 bool ChildProgram::AwaitListening(int port, double seconds) const
 {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    const sockaddr_in address = Loopback(port);
+    const sockaddr_in address = LoopbackAddress(port);
     while (std::chrono::steady_clock::now() < giveUp) {
         if (::waitpid(pid_, nullptr, WNOHANG) == pid_)
             return false;
@@ -141,7 +130,7 @@ long ResidentKiB(pid_t pid)
 int FreeLoopbackPort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = LoopbackAddress(0);
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
 
 namespace load {
@@ -32,9 +33,7 @@ struct Connection {
 EpollRelay::EpollRelay()
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = LoopbackAddress(0);
     ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::listen(listener_, SOMAXCONN);
     socklen_t length = sizeof address;

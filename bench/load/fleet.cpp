@@ -11,20 +11,9 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "bench/load/ipv4_address.h"
+
 namespace load {
-
-namespace {
-
-sockaddr_in Address(std::uint32_t host, int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(host);
-    return address;
-}
-
-}  // namespace
 
 Fleet::Fleet(int port) : port_(port), poller_(epoll_create1(EPOLL_CLOEXEC)) {}
 
@@ -45,8 +34,8 @@ int Fleet::Open()
     if (fd < 0)
         throw std::runtime_error("no socket for another client (open file limit?)");
     const std::uint32_t source = Size() < SourceAddressShare ? INADDR_LOOPBACK : INADDR_LOOPBACK + 1;
-    const sockaddr_in local = Address(source, 0);
-    const sockaddr_in server = Address(INADDR_LOOPBACK, port_);
+    const sockaddr_in local = Ipv4Address(source, 0);
+    const sockaddr_in server = LoopbackAddress(port_);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         ::connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
         ::close(fd);

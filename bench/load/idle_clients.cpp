@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
 
 namespace load {
@@ -25,11 +26,8 @@ using Clock = std::chrono::steady_clock;
 int ConnectNonBlocking(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    const sockaddr_in address = LoopbackAddress(port);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("idle clients cannot connect");
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return fd;

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
 
 namespace load {
@@ -41,11 +42,8 @@ struct Client {
 int Connect(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    const sockaddr_in address = LoopbackAddress(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("load driver cannot connect");
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
