@@ -80,6 +80,29 @@ protected:
         return std::any_of(log.begin(), log.end(), [&](const AnsiString& line) { return line.find(part) != AnsiString::npos; });
     }
 
+    // taro, seated at seat 2, and hana at the main table; hana has seen the seat taken.
+    struct TTaroAndHana {
+        std::unique_ptr<LoopbackPeer> taro, hana;
+    };
+    TTaroAndHana SeatTaroBesideHana()
+    {
+        TTaroAndHana both{Connect(), nullptr};
+        Join(*both.taro, "taro");
+        both.hana = Connect();
+        Join(*both.hana, "hana");
+        EXPECT_TRUE(both.taro->SendPacket(Nul("/take 2 " + PaddedName("taro"))));
+        EXPECT_EQ(SkipUntil(*both.hana, "/take"), Nul("/take 2 " + PaddedName("taro")));
+        return both;
+    }
+
+    // What hana receives when taro's entry goes as a leave: the roster, the leave, the seat freed.
+    void ExpectTaroLeftSeatTwo(LoopbackPeer& hana)
+    {
+        EXPECT_EQ(Next(hana), Nul("/list \"" + PaddedName("hana") + "\""));
+        EXPECT_EQ(Next(hana), Nul("/left " + PaddedName("taro")));
+        EXPECT_EQ(Next(hana), Nul("/fleav 2"));
+    }
+
     QTemporaryDir dir;
     std::string path;
     TOperatorCommands operations;
@@ -159,12 +182,7 @@ TEST_F(OperatorCommandsTest, MetricsCountWhatTheClientsReceiveAndTheTimePacingHe
 
 TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLeaveWithItsSeat)
 {
-    auto taro = Connect();
-    Join(*taro, "taro");
-    auto hana = Connect();
-    Join(*hana, "hana");
-    ASSERT_TRUE(taro->SendPacket(Nul("/take 2 " + PaddedName("taro"))));
-    EXPECT_EQ(SkipUntil(*hana, "/take"), Nul("/take 2 " + PaddedName("taro")));
+    auto [taro, hana] = SeatTaroBesideHana();
 
     const TCtl players = Ctl({"players"});
     EXPECT_EQ(players.Status, 0);
@@ -178,9 +196,7 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
     EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
     EXPECT_TRUE(taro->WaitClosed(TGameServer::KickGrace.count() * 1000 + 3000));
     EXPECT_EQ(Next(*hana), Nul("/kill " + PaddedName("taro")));
-    EXPECT_EQ(Next(*hana), Nul("/list \"" + PaddedName("hana") + "\""));
-    EXPECT_EQ(Next(*hana), Nul("/left " + PaddedName("taro")));
-    EXPECT_EQ(Next(*hana), Nul("/fleav 2"));
+    ExpectTaroLeftSeatTwo(*hana);
     EXPECT_EQ(game.Roster.Count(), 1);
 
     EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
@@ -190,12 +206,7 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
 // closed yet goes first, seat and all, and is not kept for the next run.
 TEST_F(OperatorCommandsTest, AKickedEntryIsNotSavedWhileItsClientLingers)
 {
-    auto taro = Connect();
-    Join(*taro, "taro");
-    auto hana = Connect();
-    Join(*hana, "hana");
-    ASSERT_TRUE(taro->SendPacket(Nul("/take 2 " + PaddedName("taro"))));
-    EXPECT_EQ(SkipUntil(*hana, "/take"), Nul("/take 2 " + PaddedName("taro")));
+    auto [taro, hana] = SeatTaroBesideHana();
     ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
     EXPECT_EQ(SkipUntil(*hana, "/kill"), Nul("/kill " + PaddedName("taro")));
 
@@ -205,9 +216,7 @@ TEST_F(OperatorCommandsTest, AKickedEntryIsNotSavedWhileItsClientLingers)
     ASSERT_EQ(saved[0].Entries.size(), 1u);
     EXPECT_EQ(saved[0].Entries[0].Name, PaddedName("hana"));
     EXPECT_EQ(saved[0].Record.Occupants[2], "");
-    EXPECT_EQ(Next(*hana), Nul("/list \"" + PaddedName("hana") + "\""));
-    EXPECT_EQ(Next(*hana), Nul("/left " + PaddedName("taro")));
-    EXPECT_EQ(Next(*hana), Nul("/fleav 2"));
+    ExpectTaroLeftSeatTwo(*hana);
     EXPECT_TRUE(taro->WaitClosed(TGameServer::KickGrace.count() * 1000 + 3000));
 }
 
