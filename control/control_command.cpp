@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "dealer/game_options.h"
 #include "platform/cp932.h"
 #include "protocol/player_name.h"
 #include "protocol/tables.h"
@@ -176,6 +177,25 @@ const std::map<std::string, TCommandRule>& Rules()
                               command.InMinutes = WholeNumber("--in", *in, 1, MaxShutdownMinutes);
                           return command;
                       }}},
+        {"game", {"game (start TABLE [--target N|random] [--pace S] [--answer S] [--bots N] [--level L] | stop TABLE)",
+                  "starts a dealt game with the seated players, or stops one",
+                  {"--target", "--pace", "--answer", "--bots", "--level"}, -1, [](const TWords& w) -> TControlCommand {
+                      if (w.Positional.size() != 2 || (w.Positional[0] != "start" && w.Positional[0] != "stop"))
+                          Fail("'game' needs start or stop and a TABLE");
+                      TGameCommand command{w.Positional[0] == "start", TableName(w.Positional[1]), {}};
+                      for (const auto& [option, field] : {std::pair{"--target", "TARGET="}, {"--pace", "PACE="},
+                                                           {"--answer", "ANSWER="}, {"--bots", "BOTS="},
+                                                           {"--level", "LEVEL="}})
+                          if (const std::optional<std::string> value = w.Value(option)) {
+                              if (!command.Start)
+                                  Fail("'game stop' takes no option");
+                              command.Fields += (command.Fields.empty() ? "" : " ") + std::string(field) + *value;
+                          }
+                      const auto read = Dealer::ReadGameOptions(command.Fields);
+                      if (const auto* refusal = std::get_if<std::string>(&read))
+                          Fail(*refusal);
+                      return command;
+                  }}},
         {"metrics", {"metrics", "the server's metrics in the Prometheus text format", {}, 0,
                      [](const TWords&) -> TControlCommand { return TMetricsCommand{}; }}},
     };

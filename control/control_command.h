@@ -60,10 +60,16 @@ struct TShutdownCommand {
     bool Cancel = false;
 };
 struct TMetricsCommand {};
+struct TGameCommand {
+    bool Start = true;  // false: stop
+    AnsiString Table;
+    // The game's fields as "/deal start" takes them (start only).
+    std::string Fields;
+};
 
 using TControlCommand = std::variant<TStatusCommand, TTablesCommand, TPlayersCommand, TKickCommand, TBanCommand,
                                      TUnbanCommand, TBansCommand, TMuteCommand, TUnmuteCommand, TSayCommand,
-                                     TCloseCommand, TShutdownCommand, TMetricsCommand>;
+                                     TCloseCommand, TShutdownCommand, TMetricsCommand, TGameCommand>;
 
 // The command of an argument vector (the command's word first), or why it
 // is none: an unknown command or option, a missing or extra argument, a

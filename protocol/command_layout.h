@@ -30,6 +30,8 @@ inline constexpr int AwayName = 7;    // "/away " name and "/back " name
 inline constexpr int JudgeName = 8;   // "/judge " name " " verdict " " first " " expression
 inline constexpr int AnswerName = 9;  // "/answer " name " " expression
 inline constexpr int AnswerText = 18;
+inline constexpr int DealName = 7;    // "/deal " name " start" fields, "/deal " name " stop"
+inline constexpr int DealAction = 16;
 inline constexpr int ChatNameEnd = 9; // a chat line: name ": " text; ": " follows the 8 bytes
 
 }  // namespace Protocol::Layout

@@ -38,8 +38,10 @@ inline constexpr std::string_view Judge = "/judge";    // 6: the verdict on a hi
 inline constexpr std::string_view Answer = "/answer";  // 7: a hitter's calculation
 inline constexpr std::string_view Tables = "/tables";  // 7: the list of tables, asked and answered
 inline constexpr std::string_view Refused = "/refused"; // 8: a join that cannot be accepted
+inline constexpr std::string_view Deal = "/deal";      // 5: start or stop a dealt game
+inline constexpr std::string_view Game = "/game";      // 5: what the dealer of a dealt game says
 
-inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer, Tables, Refused};
+inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer, Tables, Refused, Deal, Game};
 
 // Every command starts with this byte; a chat line never does.
 inline constexpr char Prefix = '/';

@@ -34,3 +34,31 @@ std::optional<AnsiString> PlayerNameFromUtf8(std::string_view utf8)
 }
 
 }  // namespace Protocol
+
+namespace {
+
+unsigned char AsciiLower(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (Cp932::IsLeadByte(x) && i + 1 < a.size()) {
+            // A double-byte character: lead and trail byte as they are.
+            if (x != y || a[i + 1] != b[i + 1])
+                return false;
+            ++i;
+        } else if (AsciiLower(x) != AsciiLower(y)) {
+            return false;
+        }
+    }
+    return true;
+}

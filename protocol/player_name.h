@@ -21,3 +21,7 @@ AnsiString PlayerNameKey(std::string_view name);
 std::optional<AnsiString> PlayerNameFromUtf8(std::string_view utf8);
 
 }  // namespace Protocol
+
+// Equality of two names with ASCII letters compared without regard to case,
+// stepping over Shift-JIS double-byte characters whole.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);

@@ -151,7 +151,7 @@ std::optional<TTableRow> ReadTableRow(std::string_view text)
 
 std::string_view RefusalReason(TRefusal refusal)
 {
-    static constexpr std::string_view reasons[] = {"key", "tables", "full", "name", "banned", "kicked", "closed"};
+    static constexpr std::string_view reasons[] = {"key", "tables", "full", "name", "banned", "kicked", "closed", "claimed"};
     return reasons[static_cast<int>(refusal)];
 }
 
@@ -165,6 +165,7 @@ AnsiString RefusalSentence(TRefusal refusal)
         "このサーバーへの接続は禁止されています",
         "管理者によって退出させられました",
         "サーバーまたはテーブルが閉じられました",
+        "この名前は登録されています",
     };
     return Cp932::FromUtf8(sentences[static_cast<int>(refusal)]);
 }

@@ -62,7 +62,7 @@ std::optional<TTableRow> ReadTableRow(std::string_view text);
 
 // Why a join was refused, as the wire names it, and the sentence the player
 // reads (code page 932).
-enum class TRefusal { Key, Tables, Full, Name, Banned, Kicked, Closed };
+enum class TRefusal { Key, Tables, Full, Name, Banned, Kicked, Closed, Claimed };
 std::string_view RefusalReason(TRefusal refusal);
 AnsiString RefusalSentence(TRefusal refusal);
 // "/refused " reason " " text.

@@ -9,14 +9,15 @@
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
 #include "protocol/level2.h"
-#include "server/identity.h"
+#include "protocol/player_name.h"
+#include "table/identity.h"
 #include "transport/packet_server_client_sockets.h"
 
 using namespace Protocol;
 
 TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     : services_{rules, std::move(addLog), [this] { return Now(); }, {}, nullptr,
-                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleExpiry(table, next); }, {}},
+                [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleWake(table, next); }, {}},
       main_(services_, AnsiString())
 {
     services_.SolveBudget.Now = [this] { return Now(); };
@@ -26,8 +27,11 @@ TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     services_.Counters.Judged = [histogram = &Metrics.Histogram(KivolMetrics::JudgeSeconds)](double seconds) {
         histogram->Observe(seconds);
     };
-    graceTimer_.setSingleShot(true);
-    QObject::connect(&graceTimer_, &QTimer::timeout, [this] { ExpireAwayEntries(); });
+    services_.Counters.Dropped = [this](std::string_view why) {
+        ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", std::string(why)}});
+    };
+    wakeTimer_.setSingleShot(true);
+    QObject::connect(&wakeTimer_, &QTimer::timeout, [this] { WakeTables(); });
 }
 
 TGameServer::TGameServer(TPacketServerSocket& socket, LogFunction addLog, const TGameRules& rules)
@@ -142,6 +146,12 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
 void TGameServer::Join(TPeer& sender, std::string_view text, const void* data, int size)
 {
     const auto announcement = Tables::ReadAnnouncement(Level2::Trailer(data, size));
+    if (PlayerNameKey(NameField(text, Layout::JoinName)) == PlayerNameKey(Dealer::DealerName())) {
+        // The dealer's name is nobody's: a player in it would seem to deal.
+        Refuse(sender, NameField(text, Layout::JoinName), Tables::TRefusal::Claimed, announcement.has_value(),
+               Cp932::FromUtf8("この名前は使えません"));
+        return;
+    }
     if (Bans.MatchName(NameField(text, Layout::JoinName))) {
         // A connection that already plays under another name goes whole.
         if (sender.Names.empty())
@@ -215,7 +225,8 @@ TGameTable* TGameServer::PlaceJoin(TPeer& sender, std::string_view text,
     return table;
 }
 
-void TGameServer::Refuse(TPeer& sender, std::string_view name, Tables::TRefusal refusal, bool level2)
+void TGameServer::Refuse(TPeer& sender, std::string_view name, Tables::TRefusal refusal, bool level2,
+                         const AnsiString& sentence)
 {
     // Nothing is relayed and no entry made. A level-2 client reads why; a
     // level-1 connection is closed without a word.
@@ -224,7 +235,8 @@ void TGameServer::Refuse(TPeer& sender, std::string_view name, Tables::TRefusal 
     if (sender.Table)
         sender.Table->Detach(sender);
     if (level2)
-        services_.SendText(*sender.Connection, Tables::RefusedText(refusal, Tables::RefusalSentence(refusal)));
+        services_.SendText(*sender.Connection,
+                           Tables::RefusedText(refusal, sentence.empty() ? Tables::RefusalSentence(refusal) : sentence));
     sender.Connection->CloseAfterSending();
     Log(nullptr, "/拒否  ", AnsiString(name) + " " + AnsiString(Tables::RefusalReason(refusal)),
         sender.Connection->PeerAddress());
@@ -293,7 +305,7 @@ void TGameServer::RemoveIfEmpty(TGameTable* table)
 {
     if (!table || table == &main_ || !table->Empty())
         return;
-    ScheduleExpiry(*table, {});
+    ScheduleWake(*table, {});
     table->DetachAll();
     if (OnTableRemoved)
         OnTableRemoved(*table);
@@ -306,40 +318,40 @@ void TGameServer::ClearRosterEntry(TGameTable& table, int index)
     RemoveIfEmpty(&table);
 }
 
-void TGameServer::ExpireAwayEntries()
+void TGameServer::WakeTables()
 {
     const auto now = Now();
-    while (!expiries_.empty() && expiries_.begin()->first <= now) {
-        TGameTable* table = expiries_.begin()->second;
-        ScheduleExpiry(*table, {});
-        table->ExpireAwayEntries();
+    while (!wakes_.empty() && wakes_.begin()->first <= now) {
+        TGameTable* table = wakes_.begin()->second;
+        ScheduleWake(*table, {});
+        table->Wake();
         RemoveIfEmpty(table);
     }
-    StartGraceTimer();
+    StartWakeTimer();
 }
 
-void TGameServer::ScheduleExpiry(TGameTable& table, std::chrono::steady_clock::time_point next)
+void TGameServer::ScheduleWake(TGameTable& table, std::chrono::steady_clock::time_point next)
 {
-    const auto found = expiryOf_.find(&table);
-    if (found != expiryOf_.end()) {
-        expiries_.erase({found->second, &table});
-        expiryOf_.erase(found);
+    const auto found = wakeOf_.find(&table);
+    if (found != wakeOf_.end()) {
+        wakes_.erase({found->second, &table});
+        wakeOf_.erase(found);
     }
     if (next != std::chrono::steady_clock::time_point{}) {
-        expiries_.emplace(next, &table);
-        expiryOf_.emplace(&table, next);
+        wakes_.emplace(next, &table);
+        wakeOf_.emplace(&table, next);
     }
-    StartGraceTimer();
+    StartWakeTimer();
 }
 
-void TGameServer::StartGraceTimer()
+void TGameServer::StartWakeTimer()
 {
-    if (expiries_.empty()) {
-        graceTimer_.stop();
+    if (wakes_.empty()) {
+        wakeTimer_.stop();
         return;
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(expiries_.begin()->first - Now());
-    graceTimer_.start(static_cast<int>(std::clamp<long long>(wait.count(), 0, 24 * 3600 * 1000)));
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakes_.begin()->first - Now());
+    wakeTimer_.start(static_cast<int>(std::clamp<long long>(wait.count(), 0, 24 * 3600 * 1000)));
 }
 
 void TGameServer::SetRandomEngine(std::mt19937& engine)

@@ -16,10 +16,10 @@
 #include "protocol/tables.h"
 #include "server/address_limits.h"
 #include "server/ban_list.h"
-#include "server/game_rules.h"
-#include "server/game_table.h"
+#include "table/game_rules.h"
+#include "table/game_table.h"
 #include "server/metrics.h"
-#include "server/peer.h"
+#include "table/peer.h"
 #include "transport/packet_connection.h"
 #include "transport/packet_server_socket.h"
 
@@ -79,8 +79,9 @@ public:
     // The operator's Clear: removes a stale entry of the table's roster, and
     // the table with it when that was its last.
     void ClearRosterEntry(TGameTable& table, int index);
-    // Ends the grace periods due now, at every table; runs on a timer.
-    void ExpireAwayEntries();
+    // Wakes every table whose time has come (grace ends, dealt games); runs
+    // on the server's one timer, set to the earliest table.
+    void WakeTables();
     // The shuffle's random source for every pile of every table (tests fix the deck order).
     void SetRandomEngine(std::mt19937& engine);
 
@@ -135,15 +136,17 @@ private:
     // The table a first join goes to, made if need be; null after refusing it.
     TGameTable* PlaceJoin(TPeer& sender, std::string_view text,
                           const std::optional<Protocol::Tables::TAnnouncement>& announcement);
-    void Refuse(TPeer& sender, std::string_view name, Protocol::Tables::TRefusal refusal, bool level2);
+    // sentence: the refusal's own when empty.
+    void Refuse(TPeer& sender, std::string_view name, Protocol::Tables::TRefusal refusal, bool level2,
+                const AnsiString& sentence = {});
     void AnswerTables(TPeer& sender);
     void LogFailure(TPeer& sender, const char* utf8What) noexcept;
     // A line of table's log (null: a line about no table, as the main table's read).
     void Log(TGameTable* table, std::string_view utf8Word, std::string_view subject, std::string_view where);
     // Removes a table other than the main one once it is empty.
     void RemoveIfEmpty(TGameTable* table);
-    void ScheduleExpiry(TGameTable& table, std::chrono::steady_clock::time_point next);
-    void StartGraceTimer();
+    void ScheduleWake(TGameTable& table, std::chrono::steady_clock::time_point next);
+    void StartWakeTimer();
     bool AdmitHandle(int handle);
     // A muted player's chat line or answer: dropped, and its sender told.
     bool DropMuted(TPeer& sender, std::string_view text);
@@ -157,10 +160,11 @@ private:
     // listing's order.
     std::map<AnsiString, std::unique_ptr<TGameTable>> tables_;
     std::unordered_map<const TPacketConnection*, TPeer> peers_;
-    // The next end of a grace period at each table that has one, earliest first.
-    std::set<std::pair<std::chrono::steady_clock::time_point, TGameTable*>> expiries_;
-    std::unordered_map<const TGameTable*, std::chrono::steady_clock::time_point> expiryOf_;
-    QTimer graceTimer_;
+    // The next wake of each table that has one (a grace end, a dealer's
+    // step), earliest first.
+    std::set<std::pair<std::chrono::steady_clock::time_point, TGameTable*>> wakes_;
+    std::unordered_map<const TGameTable*, std::chrono::steady_clock::time_point> wakeOf_;
+    QTimer wakeTimer_;
     TPacketServerSocket* socket_ = nullptr;
     std::optional<TAddressLimits> limits_;
     // Muted names by their key, until when (epoch: until unmuted).

@@ -84,7 +84,7 @@ void TGameServer::Kick(const TPacketConnection* connection, Tables::TRefusal ref
     }
     // A client that obeys "/kill" leaves and closes by itself; one that does
     // not is closed all the same.
-    QTimer::singleShot(std::chrono::milliseconds(KickGrace), &graceTimer_, [this, connection] {
+    QTimer::singleShot(std::chrono::milliseconds(KickGrace), &wakeTimer_, [this, connection] {
         const auto still = peers_.find(connection);
         if (still != peers_.end() && still->second.Kicked)
             still->second.Connection->CloseAfterSending();

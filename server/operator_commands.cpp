@@ -135,6 +135,7 @@ TControlAnswer TOperatorCommands::Run(const TControlCommand& command, uid_t who)
             else if constexpr (std::is_same_v<T, TSayCommand>) return Say(c);
             else if constexpr (std::is_same_v<T, TCloseCommand>) return Close(c);
             else if constexpr (std::is_same_v<T, TShutdownCommand>) return Shutdown(c);
+            else if constexpr (std::is_same_v<T, TGameCommand>) return Game(c);
             else return Done(MetricsText());
         },
         command);
@@ -380,6 +381,25 @@ TControlAnswer TOperatorCommands::Close(const TCloseCommand& command)
     }
     Log("管理: テーブル「" + Utf8(command.Table) + "」を閉じます");
     return Done("closing " + std::to_string(members.size()) + " connection(s)\n");
+}
+
+TControlAnswer TOperatorCommands::Game(const TGameCommand& command)
+{
+    TGameTable* table = game_.FindTable(command.Table);
+    if (!table)
+        return TControlAnswer::Refused("no table " + Utf8(command.Table));
+    if (!command.Start) {
+        if (!table->StopGame())
+            return TControlAnswer::Refused("no game runs at " + TableLabel(*table));
+        Log("管理: " + TableLabel(*table) + " の対局を止めました");
+        return Done("game stopped\n");
+    }
+    std::string refusal;
+    const auto options = std::get<Dealer::TGameOptions>(Dealer::ReadGameOptions(command.Fields));
+    if (!table->StartGame({}, options, refusal))
+        return TControlAnswer::Refused(refusal);
+    Log("管理: " + TableLabel(*table) + " で対局を始めました");
+    return Done("game started: " + Dealer::GameOptionsText(options) + "\n");
 }
 
 TControlAnswer TOperatorCommands::Shutdown(const TShutdownCommand& command)

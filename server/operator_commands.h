@@ -48,6 +48,7 @@ private:
     Control::TControlAnswer Unmute(const Control::TUnmuteCommand& command);
     Control::TControlAnswer Say(const Control::TSayCommand& command);
     Control::TControlAnswer Close(const Control::TCloseCommand& command);
+    Control::TControlAnswer Game(const Control::TGameCommand& command);
     Control::TControlAnswer Shutdown(const Control::TShutdownCommand& command);
 
     // Kicks every roster entry of that name (at table only, when given); how many.

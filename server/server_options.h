@@ -6,7 +6,7 @@
 #include "platform/command_line.h"
 #include "platform/address_pattern.h"
 #include "server/address_limits.h"
-#include "server/game_rules.h"
+#include "table/game_rules.h"
 #include "web_port/web_port_options.h"
 
 // The game's TCP port unless the operator names another.

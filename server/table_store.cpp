@@ -13,9 +13,9 @@
 #include "platform/atomic_file.h"
 #include "platform/cp932.h"
 #include "protocol/tables.h"
-#include "server/card_pile.h"
+#include "table/card_pile.h"
 #include "server/game_server.h"
-#include "server/game_table.h"
+#include "table/game_table.h"
 #include "server/state_directory.h"
 
 namespace {
@@ -83,6 +83,47 @@ std::optional<std::vector<AnsiString>> ReadTexts(const QJsonValue& value)
     return texts;
 }
 
+QJsonObject GameObject(const Dealer::TSavedGame& game)
+{
+    QJsonArray penalised;
+    for (const AnsiString& name : game.Penalised)
+        penalised.append(TextValue(name));
+    QJsonArray players;
+    for (const AnsiString& name : game.Players)
+        players.append(TextValue(name));
+    return QJsonObject{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
+                       {QStringLiteral("host"), TextValue(game.Host)},
+                       {QStringLiteral("round"), game.Round},
+                       {QStringLiteral("phase"), game.Phase},
+                       {QStringLiteral("wake_in_ms"), static_cast<qint64>(game.WakeInMs)},
+                       {QStringLiteral("hitter"), TextValue(game.Hitter)},
+                       {QStringLiteral("penalised"), penalised},
+                       {QStringLiteral("players"), players}};
+}
+
+QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
+{
+    const QJsonObject object = value.toObject();
+    const auto options = Dealer::ReadGameOptions(object.value(u"fields").toString().toStdString());
+    const auto host = ReadText(object.value(u"host"));
+    const auto hitter = ReadText(object.value(u"hitter"));
+    const auto penalised = ReadTexts(object.value(u"penalised"));
+    const auto players = ReadTexts(object.value(u"players"));
+    if (!value.isObject() || !std::holds_alternative<Dealer::TGameOptions>(options) || !host || !hitter ||
+        !penalised || !players || !object.value(u"round").isDouble() || !object.value(u"phase").isDouble() ||
+        !object.value(u"wake_in_ms").isDouble())
+        return QStringLiteral("\"game\" is not a saved game");
+    game.Options = std::get<Dealer::TGameOptions>(options);
+    game.Host = *host;
+    game.Round = object.value(u"round").toInt();
+    game.Phase = object.value(u"phase").toInt();
+    game.WakeInMs = static_cast<long long>(object.value(u"wake_in_ms").toDouble());
+    game.Hitter = *hitter;
+    game.Penalised = *penalised;
+    game.Players = *players;
+    return {};
+}
+
 QJsonObject TableObject(const TSavedTable& table)
 {
     QJsonArray hands;
@@ -110,7 +151,8 @@ QJsonObject TableObject(const TSavedTable& table)
         {QStringLiteral("hands"), hands},
         {QStringLiteral("seats"), seats},
         {QStringLiteral("set"), TextValue(table.Record.SetText)},
-        {QStringLiteral("roster"), roster}};
+        {QStringLiteral("roster"), roster},
+        {QStringLiteral("game"), table.Game ? QJsonValue(GameObject(*table.Game)) : QJsonValue()}};
 }
 
 bool IsTokenHash(const QString& text)
@@ -189,6 +231,14 @@ QString ReadTable(const QJsonObject& object, TSavedTable& table)
             return problem;
         table.Entries.push_back(std::move(entry));
     }
+    // Files written before dealt games have no "game".
+    const QJsonValue game = object.value(u"game");
+    if (!game.isUndefined() && !game.isNull()) {
+        Dealer::TSavedGame saved;
+        if (const QString problem = ReadGame(game, saved); !problem.isEmpty())
+            return problem;
+        table.Game = std::move(saved);
+    }
     return {};
 }
 
@@ -252,6 +302,8 @@ std::vector<TSavedTable> SaveTables(TGameServer& server)
         out.Record = table->Table;
         for (const TRosterEntry& entry : table->Roster.Entries())
             out.Entries.push_back({entry.Name, entry.TokenHash, entry.Away});
+        if (table->Game().Running())
+            out.Game = table->Game().Save(server.Now());
     }
     return saved;
 }
@@ -270,6 +322,8 @@ void RestoreTables(TGameServer& server, const std::vector<TSavedTable>& tables)
         table.Table = saved.Record;
         for (const TSavedTable::TEntry& entry : saved.Entries)
             table.AddAwayEntry(entry.Name, entry.TokenHash);
+        if (saved.Game)
+            table.RestoreGame(*saved.Game);
     }
 }
 

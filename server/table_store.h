@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "dealer/dealer.h"
 #include "platform/ansi_string.h"
-#include "server/table_record.h"
+#include "table/table_record.h"
 
 class TGameServer;
 class TGameTable;
@@ -33,6 +34,8 @@ struct TSavedTable {
     // Seats, drawers, target and setter, and whether a game started.
     TTableRecord Record;
     std::vector<TEntry> Entries;
+    // The dealt game running at the table, if one was.
+    std::optional<Dealer::TSavedGame> Game;
 };
 
 // The tables' file: a JSON object {"version": 1, "tables": [...]}.

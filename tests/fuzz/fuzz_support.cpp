@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "platform/application.h"
-#include "server/game_table.h"
+#include "table/game_table.h"
 
 namespace fuzz {
 

@@ -512,7 +512,7 @@ struct Run {
     void Expire(std::uint8_t seconds)
     {
         now += std::chrono::seconds(seconds);
-        Exchange(nullptr, false, std::nullopt, "", [&] { game.ExpireAwayEntries(); });
+        Exchange(nullptr, false, std::nullopt, "", [&] { game.WakeTables(); });
     }
 
     // What the client's buttons send, each only when its own model allows it.

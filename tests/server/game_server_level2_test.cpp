@@ -228,10 +228,10 @@ TEST_F(Level2ServerTest, GraceExpirySendsListLeftAndFleavInSeatOrder)
     a.peer.reset();
     ASSERT_TRUE(WaitUntil([&] { return game.Roster.Entry(1).Away; }));
     now += std::chrono::seconds(119);
-    server.ExpireAwayEntries();
+    server.WakeTables();
     EXPECT_EQ(game.Roster.Count(), 2) << "not before the grace period ends";
     now += std::chrono::seconds(1);
-    server.ExpireAwayEntries();
+    server.WakeTables();
     EXPECT_EQ(Next(*watcher), Nul("/list \"WATCH   \""));
     EXPECT_EQ(Next(*watcher), Nul("/left " + A));
     EXPECT_EQ(Next(*watcher), Nul("/fleav 2"));
@@ -253,7 +253,7 @@ TEST_F(Level2ServerTest, ASameNamedPlayerStillConnectedKeepsTheSeats)
     a.peer.reset();
     ASSERT_TRUE(twin.ReadUntil("/away " + A));
     now += std::chrono::seconds(120);
-    server.ExpireAwayEntries();
+    server.WakeTables();
     std::vector<std::string> seen;
     ASSERT_TRUE(twin.peer->SendPacket(Nul(A + ": still here")));
     ASSERT_TRUE(twin.ReadUntil(A + ": still here", &seen));

@@ -4,7 +4,7 @@
 
 #include "game_server_fixture.h"
 #include "protocol/command_text.h"
-#include "server/hit_judge.h"
+#include "table/hit_judge.h"
 
 using namespace std::chrono_literals;
 using Protocol::PaddedName;

@@ -228,10 +228,10 @@ TEST_F(TablesTest, ATableGoesWhenItsLastGraceEndsAndComesBackFresh)
     player.reset();
     ASSERT_TRUE(WaitUntil([&] { return server.FindTable("Gone")->Roster.Entry(0).Away; }));
     now += 119s;
-    server.ExpireAwayEntries();
+    server.WakeTables();
     ASSERT_NE(server.FindTable("Gone"), nullptr) << "not before the grace period ends";
     now += 2s;
-    server.ExpireAwayEntries();
+    server.WakeTables();
     EXPECT_EQ(server.FindTable("Gone"), nullptr);
 
     // The same name afresh: a full deck, no game, and the old token resumes nothing.

@@ -18,7 +18,7 @@
 #include "client/table_model.h"
 #include "protocol/command_text.h"
 #include "protocol/level2.h"
-#include "server/session_token.h"
+#include "table/session_token.h"
 #include "server/table_store.h"
 
 using Protocol::PaddedName;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "server/peer.h"
+#include "table/peer.h"
 
 // Who may send what: a connection acts and speaks only in the names it joined
 // with, and words only a server sends never come from a client.

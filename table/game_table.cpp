@@ -1,4 +1,4 @@
-#include "server/game_table.h"
+#include "table/game_table.h"
 
 #include <algorithm>
 
@@ -7,7 +7,9 @@
 #include "protocol/command_layout.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
-#include "server/identity.h"
+#include "protocol/padded_name.h"
+#include "protocol/player_name.h"
+#include "table/identity.h"
 
 using namespace Protocol;
 
@@ -27,7 +29,8 @@ bool TakeCard(TCardPile& pile, int& card)
 
 TGameTable::TGameTable(TTableServices& services, AnsiString name)
     : Judge(std::chrono::milliseconds(services.Rules.SolverLimitMs), services.SolveBudget), services_(services),
-      name_(std::move(name))
+      name_(std::move(name)), dealerRandom_(services.Engine ? (*services.Engine)() : std::random_device()()),
+      dealer_(dealerRandom_)
 {
     if (services_.Engine)
         UseRandomEngine(services_.Engine);
@@ -73,22 +76,40 @@ void TGameTable::DetachAll()
 void TGameTable::PacketArrived(TPeer& sender, std::string_view text, const void* data, int size)
 {
     if (!services_.Rules.TrustNames && !Identity::MaySend(sender, text)) {
-        Refuse(sender, text);
+        Drop(sender, text, "name");
+    } else if (IsCommand(text, Command::Deal)) {
+        DealArrived(sender, text);
+    } else if (dealer_.Running() && !MayMoveDuringGame(sender, text)) {
+        Drop(sender, text, "game");
     } else if (IsCommand(text, Command::Left)) {
         Left(sender, text, data, size);
-    } else if (IsCommand(text, Command::Take)) {
-        Table.Take(text);
-        SendToAll(data, size);
-    } else if (IsCommand(text, Command::Leave)) {
-        Table.Leave(text);
-        SendToAll(data, size);
-    } else if (IsCommand(text, Command::Set)) {
+    } else if (IsCommand(text, Command::Take) || IsCommand(text, Command::Leave)) {
+        Seat(text, data, size, nullptr);
+    } else if (IsCommand(text, Command::FLeave)) {
+        Seat(text, data, size, &sender);
+    } else if (IsCommand(text, Command::Hit)) {
+        Hit(text);
+    } else if (IsCommand(text, Command::Answer)) {
+        Answer(text);
+    } else if (IsCommand(text, Command::Set) || IsCommand(text, Command::Init) || IsCommand(text, Command::Draw) ||
+               IsCommand(text, Command::B2T) || IsCommand(text, Command::T2Y) || IsCommand(text, Command::B2Y)) {
+        Move(text, data, size);
+    } else {
+        SendTextToAll(text);
+        // The awaited hitter may answer in the chat, from any client.
+        const AnsiString hitter = dealer_.Hitter();
+        if (!hitter.empty() && text.substr(PaddedNameLength, 2) == ": " &&
+            SameNameIgnoringCase(text.substr(0, PaddedNameLength), hitter))
+            JudgeAnswer(hitter, text.substr(PaddedNameLength + 2), true);
+    }
+}
+
+void TGameTable::Move(std::string_view text, const void* data, int size)
+{
+    if (IsCommand(text, Command::Set)) {
         Table.Set(text);
         TableChanged();
         SendToAll(data, size);
-    } else if (IsCommand(text, Command::FLeave)) {
-        Table.Leave(text);
-        SendToAll(data, size, &sender);
     } else if (IsCommand(text, Command::Init)) {
         DealFreshDeck();
         Table.NewGame();
@@ -127,12 +148,6 @@ void TGameTable::PacketArrived(TPeer& sender, std::string_view text, const void*
             TableChanged();
         }
         SendToAll(data, size);
-    } else if (IsCommand(text, Command::Hit)) {
-        Hit(text);
-    } else if (IsCommand(text, Command::Answer)) {
-        Answer(text);
-    } else {
-        SendTextToAll(text);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "server/hit_judge.h"
+#include "table/hit_judge.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "server/table_record.h"
+#include "table/table_record.h"
 
 #include "protocol/card_number_text.h"
 #include "protocol/command_layout.h"

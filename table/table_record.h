@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/ansi_string.h"
-#include "server/card_pile.h"
+#include "table/card_pile.h"
 
 // What the server keeps of the table beside the cards, so that it can show a
 // player who joins during a game the table everyone else sees: who sits where,

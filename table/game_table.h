@@ -6,14 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "dealer/dealer.h"
 #include "platform/ansi_string.h"
 #include "protocol/tables.h"
-#include "server/card_pile.h"
-#include "server/game_rules.h"
-#include "server/hit_judge.h"
-#include "server/peer.h"
-#include "server/roster.h"
-#include "server/table_record.h"
+#include "table/card_pile.h"
+#include "table/game_rules.h"
+#include "table/hit_judge.h"
+#include "table/peer.h"
+#include "table/roster.h"
+#include "table/table_record.h"
 
 // One table of the game: the 54 cards spread over the deck (Yamafuda), the
 // field (Bafuda) and the six seats' hands (Tefuda), the roster of joined
@@ -73,9 +74,13 @@ public:
     void KillPlayer(int index);
     // Removes a stale entry and tells every client here the new roster.
     void ClearRosterEntry(int index);
-    // Ends the grace period of every away entry whose time has come: the
-    // others are told as if the player had left.
-    void ExpireAwayEntries();
+    // Ends the grace period of every away entry whose time has come (the
+    // others are told as if the player had left) and lets the dealer do
+    // what is due.
+    void Wake();
+    // The earliest of the next grace end and the dealer's next wake
+    // (time_point{}: none).
+    std::chrono::steady_clock::time_point NextWake() const;
     // Adds an entry of a table brought back from a saved file: away, its
     // grace period starting now, resumable by the token of that hash (none:
     // an empty hash). Nobody is told; nobody is here yet.
@@ -84,6 +89,14 @@ public:
     // get the roster without it, "/left" and the seats it freed. The log
     // line gives utf8Why in place of an address.
     void RemoveEntry(int index, std::string_view utf8Why);
+    // A dealt game started by the operator, in host's name (empty: the
+    // operator's); false with the refusal (UTF-8) when it cannot start.
+    bool StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal);
+    // Ends the running game with its standings; false when none runs.
+    bool StopGame();
+    const Dealer::TDealer& Game() const { return dealer_; }
+    // Goes on with a game saved before a restart, once a seated player is back.
+    void RestoreGame(const Dealer::TSavedGame& saved);
     // Sends a chat line (or any text) to every connection here.
     void Announce(std::string_view text) { SendTextToAll(text); }
     // The connections here, players and watchers, in the order they came.
@@ -108,16 +121,38 @@ public:
     THitJudge Judge;
 
 private:
+    // "/deal": a seated level-2 player starts or stops a dealt game.
+    void DealArrived(TPeer& sender, std::string_view text);
+    // Whether a player's packet may go on while a dealt game runs: the
+    // dealer alone deals, sets the target and moves the cards.
+    bool MayMoveDuringGame(const TPeer& sender, std::string_view text) const;
+    // "/take", "/leave" and "/fleav": the seats, and a dealt game's forfeits.
+    void Seat(std::string_view text, const void* data, int size, const TPeer* except);
+    // A seat was freed during a dealt game: its hand is forfeit.
+    void SeatFreed(int seat, const AnsiString& occupant);
+    // The moves that change the piles, from a player or from the dealer.
+    void Move(std::string_view text, const void* data, int size);
+    // Sends what the dealer returned: its moves applied here and relayed.
+    void Deliver(const Dealer::TOutputs& outputs);
+    Dealer::TTableView View() const;
+    // Tells the dealer whether any seated player is connected.
+    void UpdatePresence();
+    // A refused packet counted by why (and logged as Refuse logs).
+    void Drop(TPeer& sender, std::string_view text, std::string_view why);
     // An empty field and hands, a full shuffled deck.
     void DealFreshDeck();
     bool Resume(TPeer& sender, std::string_view name, std::string_view token);
     void Left(TPeer& sender, std::string_view text, const void* data, int size);
     // When an entry that goes away now stops waiting (time_point{}: never).
     std::chrono::steady_clock::time_point GraceEnd() const;
-    void ScheduleExpiry();
+    // Tells the server when this table wants Wake next.
+    void ScheduleWake();
     void Draw(std::string_view text);
     void Hit(std::string_view text);
     void Answer(std::string_view text);
+    // Judges a hitter's expression in front of everyone; fromChat: a chat
+    // line, which is judged only when it reads as an expression.
+    void JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat);
     // The field or the target changed: the next hit is the first.
     void TableChanged();
     std::vector<int> FieldCards() const;
@@ -141,4 +176,7 @@ private:
     // who did and has not answered yet (one answer per hit).
     bool hitSinceChange_ = false;
     std::vector<AnsiString> mayAnswer_;
+    // The dealer's own random source (targets), seeded from the piles' engine.
+    std::mt19937 dealerRandom_;
+    Dealer::TDealer dealer_;
 };

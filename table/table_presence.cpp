@@ -4,8 +4,8 @@
 #include "protocol/command_layout.h"
 #include "protocol/command_words.h"
 #include "protocol/level2.h"
-#include "server/game_table.h"
-#include "server/session_token.h"
+#include "table/game_table.h"
+#include "table/session_token.h"
 
 using namespace Protocol;
 
@@ -58,7 +58,8 @@ bool TGameTable::Resume(TPeer& sender, std::string_view name, std::string_view t
     SendToLevel2(AnsiString(Command::Back) + " " + Roster[index], &sender);
     Log("/復帰  ", Roster[index], sender.Connection->PeerAddress());
     SendSyncBlock(sender, fresh);
-    ScheduleExpiry();
+    UpdatePresence();
+    ScheduleWake();
     return true;
 }
 
@@ -83,6 +84,8 @@ void TGameTable::SendSyncBlock(TPeer& peer, const std::string& token)
     for (const TRosterEntry& entry : Roster.Entries())
         if (entry.Away)
             Send(peer, AnsiString(Command::Away) + " " + entry.Name);
+    for (const AnsiString& line : dealer_.StateLines(services_.Now()))
+        Send(peer, line);
 }
 
 void TGameTable::Left(TPeer& sender, std::string_view text, const void* data, int size)
@@ -96,7 +99,7 @@ void TGameTable::Left(TPeer& sender, std::string_view text, const void* data, in
     SendTextToAll("/list " + Roster.Text(), &sender);
     SendToAll(data, size, &sender);
     Log("/退席  ", name, sender.Connection->PeerAddress());
-    ScheduleExpiry();
+    ScheduleWake();
 }
 
 void TGameTable::Closed(TPeer& peer)
@@ -116,7 +119,8 @@ void TGameTable::Closed(TPeer& peer)
         SendToLevel2(AnsiString(Command::Away) + " " + Roster[i], &peer);
         Log("/離脱  ", Roster[i], peer.Connection->PeerAddress());
     }
-    ScheduleExpiry();
+    UpdatePresence();
+    ScheduleWake();
 }
 
 std::chrono::steady_clock::time_point TGameTable::GraceEnd() const
@@ -133,12 +137,15 @@ void TGameTable::AddAwayEntry(const AnsiString& name, const std::string& tokenHa
         entry.Away = true;
         entry.AwayUntil = GraceEnd();
     });
-    ScheduleExpiry();
+    ScheduleWake();
 }
 
-void TGameTable::ExpireAwayEntries()
+void TGameTable::Wake()
 {
     const auto now = services_.Now();
+    Dealer::TOutputs outputs;
+    dealer_.Wake(View(), now, outputs);
+    Deliver(outputs);
     for (int i = 0; i < Roster.Count();) {
         const TRosterEntry& entry = Roster.Entry(i);
         if (entry.Away && entry.AwayUntil != std::chrono::steady_clock::time_point{} && entry.AwayUntil <= now)
@@ -146,7 +153,7 @@ void TGameTable::ExpireAwayEntries()
         else
             ++i;
     }
-    ScheduleExpiry();
+    ScheduleWake();
 }
 
 void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
@@ -161,21 +168,29 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
     for (const TRosterEntry& entry : Roster.Entries())
         stillHere = stillHere || (!entry.Away && SameNameIgnoringCase(entry.Name, name));
     if (!stillHere)
-        for (int seat : Table.FreeSeatsOf(name))
+        for (int seat : Table.FreeSeatsOf(name)) {
             SendTextToAll(AnsiString(Command::FLeave) + " " + std::to_string(seat));
+            SeatFreed(seat, name);
+        }
+    UpdatePresence();
     Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
-    ScheduleExpiry();
+    ScheduleWake();
 }
 
-void TGameTable::ScheduleExpiry()
+std::chrono::steady_clock::time_point TGameTable::NextWake() const
 {
-    auto next = std::chrono::steady_clock::time_point{};
+    auto next = dealer_.NextWake();
     for (const TRosterEntry& entry : Roster.Entries())
         if (entry.Away && entry.AwayUntil != std::chrono::steady_clock::time_point{} &&
             (next == std::chrono::steady_clock::time_point{} || entry.AwayUntil < next))
             next = entry.AwayUntil;
-    if (services_.ScheduleExpiry)
-        services_.ScheduleExpiry(*this, next);
+    return next;
+}
+
+void TGameTable::ScheduleWake()
+{
+    if (services_.ScheduleWake)
+        services_.ScheduleWake(*this, NextWake());
 }
 
 void TGameTable::KillPlayer(int index)
@@ -191,5 +206,5 @@ void TGameTable::ClearRosterEntry(int index)
         return;
     Roster.Delete(index);
     SendTextToAll("/list " + Roster.Text());
-    ScheduleExpiry();
+    ScheduleWake();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ansi_string.h"
+#include "protocol/player_name.h"
 
 class TPacketConnection;
 
@@ -67,7 +68,3 @@ public:
 private:
     std::vector<TRosterEntry> entries_;
 };
-
-// Equality of two names with ASCII letters compared without regard to case,
-// stepping over Shift-JIS double-byte characters whole.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);

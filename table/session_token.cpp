@@ -1,4 +1,4 @@
-#include "server/session_token.h"
+#include "table/session_token.h"
 
 #include <sys/random.h>
 

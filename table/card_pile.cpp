@@ -1,4 +1,4 @@
-#include "server/card_pile.h"
+#include "table/card_pile.h"
 
 #include <utility>
 

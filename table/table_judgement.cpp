@@ -8,7 +8,7 @@
 #include "protocol/command_words.h"
 #include "protocol/fields.h"
 #include "protocol/padded_name.h"
-#include "server/game_table.h"
+#include "table/game_table.h"
 #include "solver/answer_check.h"
 #include "solver/card_values.h"
 
@@ -28,21 +28,39 @@ void TGameTable::Hit(std::string_view text)
     SendToLevel2(AnsiString(Command::Judge) + " " + name + " " + verdict.Verdict + " " + (first ? "1" : "0") + " " +
                      verdict.Expression,
                  nullptr);
+    if (dealer_.Running()) {
+        Dealer::TOutputs outputs;
+        dealer_.Hit(PaddedName(name), verdict.Verdict, View(), services_.Now(),
+                    outputs);
+        Deliver(outputs);
+        ScheduleWake();
+    }
 }
 
 void TGameTable::Answer(std::string_view text)
 {
+    const AnsiString name = NameField(text, Layout::AnswerName);
+    if (text.substr(Layout::AnswerName - 1 + PaddedNameLength, 1) != " ")
+        return;
+    JudgeAnswer(name, FieldFrom(text, Layout::AnswerText), false);
+}
+
+void TGameTable::JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat)
+{
     // Only a player who hit since the field or target last changed may
     // answer, once for each hit.
-    const AnsiString name = NameField(text, Layout::AnswerName);
     const auto hitter = std::find_if(mayAnswer_.begin(), mayAnswer_.end(),
                                      [&](const AnsiString& h) { return SameNameIgnoringCase(h, name); });
-    if (hitter == mayAnswer_.end() || text.substr(Layout::AnswerName - 1 + PaddedNameLength, 1) != " ")
+    if (hitter == mayAnswer_.end())
+        return;
+    const Solver::AnswerResult result = Solver::CheckAnswer(expression, FieldCards());
+    // A chat line of the awaited hitter is an answer only when it reads as one.
+    if (fromChat && result.outcome == Solver::AnswerOutcome::Unreadable)
         return;
     mayAnswer_.erase(hitter);
-    const AnsiString expression = Field(text, Layout::AnswerText, static_cast<int>(Solver::MaxAnswerBytes));
-    const Solver::AnswerResult result = Solver::CheckAnswer(FieldFrom(text, Layout::AnswerText), FieldCards());
-    AnsiString line = Cp932::FromUtf8("【判定】") + name + " " + expression;
+    const AnsiString shown = AnsiString(expression.substr(0, Solver::MaxAnswerBytes));
+    AnsiString line = Cp932::FromUtf8("【判定】") + name + " " + shown;
+    bool right = false;
     switch (result.outcome) {
     case Solver::AnswerOutcome::Unreadable:
         line += Cp932::FromUtf8(" 式が読めません");
@@ -52,12 +70,18 @@ void TGameTable::Answer(std::string_view text)
         break;
     case Solver::AnswerOutcome::Evaluated: {
         const auto target = Target();
-        const bool right = target && result.value == Solver::Rational{*target, 1};
+        right = target && result.value == Solver::Rational{*target, 1};
         line += " = " + Solver::RationalText(result.value) + Cp932::FromUtf8(right ? " 正解" : " 不正解");
         break;
     }
     }
     SendTextToAll(line);
+    if (dealer_.Running() && SameNameIgnoringCase(name, dealer_.Hitter())) {
+        Dealer::TOutputs outputs;
+        dealer_.Answered(dealer_.Hitter(), right, View(), services_.Now(), outputs);
+        Deliver(outputs);
+        ScheduleWake();
+    }
 }
 
 void TGameTable::TableChanged()

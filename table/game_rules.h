@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/ansi_string.h"
-#include "server/hit_judge.h"
+#include "table/hit_judge.h"
 
 // What the operator decides about the game at start-up.
 struct TGameRules {
@@ -38,14 +38,17 @@ struct TTableServices {
     TSolveBudget SolveBudget;
     // Null: the piles' default engine.
     std::mt19937* Engine = nullptr;
-    // The table's earliest grace end changed (time_point{} when it has none).
-    std::function<void(TGameTable& table, std::chrono::steady_clock::time_point next)> ScheduleExpiry;
+    // The table's next wake changed: a grace end or its dealer's next step
+    // (time_point{} when it has none).
+    std::function<void(TGameTable& table, std::chrono::steady_clock::time_point next)> ScheduleWake;
     // What the tables count for the metrics (null: nothing is counted).
     struct TTableCounters {
         double* PacketsSent = nullptr;
         double* BytesSent = nullptr;
         // Observes the seconds one hit's judgement took.
         std::function<void(double seconds)> Judged;
+        // A player's packet was dropped, and why.
+        std::function<void(std::string_view why)> Dropped;
     } Counters;
 
     // Sends one packet (its payload) to a connection and counts it: every

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "server/roster.h"
+#include "table/roster.h"
 
 TEST(Roster, NamesMatchIgnoringTheCaseOfAsciiLettersOnly)
 {

@@ -1,4 +1,4 @@
-#include "server/identity.h"
+#include "table/identity.h"
 
 #include <algorithm>
 #include <utility>
@@ -6,7 +6,7 @@
 #include "protocol/command_layout.h"
 #include "protocol/command_words.h"
 #include "protocol/padded_name.h"
-#include "server/roster.h"
+#include "table/roster.h"
 
 using namespace Protocol;
 
@@ -21,7 +21,7 @@ int NamePosition(std::string_view text)
     const std::pair<std::string_view, int> named[] = {
         {Command::Left, Layout::LeftName}, {Command::Take, Layout::TakeName}, {Command::Draw, Layout::DrawName},
         {Command::Hit, Layout::HitName},   {Command::B2T, Layout::MoveName},  {Command::T2Y, Layout::MoveName},
-        {Command::Set, Layout::SetName},   {Command::Answer, Layout::AnswerName},
+        {Command::Set, Layout::SetName},   {Command::Answer, Layout::AnswerName}, {Command::Deal, Layout::DealName},
     };
     for (const auto& [word, position] : named)
         if (IsCommand(text, word))
@@ -34,7 +34,7 @@ int NamePosition(std::string_view text)
 bool ServerOnlyWord(std::string_view text)
 {
     for (std::string_view word : {Command::Kill, Command::List, Command::State, Command::Away, Command::Back,
-                                  Command::Judge, Command::Refused})
+                                  Command::Judge, Command::Refused, Command::Game})
         if (IsCommand(text, word))
             return true;
     return false;

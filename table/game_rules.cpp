@@ -1,4 +1,4 @@
-#include "server/game_rules.h"
+#include "table/game_rules.h"
 
 #include "protocol/command_text.h"
 #include "transport/packet_connection.h"

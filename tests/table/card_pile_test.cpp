@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "server/card_pile.h"
+#include "table/card_pile.h"
 
 namespace {
 

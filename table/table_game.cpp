@@ -1,0 +1,208 @@
+// A dealt game at a table: "/deal" from a seated player, the moves the dealer
+// owns while it runs, forfeits, and what the dealer returns, applied here and
+// sent as every other packet of the table.
+#include <algorithm>
+
+#include "platform/cp932.h"
+#include "protocol/command_layout.h"
+#include "protocol/command_text.h"
+#include "protocol/command_words.h"
+#include "protocol/fields.h"
+#include "protocol/padded_name.h"
+#include "table/game_table.h"
+#include "table/identity.h"
+
+using namespace Protocol;
+
+namespace {
+
+AnsiString GameRefused(std::string_view utf8Sentence)
+{
+    return AnsiString(Command::Game) + " refused " + Cp932::FromUtf8(utf8Sentence);
+}
+
+}  // namespace
+
+Dealer::TTableView TGameTable::View() const
+{
+    Dealer::TTableView view;
+    view.DeckCount = Yamafuda.Count;
+    view.FieldCount = Bafuda.Count;
+    for (int s = 0; s < TTableRecord::SeatCount; ++s) {
+        view.HandCounts[s] = Tefuda[s].Count;
+        view.Occupants[s] = Table.Occupants[static_cast<std::size_t>(s)];
+    }
+    return view;
+}
+
+void TGameTable::DealArrived(TPeer& sender, std::string_view text)
+{
+    if (!sender.Level2) {
+        Drop(sender, text, "word");
+        return;
+    }
+    const AnsiString name = PaddedName(NameField(text, Layout::DealName));
+    const AnsiString action = FieldFrom(text, Layout::DealAction);
+    std::string refusal;
+    if (action == "stop") {
+        // The host stops its game; once the host has left the table, any
+        // seated player may.
+        const bool hostHere = Roster.IndexOf(dealer_.Host()) >= 0;
+        if (!dealer_.Running())
+            refusal = "対局は行われていません";
+        else if (hostHere ? !SameNameIgnoringCase(name, dealer_.Host()) : Dealer::SeatOf(View(), name) < 0)
+            refusal = "対局を止められるのは始めた人です";
+        else
+            StopGame();
+    } else if (action == "start" || action.starts_with("start ")) {
+        const auto read = Dealer::ReadGameOptions(std::string_view(action).substr(std::min<std::size_t>(action.size(), 6)));
+        if (const auto* sentence = std::get_if<std::string>(&read))
+            refusal = *sentence;
+        else if (Dealer::SeatOf(View(), name) < 0)
+            refusal = "席に着いてから対局を始めてください";
+        else
+            StartGame(name, std::get<Dealer::TGameOptions>(read), refusal);
+    } else {
+        refusal = "/deal の後は start か stop です";
+    }
+    if (!refusal.empty())
+        Send(sender, GameRefused(refusal));
+}
+
+bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal)
+{
+    if (dealer_.Running()) {
+        refusal = "対局はもう始まっています";
+        return false;
+    }
+    const auto view = View();
+    const auto seated = std::count_if(view.Occupants.begin(), view.Occupants.end(),
+                                      [](const AnsiString& o) { return !o.empty(); });
+    if (seated == 0) {
+        refusal = "席に着いている人がいません";
+        return false;
+    }
+    Dealer::TOutputs outputs;
+    dealer_.Start(host.empty() ? Dealer::DealerName() : host, options, view, services_.Now(), outputs);
+    Deliver(outputs);
+    Log("/対局  ", Cp932::FromUtf8("開始 ") + AnsiString(Dealer::GameOptionsText(options)),
+        TrimmedName(dealer_.Host()));
+    UpdatePresence();
+    ScheduleWake();
+    return true;
+}
+
+bool TGameTable::StopGame()
+{
+    if (!dealer_.Running())
+        return false;
+    Dealer::TOutputs outputs;
+    dealer_.Stop(View(), outputs);
+    Deliver(outputs);
+    Log("/対局  ", Cp932::FromUtf8("終了"), "stop");
+    ScheduleWake();
+    return true;
+}
+
+void TGameTable::RestoreGame(const Dealer::TSavedGame& saved)
+{
+    dealer_.Restore(saved, services_.Now());
+    UpdatePresence();
+    ScheduleWake();
+}
+
+bool TGameTable::MayMoveDuringGame(const TPeer& sender, std::string_view text) const
+{
+    for (std::string_view word : {Command::Init, Command::Draw, Command::Set, Command::B2T, Command::T2Y,
+                                  Command::B2Y})
+        if (IsCommand(text, word))
+            return false;
+    // A seat is taken only when free and left only by its own player.
+    std::optional<int> seat;
+    if (IsCommand(text, Command::Take))
+        seat = SeatField(text, Layout::TakeSeat);
+    else if (IsCommand(text, Command::Leave) || IsCommand(text, Command::FLeave))
+        seat = SeatField(text, Layout::LeaveSeat);
+    else
+        return true;
+    if (!seat)
+        return true;
+    const AnsiString& occupant = Table.Occupants[static_cast<std::size_t>(*seat)];
+    if (IsCommand(text, Command::Take))
+        return occupant.empty();
+    return occupant.empty() || Identity::OwnsName(sender, occupant);
+}
+
+void TGameTable::Seat(std::string_view text, const void* data, int size, const TPeer* except)
+{
+    if (IsCommand(text, Command::Take)) {
+        Table.Take(text);
+        SendToAll(data, size, except);
+        if (dealer_.Running())
+            dealer_.Sat(NameField(text, Layout::TakeName));
+    } else {
+        const auto seat = SeatField(text, Layout::LeaveSeat);
+        const AnsiString occupant = seat ? Table.Occupants[static_cast<std::size_t>(*seat)] : AnsiString();
+        Table.Leave(text);
+        SendToAll(data, size, except);
+        if (seat && !occupant.empty())
+            SeatFreed(*seat, occupant);
+    }
+    UpdatePresence();
+    ScheduleWake();
+}
+
+void TGameTable::SeatFreed(int seat, const AnsiString& occupant)
+{
+    if (!dealer_.Running())
+        return;
+    Dealer::TOutputs outputs;
+    dealer_.SeatFreed(seat, occupant, Tefuda[seat].Count, View(), services_.Now(), outputs);
+    Deliver(outputs);
+    ScheduleWake();
+}
+
+void TGameTable::Deliver(const Dealer::TOutputs& outputs)
+{
+    for (const Dealer::TOutput& output : outputs) {
+        switch (output.Kind) {
+        case Dealer::TOutput::TKind::Move: {
+            const AnsiString packet = TextPacket(output.Text);
+            if (IsCommand(output.Text, Command::Take)) {
+                Table.Take(output.Text);
+                SendToAll(packet.data(), static_cast<int>(packet.size()));
+            } else {
+                Move(output.Text, packet.data(), static_cast<int>(packet.size()));
+            }
+            break;
+        }
+        case Dealer::TOutput::TKind::Game:
+            SendToLevel2(output.Text, nullptr);
+            break;
+        case Dealer::TOutput::TKind::Chat:
+            SendTextToAll(output.Text);
+            break;
+        }
+    }
+}
+
+void TGameTable::UpdatePresence()
+{
+    if (!dealer_.Running())
+        return;
+    bool here = false;
+    for (const AnsiString& occupant : Table.Occupants) {
+        if (occupant.empty())
+            continue;
+        for (const TRosterEntry& entry : Roster.Entries())
+            here = here || (!entry.Away && SameNameIgnoringCase(entry.Name, occupant));
+    }
+    dealer_.SetPresence(here, services_.Now());
+}
+
+void TGameTable::Drop(TPeer& sender, std::string_view text, std::string_view why)
+{
+    if (services_.Counters.Dropped)
+        services_.Counters.Dropped(why);
+    Refuse(sender, text);
+}
