@@ -41,7 +41,7 @@
 
 #include "client/table_model.h"
 #include "fuzz_support.h"
-#include "memory_connection.h"
+#include "support/memory_connection.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
 #include "protocol/level2.h"

@@ -1,4 +1,4 @@
-#include "memory_connection.h"
+#include "support/memory_connection.h"
 
 void TMemoryConnection::SendPacket(const void* data, int size)
 {

@@ -1,0 +1,122 @@
+#pragma once
+
+// The game server with connections in memory and a clock the test moves: a
+// whole dealt game runs in microseconds. Every client keeps the table model
+// the desktop client renders, fed with what the server sent it.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "client/table_model.h"
+#include "protocol/command_text.h"
+#include "protocol/level2.h"
+#include "protocol/padded_name.h"
+#include "server/game_server.h"
+#include "support/memory_connection.h"
+
+namespace server_test {
+
+struct TRigClient {
+    TMemoryConnection Connection;
+    bool Level2 = false;
+    AnsiString Name;  // padded
+    std::string Token;
+    TTableModel Model;
+    // Every command text received, oldest first.
+    std::vector<std::string> Received;
+    bool Open = true;
+};
+
+class TDealtGameRig {
+public:
+    explicit TDealtGameRig(std::uint32_t seed = 1) : engine_(seed), server_([this](const AnsiString& line) {
+        Log.push_back(line);
+    })
+    {
+        server_.Now = [this] { return now_; };
+        server_.SetRandomEngine(engine_);
+    }
+
+    TGameServer& Server() { return server_; }
+    TGameTable& Table() { return server_.Main(); }
+    std::chrono::steady_clock::time_point Now() const { return now_; }
+
+    // A connection that joins the main table in name (level 2: announced).
+    TRigClient& Join(std::string_view name, bool level2, std::string_view token = {})
+    {
+        auto& client = *clients_.emplace_back(std::make_unique<TRigClient>());
+        client.Level2 = level2;
+        client.Name = Protocol::PaddedName(name);
+        server_.ConnectionOpened(&client.Connection);
+        std::string join = "/join " + client.Name + '\0';
+        if (level2)
+            join += token.empty() ? std::string(Protocol::Level2::Announcement)
+                                  : std::string(Protocol::Level2::ResumePrefix) + std::string(token);
+        Deliver(client, join);
+        return client;
+    }
+
+    // A command text from the client, as its packet.
+    void Send(TRigClient& client, std::string_view text) { Deliver(client, Protocol::TextPacket(text)); }
+
+    void Close(TRigClient& client)
+    {
+        client.Open = false;
+        server_.ConnectionClosed(&client.Connection);
+        Pump();
+    }
+
+    // Moves the clock and wakes whatever tables are due, as the server's timer would.
+    void Advance(std::chrono::milliseconds by)
+    {
+        const auto until = now_ + by;
+        for (;;) {
+            const auto next = Table().NextWake();
+            if (next == std::chrono::steady_clock::time_point{} || next > until)
+                break;
+            now_ = std::max(now_, next);
+            server_.WakeTables();
+            Pump();
+        }
+        now_ = until;
+        server_.WakeTables();
+        Pump();
+    }
+
+    // Hands every client what the server sent it.
+    void Pump()
+    {
+        for (auto& client : clients_) {
+            for (const std::string& packet : client->Connection.TakeSent()) {
+                const std::string text(Protocol::CommandText(packet.data(), static_cast<int>(packet.size())));
+                client->Received.push_back(text);
+                if (TTableModel::IsTableCommand(text))
+                    client->Model.Apply(text);
+                if (text.starts_with(Protocol::Level2::StateBegin) && text.size() >= 13 + Protocol::Level2::TokenLength)
+                    client->Token = text.substr(13, Protocol::Level2::TokenLength);
+            }
+        }
+    }
+
+    std::vector<std::unique_ptr<TRigClient>>& Clients() { return clients_; }
+    std::vector<AnsiString> Log;
+
+private:
+    void Deliver(TRigClient& client, const std::string& packet)
+    {
+        server_.PacketArrived(&client.Connection, packet.data(), static_cast<int>(packet.size()));
+        Pump();
+    }
+
+    std::mt19937 engine_;
+    std::chrono::steady_clock::time_point now_{std::chrono::hours(1000)};
+    TGameServer server_;
+    std::vector<std::unique_ptr<TRigClient>> clients_;
+};
+
+}  // namespace server_test
