@@ -19,9 +19,15 @@ MultisetKey FieldOf(const std::vector<int>& cards)
     return field;
 }
 
-// Every sub-multiset of the field, smallest first, so that the cheap searches
-// come first and a target within reach of few cards is found fast.
-std::optional<ExpressionText> FindWithAnySubset(Search& search, MultisetKey field, Rational target)
+struct Found {
+    ExpressionText expression;
+    MultisetKey cards;  // the values the expression uses, each once
+};
+
+// Every sub-multiset of the field, smallest first: the cheap searches come
+// first, a target within reach of few cards is found fast, and the first
+// expression found uses the fewest cards.
+std::optional<Found> FindWithAnySubset(Search& search, MultisetKey field, Rational target)
 {
     std::vector<std::vector<MultisetKey>> bySize(SizeOf(field) + 1);
     ForEachPart(field, [&](MultisetKey part) {
@@ -31,7 +37,14 @@ std::optional<ExpressionText> FindWithAnySubset(Search& search, MultisetKey fiel
     for (std::size_t size = 1; size < bySize.size(); ++size)
         for (const MultisetKey part : bySize[size])
             if (std::optional<ExpressionText> found = search.Find(part, target))
-                return found;
+                return Found{std::move(*found), part};
+    return std::nullopt;
+}
+
+std::optional<Found> FindWithAllCards(Search& search, MultisetKey field, Rational target)
+{
+    if (std::optional<ExpressionText> found = search.Find(field, target))
+        return Found{std::move(*found), field};
     return std::nullopt;
 }
 
@@ -53,12 +66,11 @@ Solution FieldSolver::Solve(std::int64_t target, Rule rule, std::chrono::nanosec
     search_->SetDeadline(limit < Search::Clock::time_point::max() - now ? now + limit
                                                                           : Search::Clock::time_point::max());
     try {
-        const std::optional<ExpressionText> found = rule == Rule::AllCards
-                                                        ? search_->Find(field_, *wanted)
-                                                        : FindWithAnySubset(*search_, field_, *wanted);
+        const std::optional<Found> found = rule == Rule::AllCards ? FindWithAllCards(*search_, field_, *wanted)
+                                                                  : FindWithAnySubset(*search_, field_, *wanted);
         if (!found)
             return {Verdict::No, {}};
-        return {Verdict::Yes, found->text};
+        return {Verdict::Yes, found->expression.text, SizeOf(found->cards)};
     } catch (const SearchExpired&) {
         return {Verdict::Undecided, {}};
     }

@@ -2,7 +2,8 @@
 
 // Decides whether the cards on the field can make a target with + - * /
 // and parentheses (exact rational arithmetic, each card used at most once),
-// and gives one expression that does.
+// and gives one expression that does. Under AnySubset that expression uses
+// the fewest cards any expression making the target uses.
 
 #include <chrono>
 #include <cstdint>
@@ -24,6 +25,10 @@ struct Solution {
     // For Yes only: card values (a joker as the value it takes), ASCII digits
     // and "+-*/()", no spaces; it reads back as an answer and makes the target.
     std::string expression;
+    // For Yes only: how many field cards the expression uses. Under AnySubset
+    // no expression over fewer cards makes the target; under AllCards it is
+    // every card.
+    int cards = 0;
 };
 
 // cards: card numbers 1..54 as they lie on the field (any order, at most 12;

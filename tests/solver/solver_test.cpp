@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <numeric>
 #include <random>
 #include <set>
@@ -209,6 +210,48 @@ TEST(Solver, ExpressionsOnLargerFieldsReadBackToTheTarget)
         }
     }
     EXPECT_GT(decided, 60);
+}
+
+TEST(Solver, AnySubsetUsesTheFewestCardsThatMakeTheTarget)
+{
+    // Random fields of one to five cards, a joker in every third of up to
+    // four, against the smallest subset whose every-card values hold the target.
+    std::mt19937 random(25);
+    for (int round = 0; round < 80; ++round) {
+        const int size = 1 + round % 5;
+        const int jokers = round % 3 == 0 && size < 5 ? 1 : 0;
+        std::vector<int> ranks(size - jokers);
+        for (int& rank : ranks)
+            rank = 1 + static_cast<int>(random() % 13);
+        std::map<std::int64_t, int> fewest;
+        for (unsigned subset = 1; subset < 1u << (ranks.size() + jokers); ++subset) {
+            std::vector<int> chosen;
+            for (std::size_t i = 0; i < ranks.size(); ++i)
+                if (subset >> i & 1)
+                    chosen.push_back(ranks[i]);
+            const int chosenJokers = static_cast<int>(subset >> ranks.size() & 1);
+            const int used = static_cast<int>(chosen.size()) + chosenJokers;
+            for (const auto& [num, den] : ReferenceWithJokers(chosen, chosenJokers, Rule::AllCards))
+                if (den == 1 && (!fewest.contains(num) || fewest[num] > used))
+                    fewest[num] = used;
+        }
+        const std::vector<int> cards = CardsOf(ranks, jokers);
+        Solver::FieldSolver solver(cards);
+        for (std::int64_t target = -10; target <= 100; ++target) {
+            const Solver::Solution solution = solver.Solve(target, Rule::AnySubset, Ample);
+            const auto expected = fewest.find(target);
+            ASSERT_EQ(solution.verdict, expected == fewest.end() ? Verdict::No : Verdict::Yes)
+                << Describe(cards, target, Rule::AnySubset);
+            if (expected == fewest.end())
+                continue;
+            EXPECT_EQ(solution.cards, expected->second) << Describe(cards, target, Rule::AnySubset);
+            EXPECT_EQ(Solver::ParseAnswer(solution.expression).numbers.size(),
+                      static_cast<std::size_t>(solution.cards))
+                << solution.expression;
+            ExpectSoundExpression(solution, cards, target, Rule::AnySubset);
+        }
+    }
+    EXPECT_EQ(Solver::Solve(CardsOf({2, 3, 4}, 1), 24, Rule::AllCards, Ample).cards, 4);
 }
 
 TEST(Solver, FieldsWithoutCardsAndNumbersThatAreNoCard)
