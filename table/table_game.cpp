@@ -128,8 +128,9 @@ bool TGameTable::MayMoveDuringGame(const TPeer& sender, std::string_view text) c
     if (!seat)
         return true;
     const AnsiString& occupant = Table.Occupants[static_cast<std::size_t>(*seat)];
+    // One seat each while a game runs: a second hand would be a second player.
     if (IsCommand(text, Command::Take))
-        return occupant.empty();
+        return occupant.empty() && Dealer::SeatOf(View(), NameField(text, Layout::TakeName)) < 0;
     return occupant.empty() || Identity::OwnsName(sender, occupant);
 }
 

@@ -57,8 +57,8 @@ bool TGameTable::Resume(TPeer& sender, std::string_view name, std::string_view t
     SendTextToAll("/list " + Roster.Text());
     SendToLevel2(AnsiString(Command::Back) + " " + Roster[index], &sender);
     Log("/復帰  ", Roster[index], sender.Connection->PeerAddress());
-    SendSyncBlock(sender, fresh);
     UpdatePresence();
+    SendSyncBlock(sender, fresh);
     ScheduleWake();
     return true;
 }
