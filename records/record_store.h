@@ -58,7 +58,7 @@ struct TPlayerStatistics {
     int CorrectHits = 0;
     int WrongHits = 0;
     std::optional<std::int64_t> BestReactionMs;
-    std::optional<std::int64_t> MedianReactionMs;
+    std::optional<std::int64_t> MedianReactionMs;  // of an even count: the mean of the middle two, rounded down
 };
 
 struct TRatingPoint {
@@ -92,6 +92,8 @@ struct TGamesQuery {
 // still waits in the queue) and may be called from any thread.
 class TRecordStore {
 public:
+    // Called from the event loop's thread and from the writer's (failed and
+    // retried writes, drops): it must be safe to call from either.
     using TLog = std::function<void(const AnsiString& message)>;
     // Called on the writer's thread with an empty text on success, else what went wrong.
     using TDone = std::function<void(const QString& error)>;
@@ -113,7 +115,8 @@ public:
     virtual bool SetUnranked(std::string_view name, bool unranked) = 0;
 
     // Copies the live database to path (through a temporary file beside it,
-    // renamed when whole), queued behind the writes before it.
+    // renamed when whole), queued behind the writes before it. A path that
+    // names the database itself is refused.
     virtual void Backup(const QString& path, TDone done) = 0;
 
     virtual TStoreCounts Counts() const = 0;

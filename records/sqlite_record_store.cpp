@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -48,9 +49,11 @@ void Configure(TSqliteConnection& db, std::chrono::milliseconds busyTimeout)
 
 class TSqliteRecordStore final : public TRecordStore {
 public:
-    TSqliteRecordStore(std::unique_ptr<TSqliteConnection> writer, std::unique_ptr<TSqliteConnection> reader,
-                       TNames names, std::int64_t nextGameId, const TSqliteWriter::TOptions& options, TLog log)
-        : log_(std::move(log)),
+    TSqliteRecordStore(const QString& file, std::unique_ptr<TSqliteConnection> writer,
+                       std::unique_ptr<TSqliteConnection> reader, TNames names, std::int64_t nextGameId,
+                       const TSqliteWriter::TOptions& options, TLog log)
+        : file_(QFileInfo(file).absoluteFilePath()),
+          log_(std::move(log)),
           names_(std::move(names)),
           nextGameId_(nextGameId),
           reader_(std::move(reader)),
@@ -149,6 +152,10 @@ public:
 
     void Backup(const QString& path, TDone done) override
     {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            if (absolute == file_ + QLatin1String(suffix))
+                return done(path + QStringLiteral(": is the live database itself"));
         const std::string target = QFile::encodeName(path).toStdString();
         auto report = [done](const std::string& error) { done(QString::fromStdString(error)); };
         const bool queued = writer_.TryPush(
@@ -205,6 +212,7 @@ private:
         }
     }
 
+    const QString file_;
     const TLog log_;
     mutable std::mutex namesMutex_;
     TNames names_;
@@ -239,6 +247,10 @@ std::unique_ptr<TRecordStore> OpenSqliteRecordStore(const QString& directory, TR
     try {
         writer = OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, options.BusyTimeout);
         version = static_cast<int>(writer->IntegerOf("PRAGMA user_version"));
+        // SQLite opens a file it may not write read-only without a word;
+        // every write would then fail.
+        if (sqlite3_db_readonly(writer->Handle(), "main") == 1)
+            return fail(QStringLiteral("cannot be opened for writing"));
         if (version <= SqliteSchemaVersion()) {
             TSqliteStatement mode = writer->Prepare("PRAGMA journal_mode = WAL");
             if (!mode.Step() || mode.Bytes(0) != "wal")
@@ -267,7 +279,7 @@ std::unique_ptr<TRecordStore> OpenSqliteRecordStore(const QString& directory, TR
         TNames names = LoadNames(*writer);
         const std::int64_t nextGameId = writer->IntegerOf("SELECT COALESCE(MAX(id), 0) + 1 FROM games");
         auto reader = OpenConnection(path, SQLITE_OPEN_READONLY, options.BusyTimeout);
-        return std::make_unique<TSqliteRecordStore>(std::move(writer), std::move(reader), std::move(names),
+        return std::make_unique<TSqliteRecordStore>(file, std::move(writer), std::move(reader), std::move(names),
                                                     nextGameId, options.Writer, std::move(log));
     } catch (const ESqliteError& e) {
         return fail(QStringLiteral("cannot be read: ") + QString::fromUtf8(e.what()));

@@ -245,6 +245,19 @@ TEST(RecordStoreTest, BacksUpTheLiveDatabaseBehindTheQueuedWrites)
         done = true;
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 20000));
-    std::lock_guard lock(mutex);
-    EXPECT_TRUE(error.contains(QStringLiteral("unable to open"))) << error.toStdString();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(error.contains(QStringLiteral("unable to open"))) << error.toStdString();
+    }
+
+    // A slip of the operator's that would replace the live file is refused at once.
+    done = false;
+    f.Store->Backup(f.Directory.path() + QStringLiteral("/./kivol.db-wal"), [&](const QString& e) {
+        std::lock_guard lock(mutex);
+        error = e;
+        done = true;
+    });
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(error.endsWith(QStringLiteral("kivol.db-wal: is the live database itself"))) << error.toStdString();
+    EXPECT_EQ(IntegerIn(f.FilePath(), "SELECT COUNT(*) FROM games"), 5);
 }

@@ -147,6 +147,15 @@ TEST_F(SeasonTest, TheLeaderboardRanksTheSettledRatingsOfTheSeason)
     ASSERT_TRUE(f.WaitWritten(pool.size() - 2 + games.size() + 2));
     EXPECT_EQ(f.Store->Leaderboard(end, 0, 100).front().Name, top);
 
+    // A released name loses its rating with it; its games stay.
+    ASSERT_TRUE(f.Store->Release(top));
+    ASSERT_TRUE(f.WaitWritten(pool.size() - 2 + games.size() + 3));
+    EXPECT_EQ(f.Store->Leaderboard(end, 0, 100).front().Name, board[1].Name);
+    const std::optional<TPlayerPage> released = f.Store->Player(top, end, 5);
+    ASSERT_TRUE(released);
+    EXPECT_FALSE(released->Registered || released->Rating || !released->History.empty());
+    EXPECT_EQ(released->Statistics.Games, board[0].Games);
+
     // A season later everyone's deviation has grown past the provisional mark.
     EXPECT_TRUE(f.Store->Leaderboard(end + std::chrono::hours(24 * 365), 0, 100).empty());
 }
