@@ -89,6 +89,12 @@ TSqliteStatement& TSqliteStatement::Bind(int index, std::string_view bytes)
     return *this;
 }
 
+TSqliteStatement& TSqliteStatement::BindText(int index, std::string_view ascii)
+{
+    connection_.Check(sqlite3_bind_text64(statement_, index, ascii.data(), ascii.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
+    return *this;
+}
+
 TSqliteStatement& TSqliteStatement::BindNull(int index)
 {
     connection_.Check(sqlite3_bind_null(statement_, index));

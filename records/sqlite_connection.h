@@ -60,7 +60,8 @@ public:
     TSqliteStatement& Bind(int index, bool value) { return Bind(index, static_cast<std::int64_t>(value)); }
     TSqliteStatement& Bind(int index, double value);
     TSqliteStatement& Bind(int index, std::string_view bytes);  // as a blob: names are CP932 bytes
-    TSqliteStatement& Bind(int index, const char* text) { return Bind(index, std::string_view(text)); }
+    // As a text: words and hex digits, so that they compare as texts in SQL.
+    TSqliteStatement& BindText(int index, std::string_view ascii);
     template <typename T> TSqliteStatement& Bind(int index, const std::optional<T>& value)
     {
         return value ? Bind(index, *value) : BindNull(index);

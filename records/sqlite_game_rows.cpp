@@ -22,7 +22,7 @@ void WriteGame(TSqliteConnection& db, const TGameRecord& game)
         .Bind(8, game.Fields.AnswerSeconds)
         .Bind(9, game.Fields.Bots)
         .Bind(10, game.Fields.BotLevel)
-        .Bind(11, GameEndWord(game.EndReason))
+        .BindText(11, GameEndWord(game.EndReason))
         .Run();
 }
 
@@ -64,7 +64,7 @@ void WriteEvents(TSqliteConnection& db, const TGameRecord& game)
         event.Bind(1, game.Id)
             .Bind(2, static_cast<std::int64_t>(i))
             .Bind(3, e.Ms)
-            .Bind(4, EventKindWord(e.Kind))
+            .BindText(4, EventKindWord(e.Kind))
             .Bind(5, e.Player)
             .Bind(6, e.Number)
             .Bind(7, e.Flag)

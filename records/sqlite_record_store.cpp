@@ -91,7 +91,7 @@ public:
                                                             " registered_ms) VALUES (?, ?, ?, ?)")
                                                      .Bind(1, key)
                                                      .Bind(2, entry.Name)
-                                                     .Bind(3, entry.KeyHash)
+                                                     .BindText(3, entry.KeyHash)
                                                      .Bind(4, MillisecondsOf(entry.Since))
                                                      .Run();
                                              });

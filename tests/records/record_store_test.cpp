@@ -109,6 +109,7 @@ TEST(RecordStoreTest, KeepsAGameWholeAndWritesItsJsonSafely)
     TSqliteStatement mode = reader.Prepare("PRAGMA journal_mode");
     ASSERT_TRUE(mode.Step());
     EXPECT_EQ(mode.Bytes(0), "wal");
+    EXPECT_EQ(IntegerIn(f.FilePath(), "SELECT COUNT(*) FROM games WHERE end_reason IN ('deck', 'stop')"), 2);
 
     const std::string json = GameJson(*f.Store->Game(1), true);
     EXPECT_EQ(json.find("</script>"), std::string::npos);
