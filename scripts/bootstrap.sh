@@ -17,6 +17,8 @@ packages=(
   # the web port: HTTP server, WebSockets, the check of a certificate's key;
   # certificates made by its TLS tests
   qt6-httpserver-dev qt6-websockets-dev libssl-dev openssl
+  # the records of games, names and ratings
+  libsqlite3-dev
   # fonts for the Japanese user interface, content-type table
   fonts-ipafont-gothic media-types
   # a display for screenshots and for playing on a machine without one
