@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/ansi_string.h"
+#include "records/game_record.h"
 #include "table/hit_judge.h"
 
 // What the operator decides about the game at start-up.
@@ -41,6 +42,10 @@ struct TTableServices {
     // The table's next wake changed: a grace end or its dealer's next step
     // (time_point{} when it has none).
     std::function<void(TGameTable& table, std::chrono::steady_clock::time_point next)> ScheduleWake;
+    // A dealt game ended: its record, for the store (null: not kept).
+    std::function<void(Records::TGameRecord record)> RecordGame;
+    // Whether a name is registered (null: none is), for the records.
+    std::function<bool(const AnsiString& name)> IsRegistered;
     // What the tables count for the metrics (null: nothing is counted).
     struct TTableCounters {
         double* PacketsSent = nullptr;
