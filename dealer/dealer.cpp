@@ -228,6 +228,7 @@ void TDealer::Answered(const AnsiString& name, bool correct, const TTableView& t
     for (int i = 0; i < table.FieldCount; ++i)
         out.push_back(Move(AnsiString(Command::B2T) + " " + Number(seat) + " " + hitter_));
     out.push_back(Game("take " + hitter_ + " " + Number(table.FieldCount)));
+    out.back().Note = {TOutput::TNote::TWhat::Took, hitter_, table.FieldCount, {}};
     out.push_back(Chat(TrimmedName(hitter_) + Utf8("が") + Number(table.FieldCount) + Utf8("枚獲得")));
     hitter_.clear();
     if (table.DeckCount == 0) {
@@ -251,6 +252,7 @@ void TDealer::Penalise(const AnsiString& name, std::string_view why, const TTabl
         }
     penalised_.push_back(padded);
     out.push_back(Game("penalty " + padded + " " + AnsiString(why)));
+    out.back().Note = {TOutput::TNote::TWhat::Penalised, padded, 0, std::string(why)};
     out.push_back(Chat(TrimmedName(name) + Utf8(" ") + Utf8(PenaltyWords(why))));
 }
 

@@ -35,8 +35,18 @@ struct TTableView {
 // for the level-2 connections; a chat line for everyone.
 struct TOutput {
     enum class TKind { Move, Game, Chat };
+    // What a game line means, for whoever keeps the game's record.
+    struct TNote {
+        enum class TWhat { None, Took, Penalised };
+        TWhat What = TWhat::None;
+        AnsiString Name;
+        int Cards = 0;
+        std::string Why;
+        bool operator==(const TNote&) const = default;
+    };
     TKind Kind;
     AnsiString Text;
+    TNote Note = {};
     bool operator==(const TOutput&) const = default;
 };
 using TOutputs = std::vector<TOutput>;
