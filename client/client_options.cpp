@@ -57,7 +57,8 @@ QStringList TakeLinks(const QStringList& arguments, QStringList& links)
     QStringList rest;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const bool optionValue = i > 0 && (arguments[i - 1] == QStringLiteral("--connect") ||
-                                           arguments[i - 1] == QStringLiteral("--name"));
+                                           arguments[i - 1] == QStringLiteral("--name") ||
+                                           arguments[i - 1] == QStringLiteral("--lang"));
         if (i > 0 && !optionValue && IsKivolLink(arguments[i]))
             links << arguments[i];
         else
@@ -83,6 +84,10 @@ TParsedCommandLine<TClientOptions> ParseClientOptions(const QStringList& argumen
         {QStringLiteral("name"), QStringLiteral("The player's name (at most 8 bytes in Shift-JIS)."),
          QStringLiteral("NAME")},
         {QStringLiteral("watch"), QStringLiteral("Watch the table instead of playing at it.")},
+        {QStringLiteral("lang"),
+         QStringLiteral("The language of the window: ja (Japanese) or en (English); "
+                        "by default English under an English locale, Japanese otherwise."),
+         QStringLiteral("ja|en")},
     });
     parser.addPositionalArgument(QStringLiteral("link"),
                                  QStringLiteral("A link to a table, kivol://HOST[:PORT]/TABLE (instead of --connect)."),
@@ -105,6 +110,14 @@ TParsedCommandLine<TClientOptions> ParseClientOptions(const QStringList& argumen
         }
     }
     parsed.Values.Watch = parser.isSet(QStringLiteral("watch"));
+    if (parser.isSet(QStringLiteral("lang"))) {
+        const QString language = parser.value(QStringLiteral("lang"));
+        parsed.Values.Language = ReadClientLanguage(language);
+        if (!parsed.Values.Language) {
+            parsed.Outcome = BadCommandLine(ProgramName, QStringLiteral("--lang takes ja or en, not '%1'.").arg(language));
+            return parsed;
+        }
+    }
     if (parser.isSet(QStringLiteral("name"))) {
         const QString name = parser.value(QStringLiteral("name"));
         if (const QString problem = NameProblem(name); !problem.isEmpty()) {

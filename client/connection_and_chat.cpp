@@ -39,11 +39,11 @@ void TForm1::btnConnectClick()
 {
     const AnsiString name = Cp932::Encode(edtName->text());
     if (name.empty()) {
-        Application.MessageBox(QStringLiteral("さすがに名無し、ってのはまずくない？"), QStringLiteral("警告！！"), MB_OK);
+        Application.MessageBox(tr("さすがに名無し、ってのはまずくない？"), tr("警告！！"), MB_OK);
         return;
     }
     if (name[0] == Command::Prefix) {
-        Application.MessageBox(QStringLiteral("名前の最初の文字は\"/\"以外にしてください"), QStringLiteral("警告！！"),
+        Application.MessageBox(tr("名前の最初の文字は\"/\"以外にしてください"), tr("警告！！"),
                                MB_OK);
         return;
     }
@@ -164,7 +164,7 @@ void TForm1::pcsPacketArrived(TObject*, TCustomWinSocket*, const void* Data, int
         const std::string message = e.what();
         Application.Post([message] { Application.HandleException(Exception(message)); });
     } catch (...) {
-        Application.Post([] { Application.HandleException(Exception("不明な例外が発生しました")); });
+        Application.Post([] { Application.HandleException(Exception(tr("不明な例外が発生しました").toStdString())); });
     }
 }
 
@@ -195,15 +195,13 @@ void TForm1::ApplyCommand(std::string_view text)
 
 void TForm1::RoomJoin(std::string_view text)
 {
-    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(NameField(text, Layout::JoinName)) +
-                            QStringLiteral(" --- が参加しました"));
+    mmChat->InsertFirstLine(tr("---  %1 --- が参加しました").arg(Cp932::Decode(NameField(text, Layout::JoinName))));
     SoundPlayer.Play(sndJoin);
 }
 
 void TForm1::RoomLeft(std::string_view text)
 {
-    mmChat->InsertFirstLine(QStringLiteral("---  ") + Cp932::Decode(NameField(text, Layout::LeftName)) +
-                            QStringLiteral(" --- が退席しました"));
+    mmChat->InsertFirstLine(tr("---  %1 --- が退席しました").arg(Cp932::Decode(NameField(text, Layout::LeftName))));
 }
 
 void TForm1::RoomList(std::string_view text)
@@ -232,7 +230,7 @@ void TForm1::RoomKill(std::string_view text)
     // Shown after the packet handler has returned: no modal loop runs while a
     // packet is being delivered.
     Application.Post([] {
-        Application.MessageBox(QStringLiteral("管理者より強制切断されました"), QStringLiteral("警告！"), MB_OK);
+        Application.MessageBox(tr("管理者より強制切断されました"), tr("警告！"), MB_OK);
     });
 }
 
@@ -248,5 +246,5 @@ void TForm1::ChatLine(std::string_view text)
 void TForm1::UnknownCommand()
 {
     mmChat->InsertFirstLine(
-        QStringLiteral("未対応のコマンドです。クライアントとサーバーのバージョンが違う可能性があります"));
+        tr("未対応のコマンドです。クライアントとサーバーのバージョンが違う可能性があります"));
 }

@@ -2,6 +2,7 @@
 // the command, the window renders the model, and the live effects follow
 // (the draw and hit sounds, the hit line in the chat, the target input).
 // Inside a level-2 sync block the same commands rebuild the table silently.
+#include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +25,8 @@ QPixmap LoadCardBitmap(const QString& path)
 {
     QImage image;
     if (!image.loadFromData(ReadAssetFile(path), "BMP"))
-        throw Exception("ビットマップ イメージは有効ではありません: " + path.toStdString());
+        throw Exception(
+            QCoreApplication::translate("TForm1", "ビットマップ イメージは有効ではありません: %1").arg(path).toStdString());
     return QPixmap::fromImage(image);
 }
 

@@ -1,13 +1,16 @@
 // kivolcli, the game client: the player's window and its version dialog, until
 // the window is closed. --connect (or a kivol:// link) and --name fill the
 // address and name boxes, --watch ticks the watch box; with an address and a
-// name, the client connects as soon as its window is up.
+// name, the client connects as soon as its window is up. --lang chooses the
+// window's language; without it the locale does.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "client/client_language.h"
 #include "client/client_options.h"
 #include "client/main_window.h"
 #include "client/version_dialog.h"
@@ -25,7 +28,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // Desktops match the window to its menu entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(KIVOL_APP_ID));
-    Application.Title = QStringLiteral("Kivolクライアント");
+    const TClientLanguage language = parsed.Values.Language.value_or(EnvironmentLanguage());
+    if (!UseClientLanguage(language))
+        std::fprintf(stderr, "kivolcli: the English translation cannot be loaded; the window stays Japanese\n");
+    Application.Title = TForm1::ProgramTitle();
     try {
         TForm1 Form1;
         TForm2 Form2(&Form1);

@@ -144,13 +144,13 @@ void TForm1::RenderReconnect()
     // The room stays in view but cannot be used while the player is away.
     Panel1->setEnabled(!Reconnector.Active());
     if (Reconnector.Active() && Reconnector.Waiting())
-        lblReconnect->setText(QStringLiteral("再接続中… %1 秒後に再試行します（%2 回目）")
+        lblReconnect->setText(tr("再接続中… %1 秒後に再試行します（%2 回目）")
                                   .arg(Reconnector.WaitSeconds())
                                   .arg(Reconnector.Attempt()));
     else if (Reconnector.Active())
-        lblReconnect->setText(QStringLiteral("再接続中…（%1 回目）").arg(Reconnector.Attempt()));
+        lblReconnect->setText(tr("再接続中…（%1 回目）").arg(Reconnector.Attempt()));
     else if (Reconnector.GaveUp())
-        lblReconnect->setText(QStringLiteral("再接続できませんでした"));
+        lblReconnect->setText(tr("再接続できませんでした"));
     lblReconnect->setVisible(Reconnector.Active() || Reconnector.GaveUp());
     if (lblReconnect->isVisible())
         lblReconnect->raise();

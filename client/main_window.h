@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -58,6 +59,8 @@ struct TFlashInfo {
 // sees the table without any control that would act. A "/refused" join is
 // reported and never retried.
 class TForm1 : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(TForm1)
+
 public:
     static constexpr int GamePort = 16523;
     static constexpr int SeatCount = 6;
@@ -72,6 +75,9 @@ public:
     // program's own directory unless a test says otherwise.
     explicit TForm1(const QString& assetDirectory = ProgramDirectory(), QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // The program's name, in the window's title and on its error reports.
+    static QString ProgramTitle();
 
     // Connection, chat and roster.
     void btnConnectClick();

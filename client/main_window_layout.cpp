@@ -97,7 +97,7 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
       AssetDirectory(assetDirectory)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Kivolクライアント"));
+    setWindowTitle(ProgramTitle());
     setFont(TForm::GameFont());
     setFixedSize(798, 693);
 
@@ -110,17 +110,22 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
     FormCreate();
 }
 
+QString TForm1::ProgramTitle()
+{
+    return tr("Kivolクライアント");
+}
+
 void TForm1::BuildTopRow()
 {
-    lblName = MakeLabel(this, QStringLiteral("lblName"), QStringLiteral("名前"), 8, 12);
+    lblName = MakeLabel(this, QStringLiteral("lblName"), tr("名前"), 8, 12);
     edtName = MakeEdit(this, QStringLiteral("edtName"), 48, 8, 97);
     edtName->setValidator(new TByteLengthValidator(Protocol::PaddedNameLength, edtName));
-    lblAddress = MakeLabel(this, QStringLiteral("lblAddress"), QStringLiteral("IPアドレス"), 160, 12);
+    lblAddress = MakeLabel(this, QStringLiteral("lblAddress"), tr("IPアドレス"), 160, 12);
     edtAddress = MakeEdit(this, QStringLiteral("edtAddress"), 232, 8, 193);
     btnConnect = MakeButton(this, QStringLiteral("btnConnect"), 432, 8, 73, 17);
     btnDisconnect = MakeButton(this, QStringLiteral("btnDisconnect"), 520, 8, 81, 17);
     btnDisconnect->setEnabled(false);
-    chkWatch = Place(new QCheckBox(QStringLiteral("観戦"), this), QStringLiteral("chkWatch"), 608, 8, 48, 17);
+    chkWatch = Place(new QCheckBox(tr("観戦"), this), QStringLiteral("chkWatch"), 608, 8, 48, 17);
     btnVersion = MakeButton(this, QStringLiteral("btnVersion"), 658, 8, 135, 17);
 }
 
@@ -128,7 +133,7 @@ void TForm1::BuildRoom()
 {
     // Panel1's caption is what the player sees in the table's place until the
     // first new game shows Panel2 over it.
-    Panel1 = Place(new QLabel(QStringLiteral("次のゲームまでは参加することが出来ません。チャットは利用できます。"), this),
+    Panel1 = Place(new QLabel(tr("次のゲームまでは参加することが出来ません。チャットは利用できます。"), this),
                    QStringLiteral("Panel1"), 8, 32, 785, 657);
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setVisible(false);
@@ -151,10 +156,10 @@ void TForm1::BuildRoom()
 
 void TForm1::BuildTable()
 {
-    lblNokori = MakeLabel(Panel2, QStringLiteral("lblNokori"), QStringLiteral("残り枚数"), 8, 16);
+    lblNokori = MakeLabel(Panel2, QStringLiteral("lblNokori"), tr("残り枚数"), 8, 16);
     lblYamafuda = MakeLabel(Panel2, QStringLiteral("lblYamafuda"), QString(), 64, 16, 56);
     btnDraw = MakeButton(Panel2, QStringLiteral("btnDraw"), 64, 32, 65, 17);
-    lblMDisp = MakeLabel(Panel2, QStringLiteral("lblMDisp"), QStringLiteral("目標数"), 0, 64);
+    lblMDisp = MakeLabel(Panel2, QStringLiteral("lblMDisp"), tr("目標数"), 0, 64);
     edtMokuteki = MakeEdit(Panel2, QStringLiteral("edtMokuteki"), 80, 72, 73);
     // The target is typed with the input method closed.
     edtMokuteki->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -197,7 +202,7 @@ void TForm1::BuildLevel2()
     lblAnswer = MakeLabel(Panel2, QStringLiteral("lblAnswer"), QString(), 600, 214, 180);
     edtAnswer = MakeEdit(Panel2, QStringLiteral("edtAnswer"), 600, 236, 169);
     edtAnswer->setValidator(new TByteLengthValidator(AnswerBytes, edtAnswer));
-    edtAnswer->setPlaceholderText(QStringLiteral("計算式を入力して Enter"));
+    edtAnswer->setPlaceholderText(tr("計算式を入力して Enter"));
     edtAnswer->setAttribute(Qt::WA_InputMethodEnabled, false);
     for (QWidget* control : std::initializer_list<QWidget*>{lblJudge, btnShowAnswer, lblAnswer, edtAnswer})
         control->setVisible(false);

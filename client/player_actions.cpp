@@ -27,9 +27,9 @@ AnsiString Digit(int seat)
     return std::to_string(seat);
 }
 
-void Refuse(const char* text, const char* caption)
+void Refuse(const QString& text, const QString& caption)
 {
-    Application.MessageBox(QString::fromUtf8(text), QString::fromUtf8(caption), MB_OK);
+    Application.MessageBox(text, caption, MB_OK);
 }
 
 }  // namespace
@@ -48,14 +48,14 @@ void TForm1::btnTakeClick(QPushButton* Sender)
         Table.SetOwnSeat(seat, false);
         RenderSeats();
     } else {
-        Refuse("残念でしたぁ。早い者勝ちですｗ", "警告！！");
+        Refuse(tr("残念でしたぁ。早い者勝ちですｗ"), tr("警告！！"));
     }
 }
 
 void TForm1::btnB2TClick(QPushButton* Sender)
 {
     if (Table.FieldCount() == 0) {
-        Refuse("もう場札無いでしょ！", "あほ！！");
+        Refuse(tr("もう場札無いでしょ！"), tr("あほ！！"));
         return;
     }
     SendText(AnsiString(Command::B2T) + " " + Digit(Tag(Sender)) + " " + PlayerName);
@@ -65,7 +65,7 @@ void TForm1::btnT2YClick(QPushButton* Sender)
 {
     const int seat = Tag(Sender);
     if (Table.Table().Hands[static_cast<std::size_t>(seat)] == 0) {
-        Refuse("もう手札無いでしょ！", "あほ！！");
+        Refuse(tr("もう手札無いでしょ！"), tr("あほ！！"));
         return;
     }
     SendText(AnsiString(Command::T2Y) + " " + Digit(seat) + " " + PlayerName);
@@ -74,7 +74,7 @@ void TForm1::btnT2YClick(QPushButton* Sender)
 void TForm1::btnB2YClick()
 {
     if (Table.FieldCount() == 0) {
-        Refuse("もう場札無いです", "警告");
+        Refuse(tr("もう場札無いです"), tr("警告"));
         return;
     }
     SendText(Command::B2Y);
@@ -84,7 +84,7 @@ void TForm1::btnDrawClick()
 {
     // Before the first game the pile is not known, which counts as a full pile.
     if (Table.FieldCount() >= SlotCount || Table.Table().Pile.value_or(54) <= 0) {
-        Refuse("もう引けません", "警告！！");
+        Refuse(tr("もう引けません"), tr("警告！！"));
         return;
     }
     SendText(AnsiString(Command::Draw) + " " + PlayerName);
@@ -98,8 +98,8 @@ void TForm1::btnHitClick()
 void TForm1::btnInitClick()
 {
     const int answer = Application.MessageBox(
-        QStringLiteral("初期化します。現在プレイ中のゲームのデータはクリアされます。よろしいですか？"),
-        QStringLiteral("警告！！"), MB_OKCANCEL | MB_DEFBUTTON2);
+        tr("初期化します。現在プレイ中のゲームのデータはクリアされます。よろしいですか？"),
+        tr("警告！！"), MB_OKCANCEL | MB_DEFBUTTON2);
     if (answer == IDOK)
         SendText(Command::Init);
 }

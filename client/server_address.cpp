@@ -1,5 +1,6 @@
 #include "client/server_address.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include "platform/cp932.h"
@@ -63,10 +64,13 @@ QString AddressProblemSentence(TAddressProblem problem)
 {
     switch (problem) {
     case TAddressProblem::None: break;
-    case TAddressProblem::Link: return QStringLiteral("リンクは kivol://ホスト[:ポート]/テーブル の形にしてください");
+    case TAddressProblem::Link:
+        return QCoreApplication::translate("TServerAddress", "リンクは kivol://ホスト[:ポート]/テーブル の形にしてください");
     case TAddressProblem::Table:
-        return QStringLiteral("テーブル名は空白と \" , / \\ ? # % & = を含まない16文字までにしてください");
-    case TAddressProblem::Key: return QStringLiteral("鍵は空白を含まない半角英数字・記号で32文字までにしてください");
+        return QCoreApplication::translate("TServerAddress",
+                                           "テーブル名は空白と \" , / \\ ? # % & = を含まない16文字までにしてください");
+    case TAddressProblem::Key:
+        return QCoreApplication::translate("TServerAddress", "鍵は空白を含まない半角英数字・記号で32文字までにしてください");
     }
     return {};
 }

@@ -24,27 +24,27 @@ void TForm1::FormCreate()
     edtMokuteki->setText(QStringLiteral("47"));
     pcs.SetMaxRecvSize(MaxRecvBytes);
 
-    btnConnect->setText(QStringLiteral("接続"));
-    btnDisconnect->setText(QStringLiteral("切断"));
-    btnDraw->setText(QStringLiteral("ひく"));
-    btnB2Y->setText(QStringLiteral("場札->山札"));
-    btnVersion->setText(QStringLiteral("バージョン情報(&A)"));
-    btnSend->setText(QStringLiteral("発言"));
-    lblYamafuda->setText(QStringLiteral("山札"));
+    btnConnect->setText(tr("接続"));
+    btnDisconnect->setText(tr("切断"));
+    btnDraw->setText(tr("ひく"));
+    btnB2Y->setText(tr("場札->山札"));
+    btnVersion->setText(tr("バージョン情報(&A)"));
+    btnSend->setText(tr("発言"));
+    lblYamafuda->setText(tr("山札"));
 
     mmChat->Clear();
 
-    btnSet->setText(QStringLiteral("指定"));
-    btnHele->setText(QStringLiteral("へぇ～"));
+    btnSet->setText(tr("指定"));
+    btnHele->setText(tr("へぇ～"));
     for (int s = 0; s < SeatCount; ++s) {
-        btnTakes[s]->setText(QStringLiteral("座る"));
-        btnB2Ts[s]->setText(QStringLiteral("取る"));
-        btnT2Ys[s]->setText(QStringLiteral("戻す"));
+        btnTakes[s]->setText(tr("座る"));
+        btnB2Ts[s]->setText(tr("取る"));
+        btnT2Ys[s]->setText(tr("戻す"));
     }
-    btnInit->setText(QStringLiteral("新ゲーム"));
-    btnHit->setText(QStringLiteral("叩く！(&H)"));
-    btnShowAnswer->setText(QStringLiteral("答えを見る"));
-    btnTables->setText(QStringLiteral("テーブル一覧"));
+    btnInit->setText(tr("新ゲーム"));
+    btnHit->setText(tr("叩く！(&H)"));
+    btnShowAnswer->setText(tr("答えを見る"));
+    btnTables->setText(tr("テーブル一覧"));
 
     RenderTable();
 

@@ -29,14 +29,13 @@ QTableWidgetItem* Cell(const QString& text, Qt::Alignment alignment)
 TTableListDialog::TTableListDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TableListDialog"));
-    setWindowTitle(QStringLiteral("テーブル一覧"));
+    setWindowTitle(tr("テーブル一覧"));
     resize(440, 320);
 
     grdTables = new QTableWidget(0, ColumnCount, this);
     grdTables->setObjectName(QStringLiteral("grdTables"));
-    grdTables->setHorizontalHeaderLabels({QStringLiteral("テーブル"), QStringLiteral("参加者"),
-                                          QStringLiteral("着席"), QStringLiteral("観戦"),
-                                          QStringLiteral("ゲーム")});
+    grdTables->setHorizontalHeaderLabels(
+        {tr("テーブル"), tr("参加者"), tr("着席"), tr("観戦", "watchers column"), tr("ゲーム")});
     grdTables->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdTables->setSelectionMode(QAbstractItemView::SingleSelection);
     grdTables->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -45,8 +44,8 @@ TTableListDialog::TTableListDialog(QWidget* parent) : QDialog(parent)
     for (int column = PlayersColumn; column < ColumnCount; ++column)
         grdTables->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 
-    btnJoin = new QPushButton(QStringLiteral("参加"), this);
-    btnWatch = new QPushButton(QStringLiteral("観戦"), this);
+    btnJoin = new QPushButton(tr("参加"), this);
+    btnWatch = new QPushButton(tr("観戦", "watch button"), this);
     auto* listButtons = new QHBoxLayout;
     listButtons->addStretch();
     listButtons->addWidget(btnJoin);
@@ -56,19 +55,19 @@ TTableListDialog::TTableListDialog(QWidget* parent) : QDialog(parent)
     edtNewName->setObjectName(QStringLiteral("edtNewName"));
     edtNewKey = new QLineEdit(this);
     edtNewKey->setObjectName(QStringLiteral("edtNewKey"));
-    edtNewKey->setPlaceholderText(QStringLiteral("なしで公開テーブル"));
+    edtNewKey->setPlaceholderText(tr("なしで公開テーブル"));
     edtNewKey->setAttribute(Qt::WA_InputMethodEnabled, false);
-    btnCreate = new QPushButton(QStringLiteral("作って参加"), this);
+    btnCreate = new QPushButton(tr("作って参加"), this);
     lblProblem = new QLabel(this);
     lblProblem->setTextFormat(Qt::PlainText);
     lblProblem->setWordWrap(true);
     auto* newTable = new QFormLayout;
-    newTable->addRow(QStringLiteral("新しいテーブル"), edtNewName);
-    newTable->addRow(QStringLiteral("鍵（任意）"), edtNewKey);
+    newTable->addRow(tr("新しいテーブル"), edtNewName);
+    newTable->addRow(tr("鍵（任意）"), edtNewKey);
     newTable->addRow(QString(), btnCreate);
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    close->button(QDialogButtonBox::Close)->setText(QStringLiteral("閉じる"));
+    close->button(QDialogButtonBox::Close)->setText(tr("閉じる"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grdTables);
     layout->addLayout(listButtons);
@@ -100,7 +99,7 @@ void TTableListDialog::Render(const TTableList& list)
         grdTables->setItem(r, PlayersColumn, Cell(QString::number(row.Players), Qt::AlignRight));
         grdTables->setItem(r, SeatedColumn, Cell(QString::number(row.Seated), Qt::AlignRight));
         grdTables->setItem(r, WatchersColumn, Cell(QString::number(row.Watchers), Qt::AlignRight));
-        grdTables->setItem(r, GameColumn, Cell(row.Game ? QStringLiteral("対戦中") : QString(), Qt::AlignCenter));
+        grdTables->setItem(r, GameColumn, Cell(row.Game ? tr("対戦中") : QString(), Qt::AlignCenter));
         if (grdTables->item(r, NameColumn)->text() == selectedName)
             grdTables->selectRow(r);
     }

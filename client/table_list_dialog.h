@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <functional>
 
@@ -15,6 +16,8 @@ class QTableWidget;
 // new table with an optional key. It only shows the list it is given and
 // reports the player's choice; the window asks for the rows while it is open.
 class TTableListDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TTableListDialog)
+
 public:
     explicit TTableListDialog(QWidget* parent);
 

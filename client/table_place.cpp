@@ -45,11 +45,11 @@ QString TTablePlace::Title(const QString& programTitle) const
         return programTitle;
     QString title = programTitle + QStringLiteral(" - ") + TableCaption(choice_.Table.value_or(AnsiString()));
     if (choice_.Watch)
-        title += QStringLiteral("（観戦）");
+        title += tr("（観戦）");
     return title;
 }
 
 QString TTablePlace::TableCaption(const AnsiString& name)
 {
-    return name.empty() ? QStringLiteral("（メイン）") : Cp932::Decode(name);
+    return name.empty() ? tr("（メイン）") : Cp932::Decode(name);
 }

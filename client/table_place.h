@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <optional>
 #include <string>
@@ -24,6 +25,8 @@ struct TTableChoice {
 // nothing for a while, speaks level 1 and has put the player at its one
 // table whatever was asked, as a player.
 class TTablePlace {
+    Q_DECLARE_TR_FUNCTIONS(TTablePlace)
+
 public:
     enum class TLevel { Connecting, AwaitingSync, Level1, Level2 };
 

@@ -21,7 +21,7 @@ std::optional<TServerAddress> TForm1::AddressToConnect()
     const std::optional<TServerAddress> address = ReadServerAddress(edtAddress->text(), problem);
     if (address)
         return address;
-    Application.MessageBox(AddressProblemSentence(problem), QStringLiteral("警告！！"), MB_OK);
+    Application.MessageBox(AddressProblemSentence(problem), tr("警告！！"), MB_OK);
     return std::nullopt;
 }
 
@@ -42,14 +42,14 @@ void TForm1::Level1Server()
     if (!TablePlace.OtherCommandArrived())
         return;
     if (TablePlace.ChoiceIgnored())
-        mmChat->InsertFirstLine(QStringLiteral("--- このサーバーはテーブルに対応していません。テーブル・鍵・観戦の"
-                                               "指定は無視され、ただ一つの卓に参加しました ---"));
+        mmChat->InsertFirstLine(tr("--- このサーバーはテーブルに対応していません。テーブル・鍵・観戦の"
+                                   "指定は無視され、ただ一つの卓に参加しました ---"));
     RenderPlace();
 }
 
 void TForm1::RenderPlace()
 {
-    setWindowTitle(TablePlace.Title(QStringLiteral("Kivolクライアント")));
+    setWindowTitle(TablePlace.Title(ProgramTitle()));
     btnTables->setVisible(level2_ && connected_);
     chkWatch->setEnabled(!connected_ && !Reconnector.Active());
     // A watcher's packets are dropped by the server: nothing offers to send one.
@@ -112,9 +112,9 @@ void TForm1::RefusedCommand(std::string_view text)
     Reconnector.Stop();
     pcs.SetActive(false);
     const QString sentence = refused->Text.empty()
-                                 ? QStringLiteral("サーバーが接続を断りました（%1）").arg(Cp932::Decode(refused->Reason))
+                                 ? tr("サーバーが接続を断りました（%1）").arg(Cp932::Decode(refused->Reason))
                                  : Cp932::Decode(refused->Text);
     // Shown after the packet handler has returned, as every report is.
     Application.Post(
-        [sentence] { Application.MessageBox(sentence, QStringLiteral("接続できません"), MB_OK); });
+        [sentence] { Application.MessageBox(sentence, tr("接続できません"), MB_OK); });
 }

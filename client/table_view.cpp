@@ -15,17 +15,14 @@ QString Text(const AnsiString& bytes)
     return Cp932::Decode(bytes);
 }
 
-// What marks an away player's roster row.
-const QString AwayMark = QStringLiteral("（不在）");
-
 }  // namespace
 
 void TForm1::RenderTable()
 {
     const TTableState& table = Table.Table();
     Panel2->setVisible(table.Shown);
-    lblYamafuda->setText(table.Pile ? QString::number(*table.Pile) : QStringLiteral("山札"));
-    lblMokuteki->setText(table.Target ? Text(*table.Target) : QStringLiteral("目的数"));
+    lblYamafuda->setText(table.Pile ? QString::number(*table.Pile) : tr("山札"));
+    lblMokuteki->setText(table.Target ? Text(*table.Target) : tr("目的数"));
     lblMName->setText(Text(table.Setter));
     BafudaCount = Table.FieldCount();
     for (int i = 0; i < SlotCount; ++i) {
@@ -48,14 +45,14 @@ void TForm1::RenderSeats()
     for (int s = 0; s < SeatCount; ++s) {
         const auto seat = static_cast<std::size_t>(s);
         const std::optional<AnsiString>& occupant = table.Occupants[seat];
-        lblTNames[seat]->setText(occupant ? Text(*occupant) : QStringLiteral("空き"));
+        lblTNames[seat]->setText(occupant ? Text(*occupant) : tr("空き"));
         // An away player's seat is greyed out.
         const bool away = occupant && !occupant->empty() && Table.IsAway(*occupant);
         lblTNames[seat]->setEnabled(!away);
-        lblTNames[seat]->setToolTip(away ? QStringLiteral("不在") : QString());
+        lblTNames[seat]->setToolTip(away ? tr("不在") : QString());
         lblTables[seat]->setText(QString::number(table.Hands[seat]));
         const bool own = Table.OwnsSeat(s);
-        btnTakes[seat]->setText(own ? QStringLiteral("離席") : QStringLiteral("座る"));
+        btnTakes[seat]->setText(own ? tr("離席") : tr("座る"));
         btnB2Ts[seat]->setVisible(own);
         btnT2Ys[seat]->setVisible(own);
     }
@@ -64,9 +61,11 @@ void TForm1::RenderSeats()
 void TForm1::RenderRoster()
 {
     lstPlayers->clear();
+    // What marks an away player's roster row.
+    const QString awayMark = tr("（不在）");
     for (const AnsiString& entry : roster_) {
         const bool away = Table.IsAway(entry);
-        auto* row = new QListWidgetItem(away ? Text(entry) + AwayMark : Text(entry), lstPlayers);
+        auto* row = new QListWidgetItem(away ? Text(entry) + awayMark : Text(entry), lstPlayers);
         row->setSizeHint(QSize(0, 16));
         if (away)
             row->setForeground(Qt::gray);
@@ -85,12 +84,12 @@ void TForm1::RenderJudgement()
         return;
     QString verdict;
     switch (judgement->Verdict) {
-    case TJudgement::TVerdict::Reachable: verdict = QStringLiteral("作れます"); break;
-    case TJudgement::TVerdict::Unreachable: verdict = QStringLiteral("作れません"); break;
-    case TJudgement::TVerdict::Undecided: verdict = QStringLiteral("判定なし"); break;
+    case TJudgement::TVerdict::Reachable: verdict = tr("作れます"); break;
+    case TJudgement::TVerdict::Unreachable: verdict = tr("作れません"); break;
+    case TJudgement::TVerdict::Undecided: verdict = tr("判定なし"); break;
     }
     if (judgement->First)
-        verdict += QStringLiteral("　一番乗り ") + Text(judgement->Hitter).trimmed();
+        verdict += tr("　一番乗り %1").arg(Text(judgement->Hitter).trimmed());
     lblJudge->setText(verdict);
     btnShowAnswer->setEnabled(!judgement->Expression.empty() && !judgement->ExpressionShown);
     lblAnswer->setText(judgement->ExpressionShown ? Text(judgement->Expression) : QString());

@@ -46,13 +46,13 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent* event)
 
 TForm2::TForm2(QWidget* parent, std::string_view versionBlock)
     : TForm(parent),
-      lblTitle(PlaceLabel(new QLabel(QStringLiteral("ネット対戦型「Kivol」 β"), this), "lblTitle", 16, 8)),
+      lblTitle(PlaceLabel(new QLabel(tr("ネット対戦型「Kivol」 β"), this), "lblTitle", 16, 8)),
       lblVersion(PlaceLabel(new QLabel(this), "lblVersion", 224, 16)),
-      lblName(PlaceLabel(new QLabel(QStringLiteral("作成者: Kivol"), this), "lblName", 80, 40)),
+      lblName(PlaceLabel(new QLabel(tr("作成者: Kivol"), this), "lblName", 80, 40)),
       lblMail(PlaceLabel(new TLinkLabel(QStringLiteral("kivol@example.org"), this), "lblMail", 168, 40)),
-      lblComponent(PlaceLabel(new QLabel(QStringLiteral("通信部品: PacketSockets (Kivol 開発チーム)"), this),
+      lblComponent(PlaceLabel(new QLabel(tr("通信部品: PacketSockets (Kivol 開発チーム)"), this),
                               "lblComponent", 8, 80)),
-      lblGraphic(PlaceLabel(new QLabel(QStringLiteral("画像提供: Kivol"), this), "lblGraphic", 8, 104)),
+      lblGraphic(PlaceLabel(new QLabel(tr("画像提供: Kivol"), this), "lblGraphic", 8, 104)),
       lblGraphicMail(
           PlaceLabel(new TLinkLabel(QStringLiteral("art@example.org"), this), "lblGraphicMail", 120, 104)),
       lblGraphicURL(PlaceLabel(new TLinkLabel(QStringLiteral("www.example.org/kivol/"), this), "lblGraphicURL", 224,
@@ -60,7 +60,7 @@ TForm2::TForm2(QWidget* parent, std::string_view versionBlock)
       btnOK(new QPushButton(QStringLiteral("OK"), this))
 {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     SetClientSize(439, 174);
 

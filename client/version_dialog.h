@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <functional>
 #include <string_view>
@@ -24,6 +25,8 @@ protected:
 // its version block, and the credits with mail and web links that open in
 // the desktop's own programs. Created at start-up, shown modally on demand.
 class TForm2 : public TForm {
+    Q_DECLARE_TR_FUNCTIONS(TForm2)
+
 public:
     // versionBlock: where the version is read; the program's own block.
     explicit TForm2(QWidget* parent = nullptr, std::string_view versionBlock = ProgramVersionBlock());

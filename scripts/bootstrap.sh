@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-dev
   # windows, event loop, sound
   qt6-base-dev qt6-multimedia-dev
+  # the client's English translation: lrelease builds it, lupdate checks it
+  qt6-l10n-tools
   # the web port: HTTP server, WebSockets, the check of a certificate's key;
   # certificates made by its TLS tests
   qt6-httpserver-dev qt6-websockets-dev libssl-dev openssl
