@@ -82,6 +82,14 @@ public:
     // Wakes every table whose time has come (grace ends, dealt games); runs
     // on the server's one timer, set to the earliest table.
     void WakeTables();
+    // Where every table's finished dealt games go, and how a name's
+    // registration is known (null: games are not kept, no name is registered).
+    void SetRecords(std::function<void(Records::TGameRecord record)> recordGame,
+                    std::function<bool(const AnsiString& name)> isRegistered)
+    {
+        services_.RecordGame = std::move(recordGame);
+        services_.IsRegistered = std::move(isRegistered);
+    }
     // The shuffle's random source for every pile of every table (tests fix the deck order).
     void SetRandomEngine(std::mt19937& engine);
 

@@ -10,6 +10,7 @@
 #include "platform/ansi_string.h"
 #include "protocol/tables.h"
 #include "table/card_pile.h"
+#include "table/game_recorder.h"
 #include "table/game_rules.h"
 #include "table/hit_judge.h"
 #include "table/peer.h"
@@ -135,6 +136,8 @@ private:
     // Sends what the dealer returned: its moves applied here and relayed.
     void Deliver(const Dealer::TOutputs& outputs);
     Dealer::TTableView View() const;
+    // The computer players' levels beside the dealer's players (0: a person).
+    std::vector<int> BotLevels() const;
     // Tells the dealer whether any seated player is connected.
     void UpdatePresence();
     // A refused packet counted by why (and logged as Refuse logs).
@@ -179,4 +182,5 @@ private:
     // The dealer's own random source (targets), seeded from the piles' engine.
     std::mt19937 dealerRandom_;
     Dealer::TDealer dealer_;
+    TGameRecorder recorder_;
 };

@@ -84,6 +84,7 @@ bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& o
     }
     Dealer::TOutputs outputs;
     dealer_.Start(host.empty() ? Dealer::DealerName() : host, options, view, services_.Now(), outputs);
+    recorder_.Started(name_, dealer_.Host(), options, view, services_.Now());
     Deliver(outputs);
     Log("/対局  ", Cp932::FromUtf8("開始 ") + AnsiString(Dealer::GameOptionsText(options)),
         TrimmedName(dealer_.Host()));
@@ -107,6 +108,11 @@ bool TGameTable::StopGame()
 void TGameTable::RestoreGame(const Dealer::TSavedGame& saved)
 {
     dealer_.Restore(saved, services_.Now());
+    // An answer open at the save may still be given.
+    if (!dealer_.Hitter().empty()) {
+        hitSinceChange_ = true;
+        mayAnswer_.push_back(dealer_.Hitter());
+    }
     UpdatePresence();
     ScheduleWake();
 }
@@ -139,8 +145,11 @@ void TGameTable::Seat(std::string_view text, const void* data, int size, const T
     if (IsCommand(text, Command::Take)) {
         Table.Take(text);
         SendToAll(data, size, except);
-        if (dealer_.Running())
+        if (dealer_.Running()) {
             dealer_.Sat(NameField(text, Layout::TakeName));
+            if (const auto seat = SeatField(text, Layout::TakeSeat))
+                recorder_.Sat(NameField(text, Layout::TakeName), *seat, services_.Now());
+        }
     } else {
         const auto seat = SeatField(text, Layout::LeaveSeat);
         const AnsiString occupant = seat ? Table.Occupants[static_cast<std::size_t>(*seat)] : AnsiString();
@@ -157,6 +166,7 @@ void TGameTable::SeatFreed(int seat, const AnsiString& occupant)
 {
     if (!dealer_.Running())
         return;
+    recorder_.Left(occupant, services_.Now());
     Dealer::TOutputs outputs;
     dealer_.SeatFreed(seat, occupant, Tefuda[seat].Count, View(), services_.Now(), outputs);
     Deliver(outputs);
@@ -165,6 +175,11 @@ void TGameTable::SeatFreed(int seat, const AnsiString& occupant)
 
 void TGameTable::Deliver(const Dealer::TOutputs& outputs)
 {
+    const auto now = services_.Now();
+    // A take moves the whole field: the record keeps the cards as they were dealt.
+    const std::vector<int> field = FieldCards();
+    bool cleared = false;
+    bool stopped = false;
     for (const Dealer::TOutput& output : outputs) {
         switch (output.Kind) {
         case Dealer::TOutput::TKind::Move: {
@@ -172,19 +187,43 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
             if (IsCommand(output.Text, Command::Take)) {
                 Table.Take(output.Text);
                 SendToAll(packet.data(), static_cast<int>(packet.size()));
-            } else {
-                Move(output.Text, packet.data(), static_cast<int>(packet.size()));
+                break;
+            }
+            Move(output.Text, packet.data(), static_cast<int>(packet.size()));
+            if (IsCommand(output.Text, Command::Draw) && Bafuda.Count > 0)
+                recorder_.Dealt(Bafuda.Cards[Bafuda.Count - 1], now);
+            else if (IsCommand(output.Text, Command::Set))
+                recorder_.Target(std::atoi(FieldFrom(output.Text, Layout::SetTarget).c_str()), now);
+            else if (IsCommand(output.Text, Command::B2Y) && !cleared) {
+                cleared = true;
+                recorder_.Cleared(now);
             }
             break;
         }
         case Dealer::TOutput::TKind::Game:
             SendToLevel2(output.Text, nullptr);
+            if (output.Note.What == Dealer::TOutput::TNote::TWhat::Took)
+                recorder_.Took(output.Note.Name, field, now);
+            else if (output.Note.What == Dealer::TOutput::TNote::TWhat::Penalised)
+                recorder_.Penalised(output.Note.Name, output.Note.Why, now);
+            stopped = stopped || output.Text == AnsiString(Command::Game) + " end stop";
             break;
         case Dealer::TOutput::TKind::Chat:
             SendTextToAll(output.Text);
             break;
         }
     }
+    if (recorder_.Recording() && !dealer_.Running()) {
+        Records::TGameRecord record =
+            recorder_.Finish(dealer_.Players(), BotLevels(), View(), stopped, now, services_.IsRegistered);
+        if (services_.RecordGame)
+            services_.RecordGame(std::move(record));
+    }
+}
+
+std::vector<int> TGameTable::BotLevels() const
+{
+    return std::vector<int>(dealer_.Players().size(), 0);
 }
 
 void TGameTable::UpdatePresence()

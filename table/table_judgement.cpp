@@ -30,8 +30,8 @@ void TGameTable::Hit(std::string_view text)
                  nullptr);
     if (dealer_.Running()) {
         Dealer::TOutputs outputs;
-        dealer_.Hit(PaddedName(name), verdict.Verdict, View(), services_.Now(),
-                    outputs);
+        dealer_.Hit(PaddedName(name), verdict.Verdict, View(), services_.Now(), outputs);
+        recorder_.Hit(name, verdict.Verdict, SameNameIgnoringCase(dealer_.Hitter(), name), services_.Now());
         Deliver(outputs);
         ScheduleWake();
     }
@@ -77,6 +77,7 @@ void TGameTable::JudgeAnswer(const AnsiString& name, std::string_view expression
     }
     SendTextToAll(line);
     if (dealer_.Running() && SameNameIgnoringCase(name, dealer_.Hitter())) {
+        recorder_.Answered(name, shown, right, services_.Now());
         Dealer::TOutputs outputs;
         dealer_.Answered(dealer_.Hitter(), right, View(), services_.Now(), outputs);
         Deliver(outputs);

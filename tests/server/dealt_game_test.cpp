@@ -145,7 +145,7 @@ TEST_F(DealtGameTest, AWrongAnswerATimeoutAndAnUnmakeableTargetArePenalties)
     auto got = Since(bob, mark);
     ASSERT_GE(got.size(), 4u);
     EXPECT_EQ(got[got.size() - 2], "/T2Y 2 ann     ");
-    EXPECT_EQ(got.back(), "ann " + U("お手つき（解答が違います）"));
+    EXPECT_EQ(got.back(), U("【親】ann お手つき（解答が違います）"));
     EXPECT_EQ(ann.Received[ann.Received.size() - 2], "/game penalty ann      answer");
     EXPECT_EQ(rig.Table().Tefuda[2].Count, hand - 1);
 
