@@ -80,8 +80,8 @@ int SeatOf(const TTableView& table, const AnsiString& name)
     return -1;
 }
 
-void TDealer::Start(const AnsiString& host, const TGameOptions& options, const TTableView& table, TimePoint now,
-                    TOutputs& out)
+void TDealer::Start(const AnsiString& host, const TGameOptions& options, const std::vector<TBotPlayer>& bots,
+                    const TTableView& table, TimePoint now, TOutputs& out)
 {
     options_ = options;
     host_ = PaddedName(host);
@@ -100,8 +100,23 @@ void TDealer::Start(const AnsiString& host, const TGameOptions& options, const T
         players_.push_back(PaddedName(name));
         out.push_back(Move(AnsiString(Command::Take) + " " + Number(s) + " " + PaddedName(name)));
     }
+    bots_ = bots;
+    std::array<bool, TTableView::SeatCount> taken{};
+    for (const AnsiString& player : players_)
+        taken[static_cast<std::size_t>(SeatOf(table, player))] = true;
+    for (const TBotPlayer& bot : bots_) {
+        const auto seat = std::find(taken.begin(), taken.end(), false);
+        if (seat == taken.end())
+            break;
+        *seat = true;
+        out.push_back({TOutput::TKind::JoinBot, bot.Name});
+        out.push_back(Move(AnsiString(Command::Take) + " " + Number(seat - taken.begin()) + " " + bot.Name));
+        players_.push_back(bot.Name);
+    }
     out.push_back(Game("start " + host_ + " " + TargetText(options_) + " " + Number(options_.Pace) + " " +
                        Number(options_.Answer)));
+    for (const TBotPlayer& bot : bots_)
+        out.push_back(Game("bot " + bot.Name + " " + Number(bot.Level)));
     const AnsiString target =
         options_.Target ? Utf8("目標 ") + Number(*options_.Target) : Utf8("目標は毎回変わります");
     out.push_back(Chat(Utf8("対局を始めます ") + target + Utf8(" ・ ") + Number(options_.Pace) +
@@ -196,7 +211,7 @@ std::chrono::seconds TDealer::StallTime() const
 
 bool TDealer::MayHit(const AnsiString& name, const TTableView& table) const
 {
-    return Running() && !paused_ && phase_ != TPhase::Answering && SeatOf(table, name) >= 0 &&
+    return Running() && !paused_ && phase_ == TPhase::Dealing && SeatOf(table, name) >= 0 &&
            !Contains(penalised_, name);
 }
 
@@ -272,9 +287,13 @@ void TDealer::SeatFreed(int seat, const AnsiString& name, int handCount, const T
     TTableView after = table;
     after.DeckCount += handCount;
     after.HandCounts[seat] = 0;
-    const bool anyoneSeated =
-        std::any_of(after.Occupants.begin(), after.Occupants.end(), [](const AnsiString& o) { return !o.empty(); });
-    if (!anyoneSeated) {
+    // Without a person at a seat the game is over: bots do not play alone.
+    const bool personSeated = std::any_of(after.Occupants.begin(), after.Occupants.end(), [&](const AnsiString& o) {
+        return !o.empty() && std::none_of(bots_.begin(), bots_.end(), [&](const TBotPlayer& b) {
+            return SameNameIgnoringCase(b.Name, o);
+        });
+    });
+    if (!personSeated) {
         End("stop", after, out);
         return;
     }
@@ -320,6 +339,8 @@ void TDealer::End(std::string_view reason, const TTableView& table, TOutputs& ou
     }
     out.push_back(Game("end " + AnsiString(reason)));
     out.push_back(Chat(line));
+    for (const TBotPlayer& bot : bots_)
+        out.push_back({TOutput::TKind::LeaveBot, bot.Name});
     phase_ = TPhase::Idle;
     hitter_.clear();
     penalised_.clear();
@@ -333,6 +354,8 @@ std::vector<AnsiString> TDealer::StateLines(TimePoint now) const
         return lines;
     lines.push_back(AnsiString(GameWord) + " state " + host_ + " " + TargetText(options_) + " " +
                     Number(options_.Pace) + " " + Number(options_.Answer) + " " + Number(round_));
+    for (const TBotPlayer& bot : bots_)
+        lines.push_back(AnsiString(GameWord) + " bot " + bot.Name + " " + Number(bot.Level));
     if (phase_ == TPhase::Answering) {
         const TimePoint until = paused_ ? wake_ + (now - pausedAt_) : wake_;
         const auto left = std::chrono::ceil<std::chrono::seconds>(until - now).count();
@@ -354,6 +377,8 @@ TSavedGame TDealer::Save(TimePoint now) const
     saved.Hitter = hitter_;
     saved.Penalised = penalised_;
     saved.Players = players_;
+    for (const TBotPlayer& bot : bots_)
+        saved.Bots.emplace_back(bot.Name, bot.Level);
     return saved;
 }
 
@@ -368,6 +393,9 @@ void TDealer::Restore(const TSavedGame& saved, TimePoint now)
     hitter_ = saved.Hitter;
     penalised_ = saved.Penalised;
     players_ = saved.Players;
+    bots_.clear();
+    for (const auto& [name, level] : saved.Bots)
+        bots_.push_back({name, level});
     wake_ = now + std::chrono::milliseconds(saved.WakeInMs);
     // Nobody is back yet after a restart: the game waits for a seated player.
     paused_ = true;

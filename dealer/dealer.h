@@ -34,7 +34,10 @@ struct TTableView {
 // own ("/draw" gets its card there) and relays to everyone; a "/game" line
 // for the level-2 connections; a chat line for everyone.
 struct TOutput {
-    enum class TKind { Move, Game, Chat };
+    // JoinBot and LeaveBot: a computer player (Text: its padded name) joins
+    // the roster as a player's join would be relayed, or leaves it as a
+    // player's leave would.
+    enum class TKind { Move, Game, Chat, JoinBot, LeaveBot };
     // What a game line means, for whoever keeps the game's record.
     struct TNote {
         enum class TWhat { None, Took, Penalised };
@@ -62,6 +65,14 @@ struct TSavedGame {
     AnsiString Hitter;
     std::vector<AnsiString> Penalised;
     std::vector<AnsiString> Players;
+    std::vector<std::pair<AnsiString, int>> Bots;
+};
+
+// A computer player of a game: its padded name and level.
+struct TBotPlayer {
+    AnsiString Name;
+    int Level = 3;
+    bool operator==(const TBotPlayer&) const = default;
 };
 
 // Runs one dealt game at a table: rounds of dealt cards towards a target,
@@ -90,9 +101,14 @@ public:
     // The players of this game, in the order they sat.
     const std::vector<AnsiString>& Players() const { return players_; }
 
-    // Starts a game with the seated players (each at its lowest seat).
-    void Start(const AnsiString& host, const TGameOptions& options, const TTableView& table, TimePoint now,
-               TOutputs& out);
+    // Starts a game with the seated players (each at its lowest seat) and
+    // the computer players, who join and sit at the lowest free seats.
+    void Start(const AnsiString& host, const TGameOptions& options, const std::vector<TBotPlayer>& bots,
+               const TTableView& table, TimePoint now, TOutputs& out);
+    const std::vector<TBotPlayer>& Bots() const { return bots_; }
+    // Whether a hit of that name would count now: seated, not penalised, no
+    // answer open, cards being dealt.
+    bool MayHit(const AnsiString& name, const TTableView& table) const;
     // Ends the game at once with the standings (reason "stop").
     void Stop(const TTableView& table, TOutputs& out);
     // The time has come for what the dealer waits for.
@@ -127,7 +143,6 @@ private:
     void ResumeDealing(int fieldCount, int deckCount, TimePoint now);
     void Penalise(const AnsiString& name, std::string_view why, const TTableView& table, TOutputs& out);
     void End(std::string_view reason, const TTableView& table, TOutputs& out);
-    bool MayHit(const AnsiString& name, const TTableView& table) const;
     std::chrono::seconds StallTime() const;
 
     std::mt19937& random_;
@@ -141,6 +156,7 @@ private:
     AnsiString hitter_;
     std::vector<AnsiString> penalised_;
     std::vector<AnsiString> players_;
+    std::vector<TBotPlayer> bots_;
     const AnsiString empty_;
 };
 

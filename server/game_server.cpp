@@ -31,6 +31,10 @@ TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     services_.Counters.Dropped = [this](std::string_view why) {
         ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", std::string(why)}});
     };
+    services_.Counters.BotSolveDelayed = [this] { ++Metrics.Counter(KivolMetrics::BotSolvesDelayed); };
+    services_.Counters.GameEnded = [this](std::string_view end) {
+        ++Metrics.Counter(KivolMetrics::GamesTotal, {{"end", std::string(end)}});
+    };
     wakeTimer_.setSingleShot(true);
     QObject::connect(&wakeTimer_, &QTimer::timeout, [this] { WakeTables(); });
 }

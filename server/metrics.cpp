@@ -141,6 +141,11 @@ void Declare(TMetricsRegistry& registry)
                      {0.0001, 0.0005, 0.001, 0.005, 0.01, 0.05, 0.1, 0.5, 1});
     registry.Declare(Bans, TType::Gauge, "Bans in force.");
     registry.Declare(UptimeSeconds, TType::Gauge, "Seconds since the server started.");
+    registry.Declare(GamesRunning, TType::Gauge, "Dealt games running.");
+    registry.Declare(GamesTotal, TType::Counter, "Dealt games ended, by how (deck or stop).");
+    registry.Declare(BotsPlaying, TType::Gauge, "Computer players at the tables.");
+    registry.Declare(BotSolvesDelayed, TType::Counter,
+                     "Computer players' solves put off because the solving budget kept its rest for players.");
     // Series without labels are there from the start, at zero.
     for (const char* name : {Tables, Players, Watchers, Bans, UptimeSeconds})
         registry.Gauge(name);

@@ -60,6 +60,10 @@ inline constexpr const char* PacedSeconds = "kivol_paced_seconds_total";     // 
 inline constexpr const char* JudgeSeconds = "kivol_judge_seconds";           // histogram
 inline constexpr const char* Bans = "kivol_bans";                            // gauge
 inline constexpr const char* UptimeSeconds = "kivol_uptime_seconds";         // gauge
+inline constexpr const char* GamesRunning = "kivol_games_running";           // gauge
+inline constexpr const char* GamesTotal = "kivol_games_total";               // counter {end}
+inline constexpr const char* BotsPlaying = "kivol_bots";                     // gauge
+inline constexpr const char* BotSolvesDelayed = "kivol_bot_solves_delayed_total";  // counter
 
 // Declares every series above with its help text.
 void Declare(TMetricsRegistry& registry);

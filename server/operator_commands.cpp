@@ -68,7 +68,7 @@ std::string BanLine(const TBan& ban)
 }
 
 struct TCounts {
-    int Tcp = 0, WebSocket = 0, Tables = 0, Players = 0, Watchers = 0;
+    int Tcp = 0, WebSocket = 0, Tables = 0, Players = 0, Watchers = 0, Games = 0, Bots = 0;
 };
 
 TCounts Count(TGameServer& game)
@@ -80,6 +80,10 @@ TCounts Count(TGameServer& game)
         ++counts.Tables;
         counts.Players += table->Roster.Count();
         counts.Watchers += table->Row().Watchers;
+        if (table->Game().Running()) {
+            ++counts.Games;
+            counts.Bots += static_cast<int>(table->Game().Bots().size());
+        }
     }
     return counts;
 }
@@ -475,6 +479,8 @@ std::string TOperatorCommands::MetricsText()
     metrics.Gauge(KivolMetrics::Tables) = counts.Tables;
     metrics.Gauge(KivolMetrics::Players) = counts.Players;
     metrics.Gauge(Watchers) = counts.Watchers;
+    metrics.Gauge(GamesRunning) = counts.Games;
+    metrics.Gauge(BotsPlaying) = counts.Bots;
     metrics.Gauge(KivolMetrics::Bans) = static_cast<double>(game_.Bans.Bans().size());
     metrics.Gauge(UptimeSeconds) =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();

@@ -91,7 +91,11 @@ QJsonObject GameObject(const Dealer::TSavedGame& game)
     QJsonArray players;
     for (const AnsiString& name : game.Players)
         players.append(TextValue(name));
+    QJsonArray bots;
+    for (const auto& [name, level] : game.Bots)
+        bots.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("level"), level}});
     return QJsonObject{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
+                       {QStringLiteral("bots"), bots},
                        {QStringLiteral("host"), TextValue(game.Host)},
                        {QStringLiteral("round"), game.Round},
                        {QStringLiteral("phase"), game.Phase},
@@ -121,6 +125,13 @@ QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
     game.Hitter = *hitter;
     game.Penalised = *penalised;
     game.Players = *players;
+    for (const QJsonValue& bot : object.value(u"bots").toArray()) {
+        const auto name = ReadText(bot.toObject().value(u"name"));
+        const int level = bot.toObject().value(u"level").toInt();
+        if (!name || level < 1 || level > 5)
+            return QStringLiteral("\"bots\" holds no name and level 1-5");
+        game.Bots.emplace_back(*name, level);
+    }
     return {};
 }
 

@@ -54,6 +54,11 @@ struct TTableServices {
         std::function<void(double seconds)> Judged;
         // A player's packet was dropped, and why.
         std::function<void(std::string_view why)> Dropped;
+        // A computer player's solve waited: the budget left nothing beyond
+        // what players' hits keep.
+        std::function<void()> BotSolveDelayed;
+        // A dealt game ended ("deck" or "stop").
+        std::function<void(std::string_view end)> GameEnded;
     } Counters;
 
     // Sends one packet (its payload) to a connection and counts it: every

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bots/bot.h"
 #include "dealer/dealer.h"
 #include "platform/ansi_string.h"
 #include "protocol/tables.h"
@@ -92,7 +93,9 @@ public:
     void RemoveEntry(int index, std::string_view utf8Why);
     // A dealt game started by the operator, in host's name (empty: the
     // operator's); false with the refusal (UTF-8) when it cannot start.
-    bool StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal);
+    // botLevels: each computer player's level (empty: options.Bots at options.Level).
+    bool StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal,
+                   const std::vector<int>& botLevels = {});
     // Ends the running game with its standings; false when none runs.
     bool StopGame();
     const Dealer::TDealer& Game() const { return dealer_; }
@@ -140,6 +143,15 @@ private:
     std::vector<int> BotLevels() const;
     // Tells the dealer whether any seated player is connected.
     void UpdatePresence();
+    // The computer players of the running game (table_bots.cpp): joined to
+    // the roster, told what changed at the table, given their solves within
+    // the server's solving budget, and woken to hit and answer.
+    void JoinBot(const Dealer::TBotPlayer& bot);
+    void AddBotModel(const Dealer::TBotPlayer& bot);
+    void LeaveBot(const AnsiString& name);
+    void FollowBots();
+    void WakeBots();
+    std::chrono::steady_clock::time_point NextBotWake() const;
     // A refused packet counted by why (and logged as Refuse logs).
     void Drop(TPeer& sender, std::string_view text, std::string_view why);
     // An empty field and hands, a full shuffled deck.
@@ -183,4 +195,14 @@ private:
     std::mt19937 dealerRandom_;
     Dealer::TDealer dealer_;
     TGameRecorder recorder_;
+    struct TTableBot {
+        AnsiString Name;  // padded
+        Bots::Bot Model;
+        bool Seated = false;
+        bool AnswerOpened = false;
+    };
+    std::vector<TTableBot> bots_;
+    // The field and target the bots were last told of.
+    std::vector<int> botField_;
+    std::optional<std::int64_t> botTarget_;
 };

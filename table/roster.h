@@ -26,6 +26,8 @@ struct TRosterEntry {
     std::chrono::steady_clock::time_point AwayUntil{};
     // When the entry was made (the operator's listing shows it).
     std::chrono::system_clock::time_point Since{};
+    // A computer player the table plays: never away, no connection.
+    bool Bot = false;
 };
 
 // The players who joined, in the order of joining: one padded name per entry,

@@ -9,6 +9,7 @@
 #include "protocol/command_words.h"
 #include "protocol/fields.h"
 #include "protocol/padded_name.h"
+#include "bots/bot_name.h"
 #include "table/game_table.h"
 #include "table/identity.h"
 
@@ -69,7 +70,8 @@ void TGameTable::DealArrived(TPeer& sender, std::string_view text)
         Send(sender, GameRefused(refusal));
 }
 
-bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal)
+bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal,
+                           const std::vector<int>& botLevels)
 {
     if (dealer_.Running()) {
         refusal = "対局はもう始まっています";
@@ -82,8 +84,34 @@ bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& o
         refusal = "席に着いている人がいません";
         return false;
     }
+    // Each seated player keeps one seat; the bots need the free ones.
+    std::vector<AnsiString> players;
+    for (const AnsiString& occupant : view.Occupants)
+        if (!occupant.empty() && std::none_of(players.begin(), players.end(), [&](const AnsiString& p) {
+                return SameNameIgnoringCase(p, occupant);
+            }))
+            players.push_back(occupant);
+    const std::vector<int> levels = botLevels.empty() ? std::vector<int>(static_cast<std::size_t>(options.Bots), options.Level)
+                                                      : botLevels;
+    if (players.size() + levels.size() > static_cast<std::size_t>(TTableRecord::SeatCount)) {
+        refusal = "コンピューターの座る席が足りません";
+        return false;
+    }
+    std::vector<Dealer::TBotPlayer> bots;
+    for (int level : levels) {
+        const auto name = Bots::FreeBotName([&](std::string_view bot) {
+            const AnsiString padded = PaddedName(bot);
+            return Roster.IndexOf(padded) >= 0 ||
+                   std::any_of(bots.begin(), bots.end(), [&](const Dealer::TBotPlayer& b) { return b.Name == padded; });
+        });
+        if (!name) {
+            refusal = "コンピューターの名前が足りません";
+            return false;
+        }
+        bots.push_back({PaddedName(*name), level});
+    }
     Dealer::TOutputs outputs;
-    dealer_.Start(host.empty() ? Dealer::DealerName() : host, options, view, services_.Now(), outputs);
+    dealer_.Start(host.empty() ? Dealer::DealerName() : host, options, bots, view, services_.Now(), outputs);
     recorder_.Started(name_, dealer_.Host(), options, view, services_.Now());
     Deliver(outputs);
     Log("/対局  ", Cp932::FromUtf8("開始 ") + AnsiString(Dealer::GameOptionsText(options)),
@@ -108,6 +136,17 @@ bool TGameTable::StopGame()
 void TGameTable::RestoreGame(const Dealer::TSavedGame& saved)
 {
     dealer_.Restore(saved, services_.Now());
+    // The bots' entries came back away, as every entry does: they are the
+    // table's again at once.
+    for (const Dealer::TBotPlayer& bot : dealer_.Bots())
+        if (const int index = Roster.IndexOf(bot.Name); index >= 0) {
+            Roster.Update(index, [](TRosterEntry& entry) {
+                entry.Bot = true;
+                entry.Away = false;
+                entry.AwayUntil = {};
+            });
+            AddBotModel(bot);
+        }
     // An answer open at the save may still be given.
     if (!dealer_.Hitter().empty()) {
         hitSinceChange_ = true;
@@ -200,6 +239,14 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
             }
             break;
         }
+        case Dealer::TOutput::TKind::JoinBot:
+            for (const Dealer::TBotPlayer& bot : dealer_.Bots())
+                if (bot.Name == output.Text)
+                    JoinBot(bot);
+            break;
+        case Dealer::TOutput::TKind::LeaveBot:
+            LeaveBot(output.Text);
+            break;
         case Dealer::TOutput::TKind::Game:
             SendToLevel2(output.Text, nullptr);
             if (output.Note.What == Dealer::TOutput::TNote::TWhat::Took)
@@ -214,6 +261,8 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
         }
     }
     if (recorder_.Recording() && !dealer_.Running()) {
+        if (services_.Counters.GameEnded)
+            services_.Counters.GameEnded(stopped ? "stop" : "deck");
         Records::TGameRecord record =
             recorder_.Finish(dealer_.Players(), BotLevels(), View(), stopped, now, services_.IsRegistered);
         if (services_.RecordGame)
@@ -223,7 +272,13 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
 
 std::vector<int> TGameTable::BotLevels() const
 {
-    return std::vector<int>(dealer_.Players().size(), 0);
+    std::vector<int> levels;
+    for (const AnsiString& player : dealer_.Players()) {
+        const auto bot = std::find_if(dealer_.Bots().begin(), dealer_.Bots().end(),
+                                      [&](const Dealer::TBotPlayer& b) { return b.Name == player; });
+        levels.push_back(bot == dealer_.Bots().end() ? 0 : bot->Level);
+    }
+    return levels;
 }
 
 void TGameTable::UpdatePresence()
@@ -235,7 +290,7 @@ void TGameTable::UpdatePresence()
         if (occupant.empty())
             continue;
         for (const TRosterEntry& entry : Roster.Entries())
-            here = here || (!entry.Away && SameNameIgnoringCase(entry.Name, occupant));
+            here = here || (!entry.Away && !entry.Bot && SameNameIgnoringCase(entry.Name, occupant));
     }
     dealer_.SetPresence(here, services_.Now());
 }

@@ -146,6 +146,7 @@ void TGameTable::Wake()
     Dealer::TOutputs outputs;
     dealer_.Wake(View(), now, outputs);
     Deliver(outputs);
+    WakeBots();
     for (int i = 0; i < Roster.Count();) {
         const TRosterEntry& entry = Roster.Entry(i);
         if (entry.Away && entry.AwayUntil != std::chrono::steady_clock::time_point{} && entry.AwayUntil <= now)
@@ -180,6 +181,9 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
 std::chrono::steady_clock::time_point TGameTable::NextWake() const
 {
     auto next = dealer_.NextWake();
+    if (const auto bots = NextBotWake(); bots != std::chrono::steady_clock::time_point{} &&
+                                         (next == std::chrono::steady_clock::time_point{} || bots < next))
+        next = bots;
     for (const TRosterEntry& entry : Roster.Entries())
         if (entry.Away && entry.AwayUntil != std::chrono::steady_clock::time_point{} &&
             (next == std::chrono::steady_clock::time_point{} || entry.AwayUntil < next))
@@ -189,6 +193,7 @@ std::chrono::steady_clock::time_point TGameTable::NextWake() const
 
 void TGameTable::ScheduleWake()
 {
+    FollowBots();
     if (services_.ScheduleWake)
         services_.ScheduleWake(*this, NextWake());
 }

@@ -104,8 +104,8 @@ private:
             rig_.Send(client, "/leave " + std::to_string(Pick(6)));
         } else if (choice < 28) {
             const char* fields[] = {"", " PACE=1 ANSWER=5", " TARGET=random PACE=2", " TARGET=10 PACE=1",
-                                    " PACE=0", " TARGET=1000"};
-            rig_.Send(client, "/deal " + client.Name + " start" + fields[Pick(6)]);
+                                    " PACE=0", " TARGET=1000", " BOTS=2 LEVEL=5 PACE=1", " BOTS=1 LEVEL=1"};
+            rig_.Send(client, "/deal " + client.Name + " start" + fields[Pick(8)]);
         } else if (choice < 29) {
             rig_.Send(client, "/deal " + client.Name + " stop");
         } else if (choice < 45) {
@@ -160,6 +160,10 @@ private:
         ASSERT_EQ(cards.size(), 54u);
         ASSERT_EQ(std::set<int>(cards.begin(), cards.end()).size(), 54u);
 
+        // Computer players belong to a running game and to nothing else.
+        const bool botsHere = std::any_of(table.Roster.Entries().begin(), table.Roster.Entries().end(),
+                                          [](const TRosterEntry& entry) { return entry.Bot; });
+        ASSERT_TRUE(table.Game().Running() || !botsHere);
         if (table.Game().Running()) {
             std::set<AnsiString> seated;
             for (const AnsiString& occupant : table.Table.Occupants)

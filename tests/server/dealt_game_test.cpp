@@ -311,4 +311,40 @@ TEST(DealtGameFile, AnOlderTablesFileWithoutGamesStillLoads)
     EXPECT_FALSE(tables[0].Game.has_value());
 }
 
+TEST_F(DealtGameTest, BotsJoinSitPlayAndLeaveAsPlayersAndALevel1ClientSeesOnlyLevel1Words)
+{
+    rig.Send(bob, "/leave 0");
+    rig.Send(bob, "/leave 4");
+    const std::size_t bobMark = bob.Received.size();
+    Start(" TARGET=random PACE=1 BOTS=2 LEVEL=5");
+    const std::string robo1 = U("ロボ1") + "   ", robo2 = U("ロボ2") + "   ";
+    auto got = Since(bob, bobMark);
+    ASSERT_GE(got.size(), 6u);
+    EXPECT_EQ(got[0], "/init");
+    EXPECT_EQ(got[1], "/take 2 ann     ");
+    EXPECT_EQ(got[2], "/join " + robo1);
+    EXPECT_TRUE(got[3].starts_with("/list ")) << got[3];
+    EXPECT_EQ(got[4], "/take 0 " + robo1);
+    EXPECT_EQ(got[7], "/take 1 " + robo2);
+    const auto botLine = std::find(ann.Received.begin(), ann.Received.end(), "/game bot " + robo1 + " 5");
+    EXPECT_NE(botLine, ann.Received.end());
+
+    // ann never hits: the bots take every field, in their own names, until the deck is out.
+    rig.Advance(30min);
+    EXPECT_FALSE(rig.Table().Game().Running());
+    int botHits = 0;
+    for (const std::string& text : Since(bob, bobMark)) {
+        ASSERT_FALSE(text.starts_with("/game") || text.starts_with("/judge") || text.starts_with("/state")) << text;
+        if (text.starts_with("/hit ")) {
+            ++botHits;
+            EXPECT_TRUE(text.starts_with("/hit " + robo1) || text.starts_with("/hit " + robo2)) << text;
+        }
+    }
+    EXPECT_GT(botHits, 5);
+    EXPECT_EQ(rig.Table().Tefuda[2].Count, 0);
+    EXPECT_EQ(rig.Table().Roster.IndexOf(robo1), -1);
+    EXPECT_EQ(rig.Table().Roster.IndexOf(robo2), -1);
+    EXPECT_EQ(bob.Model.Table().Occupants[0].value_or(""), "");
+}
+
 }  // namespace
