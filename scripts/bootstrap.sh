@@ -14,9 +14,9 @@ packages=(
   clang libclang-rt-dev
   # windows, event loop, sound
   qt6-base-dev qt6-multimedia-dev
-  # the web port: HTTP server, WebSockets, the check of a certificate's key;
-  # certificates made by its TLS tests
-  qt6-httpserver-dev qt6-websockets-dev libssl-dev openssl
+  # the web port: HTTP server, WebSockets, the check of a certificate's key,
+  # gzip for its text answers; certificates made by its TLS tests
+  qt6-httpserver-dev qt6-websockets-dev libssl-dev zlib1g-dev openssl
   # fonts for the Japanese user interface, content-type table
   fonts-ipafont-gothic media-types
   # a display for screenshots and for playing on a machine without one
