@@ -192,7 +192,7 @@ void TTableModel::SetAway(const AnsiString& paddedName, bool away)
 {
     const auto found = awayCounts_.find(paddedName);
     const int count = (found == awayCounts_.end() ? 0 : found->second) + (away ? 1 : -1);
-    SetAwayCount(paddedName, std::min(count, EntriesOf(paddedName)));
+    SetAwayCount(paddedName, count);
 }
 
 void TTableModel::KeepAwayIn(const std::vector<AnsiString>& roster)

@@ -241,7 +241,7 @@ export class TableModel {
         if (isCommand(text, Command.Away) || isCommand(text, Command.Back)) {
             const name = nameField(text, Layout.AwayName);
             const count = (this.awayCounts.get(name) ?? 0) + (isCommand(text, Command.Away) ? 1 : -1);
-            this.setAwayCount(name, Math.min(count, this.entriesOf(name)));
+            this.setAwayCount(name, count);
             return [{ kind: "roster" }];
         }
         if (isCommand(text, Command.Judge)) {
