@@ -1,6 +1,7 @@
 #include "client/table_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/convert.h"
 #include "platform/cp932.h"
@@ -158,17 +159,47 @@ void TTableModel::ClaimSeatsOf(const AnsiString& paddedName)
             SetOwnSeat(s, true);
 }
 
+int TTableModel::EntriesOf(const AnsiString& paddedName) const
+{
+    return static_cast<int>(std::count(roster_.begin(), roster_.end(), paddedName));
+}
+
+void TTableModel::SetAwayCount(const AnsiString& paddedName, int count)
+{
+    if (count > 0)
+        awayCounts_[paddedName] = count;
+    else
+        awayCounts_.erase(paddedName);
+}
+
+bool TTableModel::IsAway(const AnsiString& paddedName) const
+{
+    const auto found = awayCounts_.find(paddedName);
+    return found != awayCounts_.end() && found->second >= EntriesOf(paddedName);
+}
+
+bool TTableModel::IsAwayEntry(std::size_t index) const
+{
+    if (index >= roster_.size())
+        return false;
+    const AnsiString& name = roster_[index];
+    const auto earlier = std::count(roster_.begin(), roster_.begin() + static_cast<std::ptrdiff_t>(index), name);
+    const auto found = awayCounts_.find(name);
+    return found != awayCounts_.end() && earlier < found->second;
+}
+
 void TTableModel::SetAway(const AnsiString& paddedName, bool away)
 {
-    if (away)
-        away_.insert(paddedName);
-    else
-        away_.erase(paddedName);
+    const auto found = awayCounts_.find(paddedName);
+    const int count = (found == awayCounts_.end() ? 0 : found->second) + (away ? 1 : -1);
+    SetAwayCount(paddedName, count);
 }
 
 void TTableModel::KeepAwayIn(const std::vector<AnsiString>& roster)
 {
-    std::erase_if(away_, [&](const AnsiString& name) {
-        return std::find(roster.begin(), roster.end(), name) == roster.end();
-    });
+    const std::vector<AnsiString> before = std::exchange(roster_, roster);
+    for (const auto& [name, count] : std::map<AnsiString, int>(awayCounts_)) {
+        const int gone = std::max(0, static_cast<int>(std::count(before.begin(), before.end(), name)) - EntriesOf(name));
+        SetAwayCount(name, std::min(count - gone, EntriesOf(name)));
+    }
 }

@@ -2,7 +2,7 @@
 
 #include <array>
 #include <optional>
-#include <set>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -91,12 +91,21 @@ public:
     bool HitShown() const { return hitShown_; }
     void EndHit() { hitShown_ = false; }
 
-    // Away players, by padded name.
-    bool IsAway(const AnsiString& paddedName) const { return away_.count(paddedName) != 0; }
+    // Away marks belong to roster entries: a name may stand in the roster
+    // more than once, some of its entries away and some not. A name's seats
+    // are away when every entry of that name is away.
+    bool IsAway(const AnsiString& paddedName) const;
+    // The roster entry at index (of the roster last kept) is away: the first
+    // entries of a name carry its away marks.
+    bool IsAwayEntry(std::size_t index) const;
+    // "/away" (away) or "/back" for one entry of the name.
     void SetAway(const AnsiString& paddedName, bool away);
-    // Keeps only the marks of names still in the roster.
+    // A new roster. An entry that went is taken to be an away one of its
+    // name while the name has one: the server removes away entries when
+    // their grace ends, and a connected player who leaves seldom has an away
+    // entry of its own name beside it.
     void KeepAwayIn(const std::vector<AnsiString>& roster);
-    void ClearAway() { away_.clear(); }
+    void ClearAway() { awayCounts_.clear(); }
 
     // "/judge " name " " verdict " " first " " expression; false, changing
     // nothing, for a text that does not hold a verdict and a first mark.
@@ -120,6 +129,11 @@ private:
     TTableState table_;
     std::array<bool, SeatCount> ownSeats_{};
     bool hitShown_ = false;
-    std::set<AnsiString> away_;
+    int EntriesOf(const AnsiString& paddedName) const;
+    void SetAwayCount(const AnsiString& paddedName, int count);
+
+    std::vector<AnsiString> roster_;
+    // How many roster entries of each name are away.
+    std::map<AnsiString, int> awayCounts_;
     std::optional<TJudgement> judgement_;
 };

@@ -63,8 +63,9 @@ void TForm1::RenderRoster()
     lstPlayers->clear();
     // What marks an away player's roster row.
     const QString awayMark = tr("（不在）");
-    for (const AnsiString& entry : roster_) {
-        const bool away = Table.IsAway(entry);
+    for (std::size_t i = 0; i < roster_.size(); ++i) {
+        const AnsiString& entry = roster_[i];
+        const bool away = Table.IsAwayEntry(i);
         auto* row = new QListWidgetItem(away ? Text(entry) + awayMark : Text(entry), lstPlayers);
         row->setSizeHint(QSize(0, 16));
         if (away)

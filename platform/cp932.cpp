@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -62,6 +64,45 @@ std::size_t SkipLength(const char* in, std::size_t left)
     return n;
 }
 
+// Characters that other systems' Japanese input gives for codes of code
+// page 932 and that the converter's table does not hold.
+struct TExtraCode {
+    std::string_view Utf8;
+    std::string_view Code;
+};
+constexpr TExtraCode ExtraCodes[] = {
+    {"\u301C", "\x81\x60"}, {"\u2016", "\x81\x61"}, {"\u2212", "\x81\x7C"}, {"\u00A2", "\x81\x91"},
+    {"\u00A3", "\x81\x92"}, {"\u00AC", "\x81\xCA"}, {"\u2014", "\x81\x5C"}, {"\u00A6", "\xFA\x55"},
+};
+
+// UTF-8 to code page 932; a character it cannot write becomes "?" and
+// clears exact.
+AnsiString EncodeUtf8(std::string_view utf8, bool& exact)
+{
+    AnsiString out;
+    out.reserve(utf8.size());
+    const char* in = utf8.data();
+    std::size_t left = utf8.size();
+    while (left > 0) {
+        const int error = Encoder().Convert(in, left, out);
+        if (error == 0)
+            break;
+        const std::size_t skip = SkipLength(in, left);
+        const std::string_view character(in, skip);
+        const auto* extra = std::find_if(std::begin(ExtraCodes), std::end(ExtraCodes),
+                                         [&](const TExtraCode& e) { return e.Utf8 == character; });
+        if (extra != std::end(ExtraCodes)) {
+            out += extra->Code;
+        } else {
+            out += '?';
+            exact = false;
+        }
+        in += skip;
+        left -= skip;
+    }
+    return out;
+}
+
 }  // namespace
 
 namespace Cp932 {
@@ -92,22 +133,19 @@ std::string ToUtf8(std::string_view bytes)
     return out;
 }
 
+std::optional<AnsiString> FromUtf8Exactly(std::string_view utf8)
+{
+    bool exact = true;
+    AnsiString out = EncodeUtf8(utf8, exact);
+    if (!exact)
+        return std::nullopt;
+    return out;
+}
+
 AnsiString FromUtf8(std::string_view utf8)
 {
-    AnsiString out;
-    out.reserve(utf8.size());
-    const char* in = utf8.data();
-    std::size_t left = utf8.size();
-    while (left > 0) {
-        const int error = Encoder().Convert(in, left, out);
-        if (error == 0)
-            break;
-        out += '?';
-        const std::size_t skip = SkipLength(in, left);
-        in += skip;
-        left -= skip;
-    }
-    return out;
+    bool exact = true;
+    return EncodeUtf8(utf8, exact);
 }
 
 QString Decode(std::string_view bytes)

@@ -16,9 +16,9 @@ packages=(
   qt6-base-dev qt6-multimedia-dev
   # the client's English translation: lrelease builds it, lupdate checks it
   qt6-l10n-tools
-  # the web port: HTTP server, WebSockets, the check of a certificate's key;
-  # certificates made by its TLS tests
-  qt6-httpserver-dev qt6-websockets-dev libssl-dev openssl
+  # the web port: HTTP server, WebSockets, the check of a certificate's key,
+  # gzip for its text answers; certificates made by its TLS tests
+  qt6-httpserver-dev qt6-websockets-dev libssl-dev zlib1g-dev openssl
   # the records of games, names and ratings
   libsqlite3-dev
   # fonts for the Japanese user interface, content-type table

@@ -8,13 +8,9 @@ namespace FrameText {
 
 std::optional<AnsiString> ToPayload(std::string_view utf8)
 {
-    // The encoder writes "?" for a character it cannot write; decoding the
-    // result gives the frame back exactly only when it had none (a real "?"
-    // comes back as itself).
-    AnsiString payload = Cp932::FromUtf8(utf8);
-    if (Cp932::ToUtf8(payload) != utf8)
-        return std::nullopt;
-    return payload;
+    // Not a round trip: a character that other systems write for a code
+    // (U+301C for 81 60) comes back as Windows' own (U+FF5E).
+    return Cp932::FromUtf8Exactly(utf8);
 }
 
 std::string FromPayload(const void* data, int size)

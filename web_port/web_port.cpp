@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "web_port/player_address.h"
+#include "web_port/text_compression.h"
 #include "web_port/tls_files.h"
 
 namespace {
@@ -43,7 +44,9 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
             allowedOrigins_.push_back(*allowed);
 
     server_.Answer = [this](const QHttpServerRequest& request) {
-        return routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress());
+        THttpAnswer answer = routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress());
+        CompressTextAnswer(answer, request.value("accept-encoding"));
+        return answer;
     };
     server_.Upgrade = [this](const QHttpServerRequest& request, bool secure) { return Upgrade(request, secure); };
     server_.WebSocketOpened = [this](std::unique_ptr<QWebSocket> socket, QTcpSocket* transport) {

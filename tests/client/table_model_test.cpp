@@ -244,6 +244,26 @@ TEST(TableModel, AwayMarksFollowTheNamesAndLeaveWithTheRosterEntry)
     EXPECT_FALSE(model.IsAway("KENJ    "));
 }
 
+// A player back in a new connection within the grace stands in the roster
+// twice: its old entry away, the new one not, which holds the seats.
+TEST(TableModel, AwayMarksBelongToRosterEntriesNotNames)
+{
+    TTableModel model;
+    model.KeepAwayIn({"TARO    ", "HANA    "});
+    model.SetAway("TARO    ", true);
+    EXPECT_TRUE(model.IsAway("TARO    "));
+    model.KeepAwayIn({"TARO    ", "HANA    ", "TARO    "});
+    EXPECT_FALSE(model.IsAway("TARO    ")) << "the new connection holds the seats";
+    EXPECT_TRUE(model.IsAwayEntry(0));
+    EXPECT_FALSE(model.IsAwayEntry(1));
+    EXPECT_FALSE(model.IsAwayEntry(2));
+    model.KeepAwayIn({"HANA    ", "TARO    "});
+    EXPECT_FALSE(model.IsAwayEntry(1)) << "the entry whose grace ended took the mark with it";
+    EXPECT_FALSE(model.IsAway("TARO    "));
+    model.SetAway("TARO    ", true);
+    EXPECT_TRUE(model.IsAway("TARO    "));
+}
+
 TEST(TableModel, AJudgementHoldsUntilTheFieldOrTargetChangesAndShowsItsExpressionWhenAsked)
 {
     TTableModel model;

@@ -2,6 +2,8 @@
 
 #include "platform/cp932.h"
 
+#include <utility>
+
 TEST(Cp932, RoundTripsJapaneseText)
 {
     const QString text = QStringLiteral("へぇ～ 山札ｗ");
@@ -33,6 +35,25 @@ TEST(Cp932, UnwritableCharactersBecomeQuestionMarks)
 {
     EXPECT_EQ(Cp932::Encode(QStringLiteral("a😀b")), "a?b");
     EXPECT_EQ(Cp932::FromUtf8("x\xff" "y"), "x?y") << "invalid UTF-8 input";
+}
+
+TEST(Cp932, WritesOtherSystemsCharactersForTheSameCodes)
+{
+    // What a Japanese input method elsewhere gives, and what Windows itself
+    // writes, for the same code.
+    const std::pair<const char*, const char*> pairs[] = {
+        {"\u301C", "\uFF5E"}, {"\u2016", "\u2225"}, {"\u2212", "\uFF0D"}, {"\u00A2", "\uFFE0"},
+        {"\u00A3", "\uFFE1"}, {"\u00AC", "\uFFE2"}, {"\u2014", "\u2015"}, {"\u00A6", "\uFFE4"},
+    };
+    for (const auto& [other, windows] : pairs) {
+        const std::string text = std::string("a") + other + "b";
+        ASSERT_EQ(Cp932::FromUtf8Exactly(text), Cp932::FromUtf8(std::string("a") + windows + "b")) << other;
+        EXPECT_EQ(Cp932::FromUtf8(text).size(), 4u) << other;
+    }
+    EXPECT_EQ(Cp932::FromUtf8Exactly("\u301C\u6CE2"), "\x81\x60\x94\x67");
+    EXPECT_EQ(Cp932::FromUtf8Exactly("a\U0001F600b"), std::nullopt);
+    EXPECT_EQ(Cp932::FromUtf8Exactly("x\xff" "y"), std::nullopt);
+    EXPECT_EQ(Cp932::FromUtf8Exactly("?"), "?");
 }
 
 TEST(Cp932, LeadBytes)

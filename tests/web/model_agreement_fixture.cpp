@@ -64,9 +64,13 @@ std::string State(const TDesktopStandIn& desktop)
     const TTableModel& model = desktop.Model();
     const TTableState& t = model.Table();
     std::string away;
-    for (const AnsiString& name : desktop.Roster())
-        if (model.IsAway(name))
-            away += (away.empty() ? "" : ",") + Text(name);
+    for (std::size_t i = 0; i < desktop.Roster().size(); ++i)
+        if (model.IsAwayEntry(i))
+            away += (away.empty() ? "" : ",") + Text(desktop.Roster()[i]);
+    std::string awaySeats;
+    for (const auto& occupant : t.Occupants)
+        awaySeats += std::string(awaySeats.empty() ? "" : ",") +
+                     (occupant && !occupant->empty() && model.IsAway(*occupant) ? "true" : "false");
     std::string judgement = "null";
     if (const auto& j = model.Judgement()) {
         const char* verdict = j->Verdict == TJudgement::TVerdict::Reachable     ? "Y"
@@ -85,7 +89,7 @@ std::string State(const TDesktopStandIn& desktop)
            ",\"target\":" + OptionalText(t.Target) + ",\"setter\":" + Text(t.Setter) +
            ",\"own\":" + Array(seats, [&](int s) { return std::string(model.OwnsSeat(s) ? "true" : "false"); }) +
            ",\"hit\":" + (model.HitShown() ? "true" : "false") + ",\"roster\":" + Array(desktop.Roster(), Text) +
-           ",\"away\":[" + away + "],\"judgement\":" + judgement + ",\"level2\":" + (desktop.Level2() ? "true" : "false") +
+           ",\"away\":[" + away + "],\"awaySeats\":[" + awaySeats + "],\"judgement\":" + judgement + ",\"level2\":" + (desktop.Level2() ? "true" : "false") +
            ",\"token\":" + Json(desktop.Token()) + "}";
 }
 
@@ -162,6 +166,16 @@ private:
         Receive("/state end");
     }
 
+    // A roster of the first players, now and then with one name twice (a
+    // player back in a new connection while its old entry is away).
+    void Roster()
+    {
+        std::vector<AnsiString> roster(Players.begin(), Players.begin() + 1 + Pick(5));
+        if (Pick(3) == 0)
+            roster.push_back(roster[Pick(static_cast<unsigned>(roster.size()))]);
+        Receive("/list " + RosterText(roster));
+    }
+
     void Judge()
     {
         const AnsiString& hitter = Someone();
@@ -193,7 +207,7 @@ private:
         case 14: Receive(Pick(2) ? "/away " + who : "/back " + who); break;
         case 15: case 16: Judge(); break;
         case 17: Receive(who + ": " + Cp932::FromUtf8("こんにちは")); break;
-        case 18: Receive("/list " + RosterText({Players.begin(), Players.begin() + 1 + Pick(5)})); break;
+        case 18: Roster(); break;
         case 19: if (Pick(3) == 0) SyncBlock(); break;
         case 20: Receive(Pick(2) ? "/take x " + who : "/B2T z " + who); break;
         case 21: case 22: Act("take", seat, desktop_.Take(seat)); break;

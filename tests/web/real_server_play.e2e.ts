@@ -6,20 +6,12 @@
 // the refusal's text without it. Screenshots of the table in play at a
 // desktop and a phone size land in KIVOL_SCREENSHOT_DIR.
 import assert from "node:assert/strict";
-import { mkdirSync } from "node:fs";
 import { join } from "node:path";
 import test from "node:test";
-import { Browser, BrowserContext, Page, chromium } from "playwright-core";
 
+import { desktop, openPage, phone, shots, tableLink, typeName, withSession } from "./browser_session.js";
 import { Level2Peer } from "./level2_peer.js";
-import { RealServer, cutWebConnections, startRealServer } from "./real_server.js";
-
-const program = process.env.KIVOL_SERVER ?? "";
-const webRoot = process.env.KIVOL_WEB_ROOT ?? "";
-const shots = process.env.KIVOL_SCREENSHOT_DIR ?? "";
-const waitMs = 15000;
-const desktop = { width: 1280, height: 800 };
-const phone = { width: 390, height: 844 };
+import { cutWebConnections } from "./real_server.js";
 
 /** A card's value in the game, or undefined for a joker. */
 function cardValue(number: number): number | undefined {
@@ -30,59 +22,6 @@ function cardValue(number: number): number | undefined {
 function drawnCard(text: string, padded: string): number | undefined {
     const match = new RegExp(`^/draw ${padded} (\\d\\d)$`).exec(text);
     return match ? Number(match[1]) : undefined;
-}
-
-interface Session {
-    server: RealServer;
-    browser: Browser;
-}
-
-async function withSession(run: (session: Session) => Promise<void>): Promise<void> {
-    assert.ok(program && webRoot && shots, "KIVOL_SERVER, KIVOL_WEB_ROOT and KIVOL_SCREENSHOT_DIR are set");
-    mkdirSync(shots, { recursive: true });
-    const server = await startRealServer(program, webRoot, ["--grace", "120", "--solver-limit", "1000"]);
-    try {
-        const browser = await chromium.launch({
-            executablePath: "/usr/bin/chromium",
-            args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-                "--disable-component-update", "--disable-sync", "--no-first-run"],
-        });
-        try {
-            await run({ server, browser });
-        } finally {
-            await browser.close();
-        }
-    } catch (error) {
-        throw new Error(`${(error as Error).stack}\nkivolsrv's log:\n${server.output()}`);
-    } finally {
-        await server.stop();
-    }
-}
-
-/** A page in a fresh context; script errors and console errors are collected in problems. */
-async function openPage(browser: Browser, viewport: { width: number; height: number }):
-    Promise<{ context: BrowserContext; page: Page; problems: string[] }> {
-    const context = await browser.newContext({ viewport, locale: "ja-JP" });
-    const page = await context.newPage();
-    page.setDefaultTimeout(waitMs);
-    const problems: string[] = [];
-    page.on("console", message => {
-        if (message.type() === "error")
-            problems.push(message.text());
-    });
-    page.on("pageerror", error => problems.push(error.message));
-    return { context, page, problems };
-}
-
-/** The lobby at "/", where the player's name is typed (the page keeps it for the table links). */
-async function typeName(page: Page, server: RealServer, name: string): Promise<void> {
-    await page.goto(server.url + "/");
-    await page.getByRole("rowheader", { name: "メインテーブル" }).waitFor();
-    await page.getByLabel("名前").fill(name);
-}
-
-function tableLink(server: RealServer, table: string, hash = ""): string {
-    return `${server.url}/t/${encodeURIComponent(table)}${hash}`;
 }
 
 test("a browser player and a desktop player at one table: seats, draws, chat, hits, verdicts and a cut", async () => {
@@ -143,7 +82,7 @@ test("a browser player and a desktop player at one table: seats, draws, chat, hi
             peer.send(`/hit ${peer.padded}`);
             await peer.waitFor(text => text.startsWith(`/judge ${peer.padded} Y 1 `), "the desktop player's verdict", from);
             await page.locator(".verdict", { hasText: "作れます　一番乗り 花子" }).waitFor();
-            await page.locator(".chat-log li", { hasText: /^!+-+ +花子 +\d{4}\/\d\d\/\d\d / }).waitFor();
+            await page.locator(".chat-log p", { hasText: /^!+-+ +花子 +\d{4}\/\d\d\/\d\d / }).waitFor();
             await page.getByRole("button", { name: "叩く！ (H)" }).click();
             const judged = await peer.waitFor(text => text.startsWith("/judge 太郎     "), "the browser player's verdict", from);
             assert.match(judged, /^\/judge 太郎 {5}Y 0 [0-9+\-*/()]+$/);

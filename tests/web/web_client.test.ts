@@ -30,6 +30,10 @@ test("every double-byte code decodes to a character that encodes back to one cod
     // A character with two codes is written as Windows writes it: the IBM extension, not the NEC-selected one.
     assert.equal(encode("\u2170"), "\xfa\x40");  // ⅰ
     assert.equal(encode("\uff5e"), "\x81\x60");  // ～
+    // What other systems' input methods give for Windows' codes is written with those codes.
+    assert.equal(encode("\u301c\u2016\u2212\u00a2\u00a3\u00ac\u2014\u00a6"),
+        "\x81\x60\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca\x81\x5c\xfa\x55");
+    assert.equal(unwritableCharacter("\u301c"), undefined);
 });
 
 test("names: 1 to 8 bytes of code page 932, no slash first", () => {

@@ -1,3 +1,6 @@
+#include <QFile>
+#include <zlib.h>
+
 #include "platform/cp932.h"
 #include "web_port_fixture.h"
 
@@ -5,6 +8,26 @@ namespace test {
 namespace {
 
 using Routes = WebPortTest;
+
+std::string Gunzip(const std::string& compressed)
+{
+    z_stream stream{};
+    EXPECT_EQ(inflateInit2(&stream, 15 + 16), Z_OK);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    std::string out;
+    char buffer[4096];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        result = inflate(&stream, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - stream.avail_out);
+    }
+    EXPECT_EQ(result, Z_STREAM_END);
+    inflateEnd(&stream);
+    return out;
+}
 
 // Every route's status and content, and the headers every answer carries.
 TEST_F(Routes, AnswerEachPathWithItsContentAndTheSecurityHeaders)
@@ -66,6 +89,44 @@ TEST_F(Routes, RefuseEveryPathThatLeavesTheRoot)
         EXPECT_EQ(response.status, 404);
         EXPECT_EQ(response.body.find("secret"), std::string::npos);
     }
+}
+
+// Text answers go out gzip-compressed to a client that accepts gzip, and
+// every text answer says that it varies by that; pictures go out as they are.
+TEST_F(Routes, CompressTextAnswersForClientsThatAcceptGzip)
+{
+    std::string script;
+    for (int i = 0; i < 200; ++i)
+        script += "console.log(" + std::to_string(i) + ");\n";
+    {
+        QFile file(root + "/assets/big.0123456789.js");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script.data(), static_cast<qint64>(script.size()));
+    }
+    StartPort();
+    const auto get = [&](const std::string& path, const std::string& accept) {
+        return Request("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                       (accept.empty() ? "" : "Accept-Encoding: " + accept + "\r\n") + "\r\n");
+    };
+    for (const std::string accept : {"gzip", "br, gzip;q=0.8", "deflate, *"}) {
+        SCOPED_TRACE(accept);
+        HttpResponse compressed = get("/assets/big.0123456789.js", accept);
+        EXPECT_EQ(compressed.headers["content-encoding"], "gzip");
+        EXPECT_EQ(compressed.headers["vary"], "Accept-Encoding");
+        EXPECT_LT(compressed.body.size(), script.size() / 3);
+        EXPECT_EQ(Gunzip(compressed.body), script);
+    }
+    for (const std::string accept : {"", "identity", "gzip;q=0", "br, gzip;q=0.0"}) {
+        SCOPED_TRACE(accept);
+        HttpResponse plain = get("/assets/big.0123456789.js", accept);
+        EXPECT_EQ(plain.headers.count("content-encoding"), 0u);
+        EXPECT_EQ(plain.headers["vary"], "Accept-Encoding");
+        EXPECT_EQ(plain.body, script);
+    }
+    HttpResponse picture = get("/assets/icons/logo.png", "gzip");
+    EXPECT_EQ(picture.headers.count("content-encoding"), 0u);
+    EXPECT_EQ(picture.headers.count("vary"), 0u);
+    EXPECT_EQ(picture.body, "\x89PNG");
 }
 
 }  // namespace

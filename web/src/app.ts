@@ -49,12 +49,17 @@ class App {
         }, browserClock);
         body.append(this.dialog);
         window.addEventListener("popstate", () => this.leaveTable());
-        window.addEventListener("pagehide", () => this.leaveTable());
+        // A reload or a closed tab is a drop, not a leave: the entry and its
+        // seats wait for the tab's token (a reload resumes with it at once).
+        window.addEventListener("pagehide", () => this.connection.drop());
         this.showLobby();
+        // A table's link joins it; a reload of the main table resumes the tab's entry there.
         const route = App.route();
         const name = localStorage.getItem(NameKey) ?? "";
-        if (route.table && name !== "" && this.lobby?.checkedName() !== undefined)
-            this.join({ name, table: route.table, key: route.key, watch: false });
+        const table = route.table ?? "";
+        if (name !== "" && (table !== "" || Connection.canResume(table, decode(paddedName(encode(name))))) &&
+            this.lobby?.checkedName() !== undefined)
+            this.join({ name, table, key: route.key, watch: false });
     }
 
     private static route(): { table?: string; key?: string } {
@@ -81,7 +86,7 @@ class App {
             choose: choice => this.join(choice),
             nameChanged: name => localStorage.setItem(NameKey, name),
             switchLanguage: () => this.switchLanguage(),
-        }, localStorage.getItem(NameKey) ?? "", table, route.key);
+        }, localStorage.getItem(NameKey) ?? "", table, route.key, route.table !== undefined && route.table === table);
         this.body.replaceChildren(this.lobby.root, this.dialog);
         this.connection.startListing();
     }
@@ -112,6 +117,7 @@ class App {
             hele: () => this.act(() => ({ send: ["/hele"] })),
             newGame: () => this.confirm(this.t("newGameConfirm"), () => this.act(() => ({ send: ["/init"] }))),
             setTarget: text => this.typed(text, bytes => this.act(m => ({ send: [m.setTarget(bytes)] }))),
+            copyLink: () => this.copyLink(),
             showAnswer: () => {
                 this.model?.showExpression();
                 this.render();
@@ -136,13 +142,24 @@ class App {
         this.render();
     }
 
-    /** The text in code page 932, unless a character cannot be sent (the player is told which). */
-    private typed(text: string, then: (bytes: Bytes) => void): void {
+    /**
+     * The text in code page 932, unless a character cannot be sent: the player
+     * is told which, and that character is given back.
+     */
+    private typed(text: string, then: (bytes: Bytes) => void): string | undefined {
         const character = unwritableCharacter(text);
         if (character !== undefined)
             this.message(this.t("unwritable", character));
         else
             then(encode(text));
+        return character;
+    }
+
+    /** The table's address, a private table's key with it, to the clipboard (or shown to copy by hand). */
+    private copyLink(): void {
+        const link = location.href;
+        const copied = navigator.clipboard?.writeText(link) ?? Promise.reject(new Error("no clipboard"));
+        copied.then(() => this.message(this.t("linkCopied", link)), () => this.message(this.t("linkCopyByHand", link)));
     }
 
     private act(decide: (model: TableModel) => Action): void {

@@ -80,9 +80,8 @@ export class Connection {
         this.request = request;
         this.leaving = false;
         this.token = "";
-        const stored = Connection.storedResume();
-        const resume = stored && stored.table === request.table && stored.name === decode(paddedName) && !request.watch
-            ? stored.token : undefined;
+        const resume = Connection.canResume(request.table, decode(paddedName)) && !request.watch
+            ? Connection.storedResume()!.token : undefined;
         this.joinText = this.joinFrame(resume);
         if (this.socket?.readyState === WebSocket.OPEN)
             this.sendJoin();
@@ -106,6 +105,16 @@ export class Connection {
         this.close();
     }
 
+    /**
+     * The page goes away (a reload, a closed tab): the socket closes without
+     * the leave sequence, and the tab keeps its token to resume with.
+     */
+    drop(): void {
+        this.leaving = true;
+        this.reconnector.stop();
+        this.close();
+    }
+
     /** The server's token and grace period, from the sync block's first line. */
     level2Joined(token: string, graceSeconds: number): void {
         this.token = token;
@@ -115,6 +124,12 @@ export class Connection {
             sessionStorage.setItem(ResumeKey, JSON.stringify(stored));
         }
         this.reconnector.stop();
+    }
+
+    /** The tab holds a token for an entry of that padded name at that table. */
+    static canResume(table: string, paddedName: string): boolean {
+        const stored = Connection.storedResume();
+        return !!stored && stored.table === table && stored.name === paddedName;
     }
 
     private static storedResume(): StoredResume | undefined {

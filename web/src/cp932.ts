@@ -33,8 +33,16 @@ function leadBytesInPreferenceOrder(): number[] {
     return leads;
 }
 
+// Characters that Japanese input methods of other systems give for codes of
+// code page 932, whose own decoding gives another character (U+301C WAVE
+// DASH for 81 60, which Windows reads as U+FF5E).
+const otherSystemsCodes: [number, number][] = [
+    [0x301c, 0x8160], [0x2016, 0x8161], [0x2212, 0x817c], [0x00a2, 0x8191],
+    [0x00a3, 0x8192], [0x00ac, 0x81ca], [0x2014, 0x815c], [0x00a6, 0xfa55],
+];
+
 function buildEncodeTable(): Map<number, number> {
-    const table = new Map<number, number>();
+    const table = new Map<number, number>(otherSystemsCodes);
     const pair = new Uint8Array(2);
     for (const lead of leadBytesInPreferenceOrder()) {
         pair[0] = lead;

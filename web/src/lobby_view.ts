@@ -1,5 +1,6 @@
-// The lobby: the player's name, the listed tables with join and watch, and a
-// new table with an optional key. It checks what the player typed and hands
+// The lobby: the player's name, the table of the page's address (a shared
+// link, a private table's too) to join, the listed tables with join and
+// watch, and a new table with an optional key. It checks what the player typed and hands
 // the choice on; the listing comes from the connection.
 import { fill, h } from "./dom.js";
 import { NameProblem, TableRow, isTableKey, isTableName, nameProblem } from "./protocol.js";
@@ -30,8 +31,9 @@ export class LobbyView {
     private readonly listStatus = h("p", { class: "list-status", role: "status" });
     private readonly tableError = h("p", { class: "error", id: "table-error", "aria-live": "polite" });
 
+    /** presetTable and presetKey fill the new-table form; linked: they came from the page's address. */
     constructor(private readonly texts: Texts, private readonly actions: LobbyActions, name: string,
-                private readonly presetTable: string | undefined, presetKey: string | undefined) {
+                private readonly presetTable: string | undefined, presetKey: string | undefined, linked: boolean) {
         const t = texts.get;
         this.nameInput = h("input", {
             type: "text", id: "player-name", value: name, autocomplete: "nickname", maxlength: 8,
@@ -43,12 +45,20 @@ export class LobbyView {
         });
 
         const tableName = h("input", { type: "text", id: "new-table-name", value: presetTable ?? "", maxlength: 16, "aria-describedby": "table-error" });
-        const tableKey = h("input", { type: "text", id: "new-table-key", value: presetKey ?? "", maxlength: 32, autocomplete: "off", spellcheck: "false" });
+        const tableKey = h("input", { type: "text", id: "new-table-key", value: presetKey ?? "", maxlength: 32, autocomplete: "off", spellcheck: "false",
+            "aria-describedby": "table-error" });
+        for (const input of [tableName, tableKey])
+            input.addEventListener("input", () => this.tableError.textContent = "");
         const newTable = h("form", { class: "new-table" },
             h("h2", {}, t("newTable")),
             h("label", { for: "new-table-name" }, t("newTableName")), tableName,
             h("label", { for: "new-table-key" }, t("newTableKey")), tableKey,
             h("button", { type: "submit" }, t("newTableCreate")), this.tableError);
+        const linkedTable = linked && presetTable ? h("section", { class: "linked-table", "aria-labelledby": "linked-heading" },
+            h("h2", { id: "linked-heading" }, t("linkedTable")),
+            h("p", {}, h("strong", {}, presetTable),
+                h("button", { type: "button", class: "join-linked", "aria-label": t("joinTable", presetTable) }, t("join")))) : null;
+        linkedTable?.querySelector("button")?.addEventListener("click", () => this.choose(presetTable!, presetKey, false));
         newTable.addEventListener("submit", e => {
             e.preventDefault();
             const key = tableKey.value;
@@ -65,6 +75,7 @@ export class LobbyView {
                 this.languageButton()),
             h("section", { class: "name" },
                 h("label", { for: "player-name" }, t("name")), this.nameInput, this.nameError),
+            linkedTable,
             h("section", { class: "tables", "aria-labelledby": "tables-heading" },
                 h("h2", { id: "tables-heading" }, t("tables")),
                 h("table", {},

@@ -96,7 +96,8 @@ export class TableModel {
     table: TableState = emptyTable();
     own: boolean[] = Array(SeatCount).fill(false);
     hitShown = false;
-    away = new Set<Bytes>();
+    /** How many roster entries of each name are away. */
+    private awayCounts = new Map<Bytes, number>();
     judgement: Judgement | null = null;
     roster: Bytes[] = [];
     /** The server sent a sync block: it speaks level 2. */
@@ -116,7 +117,7 @@ export class TableModel {
         this.token = "";
         this.graceSeconds = 0;
         this.table.shown = false;
-        this.away.clear();
+        this.awayCounts.clear();
     }
 
     /** One received command text; the events say what the page does besides rendering. */
@@ -128,10 +129,7 @@ export class TableModel {
         if (tableWords.some(word => isCommand(text, word)))
             return this.tableCommand(text);
         if (isCommand(text, Command.List)) {
-            this.roster = splitRosterText(fieldFrom(text, Layout.ListRoster));
-            for (const name of this.away)
-                if (!this.roster.includes(name))
-                    this.away.delete(name);
+            this.keepAwayIn(splitRosterText(fieldFrom(text, Layout.ListRoster)));
             return [{ kind: "roster" }];
         }
         if (isCommand(text, Command.Kill))
@@ -242,10 +240,8 @@ export class TableModel {
         }
         if (isCommand(text, Command.Away) || isCommand(text, Command.Back)) {
             const name = nameField(text, Layout.AwayName);
-            if (isCommand(text, Command.Away))
-                this.away.add(name);
-            else
-                this.away.delete(name);
+            const count = (this.awayCounts.get(name) ?? 0) + (isCommand(text, Command.Away) ? 1 : -1);
+            this.setAwayCount(name, count);
             return [{ kind: "roster" }];
         }
         if (isCommand(text, Command.Judge)) {
@@ -268,7 +264,7 @@ export class TableModel {
         this.syncing = true;
         this.token = token;
         this.graceSeconds = Number(grace);
-        this.away.clear();
+        this.awayCounts.clear();
         return true;
     }
 
@@ -301,8 +297,43 @@ export class TableModel {
         this.hitShown = false;
     }
 
+    /**
+     * A new roster. An entry that went is taken to be an away one of its name
+     * while the name has one: the server removes away entries when their grace
+     * ends, and a connected player who leaves seldom has an away entry of its
+     * own name beside it.
+     */
+    private keepAwayIn(roster: Bytes[]): void {
+        const before = this.roster;
+        this.roster = roster;
+        for (const [name, count] of this.awayCounts) {
+            const gone = Math.max(0, before.filter(entry => entry === name).length - this.entriesOf(name));
+            this.setAwayCount(name, Math.min(count - gone, this.entriesOf(name)));
+        }
+    }
+
+    private entriesOf(name: Bytes): number {
+        return this.roster.filter(entry => entry === name).length;
+    }
+
+    private setAwayCount(name: Bytes, count: number): void {
+        if (count > 0)
+            this.awayCounts.set(name, count);
+        else
+            this.awayCounts.delete(name);
+    }
+
+    /** The seats of the name are away: every roster entry of that name is away. */
     isAway(name: Bytes): boolean {
-        return this.away.has(name);
+        const count = this.awayCounts.get(name) ?? 0;
+        return count > 0 && count >= this.entriesOf(name);
+    }
+
+    /** The roster entry at index is away: the first entries of a name carry its away marks. */
+    isAwayEntry(index: number): boolean {
+        const name = this.roster[index];
+        const earlier = this.roster.slice(0, index).filter(entry => entry === name).length;
+        return earlier < (this.awayCounts.get(name) ?? 0);
     }
 
     get fieldCount(): number {
@@ -311,6 +342,12 @@ export class TableModel {
 
     // The buttons. Each says what to send; only the sit button changes the
     // model itself (the seat is this player's from the click on).
+
+    /** The seat's button does something: the seat is free, or held in this player's name. */
+    seatOffered(seat: number): boolean {
+        const occupant = this.table.occupants[seat];
+        return occupant === "" || occupant === this.playerName;
+    }
 
     sitOrStand(seat: number): Action {
         const occupant = this.table.occupants[seat];

@@ -1,6 +1,7 @@
 // The table screen: renders the table model (pile, field, target, seats,
 // hit display, judgement, roster) and turns the controls into actions. It
-// holds no rule of the game: every decision is the model's.
+// holds no rule of the game: every decision is the model's. Nothing moves
+// when "HIT!!", a verdict or the answer box appears: their places are kept.
 import { assetNames } from "./asset_names.js";
 import { decode } from "./cp932.js";
 import { fill, h } from "./dom.js";
@@ -16,10 +17,12 @@ export interface TableActions {
     hit(): void;
     hele(): void;
     newGame(): void;
-    setTarget(text: string): void;
+    /** The typed texts: each gives the character that cannot be sent, or undefined when sent. */
+    setTarget(text: string): string | undefined;
     showAnswer(): void;
-    answer(text: string): void;
-    chat(text: string): void;
+    answer(text: string): string | undefined;
+    chat(text: string): string | undefined;
+    copyLink(): void;
     leave(): void;
     switchLanguage(): void;
 }
@@ -30,6 +33,31 @@ export interface TableContext {
     /** The connection is coming back: the table stays in view but cannot be used. */
     reconnecting: boolean;
     status: string;
+}
+
+function typedInput(attributes: Record<string, string | number>): HTMLInputElement {
+    const input = h("input", { type: "text", ...attributes });
+    input.addEventListener("input", () => input.removeAttribute("aria-invalid"));
+    return input;
+}
+
+/**
+ * Sends the input's text. A character that cannot be sent keeps the text in
+ * the box with that character selected; a sent text is cleared when asked.
+ */
+function sendTyped(input: HTMLInputElement, send: (text: string) => string | undefined, clear: boolean): void {
+    const unwritable = send(input.value);
+    if (unwritable === undefined) {
+        if (clear)
+            input.value = "";
+        return;
+    }
+    const at = input.value.indexOf(unwritable);
+    const mark = () => input.setSelectionRange(at, at + unwritable.length);
+    input.setAttribute("aria-invalid", "true");
+    mark();
+    // The warning takes the focus; the mark is made again when it comes back.
+    input.addEventListener("focus", mark, { once: true });
 }
 
 /** How long "HIT!!" shows after the latest hit. */
@@ -66,9 +94,11 @@ export class TableView {
     private readonly answerInput: HTMLInputElement;
     private readonly field = h("ol", { class: "field" });
     private readonly seats: SeatControls[] = [];
-    private readonly chatLog = h("ul", { class: "chat-log", role: "log" });
+    private readonly chatLog = h("div", { class: "chat-log", role: "log" });
     private readonly roster = h("ul", { class: "roster" });
     private readonly playControls: HTMLElement[] = [];
+    private readonly chat: HTMLElement;
+    private readonly seatSection: HTMLElement;
     private readonly side: HTMLElement;
     private hitTimer: number | undefined;
     private readonly hitKey: (e: KeyboardEvent) => void;
@@ -85,17 +115,15 @@ export class TableView {
             return element;
         };
 
-        this.targetInput = h("input", { type: "text", value: "47", "aria-label": t("targetInput"), size: 6 });
+        this.targetInput = typedInput({ value: "47", "aria-label": t("targetInput"), size: 6 });
         this.targetInput.addEventListener("keydown", e => {
             if (e.key === "Enter")
-                actions.setTarget(this.targetInput.value);
+                sendTyped(this.targetInput, actions.setTarget, false);
         });
-        this.answerInput = h("input", { type: "text", placeholder: t("answerInput"), "aria-label": t("answerLabel") });
+        this.answerInput = typedInput({ placeholder: t("answerInput"), "aria-label": t("answerLabel") });
         this.answerInput.addEventListener("keydown", e => {
-            if (e.key === "Enter" && this.answerInput.value !== "") {
-                actions.answer(this.answerInput.value);
-                this.answerInput.value = "";
-            }
+            if (e.key === "Enter" && this.answerInput.value !== "")
+                sendTyped(this.answerInput, actions.answer, true);
         });
         this.showAnswerButton = button(t("showAnswer"), () => actions.showAnswer());
         this.hitBanner = h("p", { class: "hit-banner", "aria-live": "assertive" });
@@ -105,7 +133,7 @@ export class TableView {
         for (let slot = 0; slot < SlotCount; ++slot)
             this.field.append(h("li", { class: "slot" }));
 
-        const seatList = h("ol", { class: "seats", "aria-label": t("seat", "") });
+        const seatList = h("ol", { class: "seats" });
         for (let seat = 0; seat < SeatCount; ++seat) {
             const controls: SeatControls = {
                 occupant: h("span", { class: "occupant" }),
@@ -126,33 +154,35 @@ export class TableView {
             h("div", { class: "pile" }, h("span", {}, t("pileLeft")), this.pile,
                 play(button(t("draw"), () => actions.draw()))),
             h("div", { class: "target" }, h("span", {}, t("target")), this.target, this.setter,
-                h("span", { class: "target-set" }, play(this.targetInput), play(button(t("setTarget"), () => actions.setTarget(this.targetInput.value))))),
+                h("span", { class: "target-set" }, play(this.targetInput),
+                    play(button(t("setTarget"), () => sendTyped(this.targetInput, actions.setTarget, false))))),
             h("div", { class: "moves" }, hitButton, play(button(t("fieldToPile"), () => actions.fieldToPile())),
                 play(button(t("hele"), () => actions.hele()))),
-            this.hitBanner,
             h("div", { class: "judgement" }, this.verdict, this.showAnswerButton, this.answerText, this.answerInput),
-            this.field,
-            seatList);
+            h("div", { class: "field-area" }, this.field, this.hitBanner));
+        this.seatSection = h("section", { class: "seat-area", "aria-label": t("seat", "") }, seatList);
         this.notice = h("p", { class: "notice" }, t("waitingForGame"));
 
-        const chatInput = h("input", { type: "text", "aria-label": t("chatInput"), placeholder: t("chatPlaceholder"), autocomplete: "off" });
+        const chatInput = typedInput({ "aria-label": t("chatInput"), placeholder: t("chatPlaceholder"), autocomplete: "off" });
         const chatForm = play(h("form", { class: "chat-form" }, chatInput, h("button", { type: "submit" }, t("send"))));
         chatForm.addEventListener("submit", e => {
             e.preventDefault();
-            if (chatInput.value !== "") {
-                actions.chat(chatInput.value);
-                chatInput.value = "";
-            }
+            if (chatInput.value !== "")
+                sendTyped(chatInput, actions.chat, true);
         });
 
+        // A phone shows the chat right below the field, the seats after it:
+        // the newest line and the hit button fit on one screen.
         this.root = h("main", { class: "table-screen" },
             h("header", { class: "bar" }, this.heading, this.me,
+                button(t("copyLink"), () => actions.copyLink(), { class: "copy-link", "aria-label": t("copyLinkLabel") }),
                 button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
                 button(t("leaveTable"), () => actions.leave(), { class: "leave" })),
             this.statusLine, this.notice, this.board,
+            this.chat = h("section", { class: "chat", "aria-label": t("chat") }, chatForm, this.chatLog),
+            this.seatSection,
             this.side = h("div", { class: "table-side" },
                 play(button(t("newGame"), () => actions.newGame(), { class: "new-game" })),
-                h("section", { class: "chat", "aria-label": t("chat") }, chatForm, this.chatLog),
                 h("section", { class: "players", "aria-label": t("roster") }, h("h2", {}, t("roster")), this.roster)));
 
         // The hit key, wherever the focus is but in a text box (where it types).
@@ -180,8 +210,9 @@ export class TableView {
         this.statusLine.textContent = context.status;
         this.statusLine.hidden = context.status === "";
         this.board.hidden = !table.shown;
-        this.board.inert = context.reconnecting;
-        this.side.inert = context.reconnecting;
+        this.seatSection.hidden = !table.shown;
+        for (const part of [this.board, this.seatSection, this.chat, this.side])
+            part.inert = context.reconnecting;
         this.notice.hidden = table.shown;
         for (const control of this.playControls)
             control.hidden = context.watching;
@@ -218,6 +249,7 @@ export class TableView {
             const own = model.own[seat];
             controls.sit.textContent = own ? t("stand") : t("sit");
             controls.sit.setAttribute("aria-label", `${t("seat", seat + 1)} ${controls.sit.textContent}`);
+            controls.sit.hidden = context.watching || !model.seatOffered(seat);
             controls.take.hidden = !own || context.watching;
             controls.give.hidden = !own || context.watching;
         });
@@ -225,11 +257,13 @@ export class TableView {
         if (!model.hitShown)
             this.hitBanner.textContent = "";
 
+        // The judgement's controls keep their places while hidden.
         const judgement = model.judgement;
-        this.verdict.hidden = !judgement;
-        this.showAnswerButton.hidden = !judgement;
-        this.answerText.hidden = !judgement;
-        this.answerInput.hidden = !judgement || judgement.hitter !== model.playerName || context.watching;
+        const shown = (element: HTMLElement, visible: boolean) => element.classList.toggle("unseen", !visible);
+        shown(this.verdict, !!judgement);
+        shown(this.showAnswerButton, !!judgement);
+        shown(this.answerText, !!judgement);
+        shown(this.answerInput, !!judgement && judgement.hitter === model.playerName && !context.watching);
         if (judgement) {
             const verdict = judgement.verdict === "Y" ? t("verdictY") : judgement.verdict === "N" ? t("verdictN") : t("verdictUndecided");
             this.verdict.textContent = judgement.first ? `${verdict}　${t("firstHitter", decode(judgement.hitter).trim())}` : verdict;
@@ -237,8 +271,8 @@ export class TableView {
             this.answerText.textContent = judgement.expressionShown ? decode(judgement.expression) : "";
         }
 
-        fill(this.roster, ...model.roster.map(entry => {
-            const away = model.isAway(entry);
+        fill(this.roster, ...model.roster.map((entry, index) => {
+            const away = model.isAwayEntry(index);
             return h("li", { class: away ? "away" : "" }, decode(entry).trim() + (away ? t("awayMark") : ""));
         }));
     }
@@ -258,6 +292,6 @@ export class TableView {
     }
 
     showChat(lines: readonly string[]): void {
-        fill(this.chatLog, ...lines.map(line => h("li", {}, line)));
+        fill(this.chatLog, ...lines.map(line => h("p", {}, line)));
     }
 }

@@ -92,6 +92,11 @@ const japanese = {
     noFieldCardToReturn: "もう場札無いです",
     cannotDraw: "もう引けません",
     unwritable: "「{0}」は送れない文字です",
+    copyLink: "リンク",
+    copyLinkLabel: "このテーブルのリンクをコピー",
+    linkCopied: "リンクをコピーしました：{0}",
+    linkCopyByHand: "このリンクをコピーしてください：{0}",
+    linkedTable: "リンクのテーブル",
 };
 
 export type TextKey = keyof typeof japanese;
@@ -186,6 +191,11 @@ const english: Record<TextKey, string> = {
     noFieldCardToReturn: "There is no field card left.",
     cannotDraw: "You cannot draw now.",
     unwritable: "\"{0}\" cannot be sent.",
+    copyLink: "Link",
+    copyLinkLabel: "Copy this table's link",
+    linkCopied: "Link copied: {0}",
+    linkCopyByHand: "Copy this link: {0}",
+    linkedTable: "The linked table",
 };
 
 export type Language = "ja" | "en";
