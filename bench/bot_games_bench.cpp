@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     std::printf("| pair | games | higher level wins | lower level wins | ties |\n|---|---|---|---|---|\n");
     for (int level = 1; level < 5; ++level) {
         int wins[2] = {0, 0}, ties = 0;
-        played += Simulation::PlayBotGames({{level, level + 1}}, games, static_cast<std::uint32_t>(level),
+        played += Simulation::PlayBotGames({.Levels = {level, level + 1}, .Target = {}}, games, static_cast<std::uint32_t>(level),
                                            [&](const Records::TGameRecord& record) {
                                                const int winner = Simulation::WinningBot(record);
                                                winner < 0 ? ++ties : ++wins[winner];
@@ -28,10 +28,11 @@ int main(int argc, char** argv)
         std::printf("| %d vs %d | %d | %.1f %% | %.1f %% | %d |\n", level + 1, level, games, 100.0 * wins[1] / decided,
                     100.0 * wins[0] / decided, ties);
     }
-    // One bot a game: nobody takes its fields first.
+    // One bot a game, so nobody takes its fields first, at a pace slow enough
+    // that no new card restarts its look before it sees a solution.
     std::map<std::pair<int, int>, std::vector<std::int64_t>> times;
     for (int level = 1; level <= 5; ++level)
-        played += Simulation::PlayBotGames({{level}}, games / 4 + 1, static_cast<std::uint32_t>(100 + level),
+        played += Simulation::PlayBotGames({.Levels = {level}, .Pace = 30, .Answer = 20, .Target = {}}, games / 4 + 1, static_cast<std::uint32_t>(100 + level),
                                            [&](const Records::TGameRecord& record) {
                                                for (const auto& r : Simulation::Reactions(record))
                                                    times[{r.Level, r.Cards}].push_back(r.Ms);

@@ -26,7 +26,7 @@ void TGameRecorder::Add(EEventKind kind, TimePoint now, const AnsiString& player
 }
 
 void TGameRecorder::Started(const AnsiString& table, const AnsiString& host, const Dealer::TGameOptions& options,
-                            const Dealer::TTableView& seats, TimePoint now)
+                            TimePoint now)
 {
     record_ = {};
     record_.Table = table;
@@ -38,9 +38,6 @@ void TGameRecorder::Started(const AnsiString& table, const AnsiString& host, con
     target_ = options.Target;
     fieldDeals_.clear();
     seats_.clear();
-    for (int s = 0; s < Dealer::TTableView::SeatCount; ++s)
-        if (!seats.Occupants[s].empty())
-            Sat(seats.Occupants[s], s, now);
 }
 
 void TGameRecorder::Sat(const AnsiString& name, int seat, TimePoint now)

@@ -18,8 +18,8 @@ public:
 
     bool Recording() const { return recording_; }
 
-    void Started(const AnsiString& table, const AnsiString& host, const Dealer::TGameOptions& options,
-                 const Dealer::TTableView& seats, TimePoint now);
+    // The game starts; its players' seats follow as Sat.
+    void Started(const AnsiString& table, const AnsiString& host, const Dealer::TGameOptions& options, TimePoint now);
     void Sat(const AnsiString& name, int seat, TimePoint now);
     void Left(const AnsiString& name, TimePoint now);
     void Target(int target, TimePoint now);

@@ -139,6 +139,8 @@ private:
     // Sends what the dealer returned: its moves applied here and relayed.
     void Deliver(const Dealer::TOutputs& outputs);
     Dealer::TTableView View() const;
+    // The game ended: its record goes to the store, the end to the metrics.
+    void FinishRecord(bool stopped, std::chrono::steady_clock::time_point now);
     // The computer players' levels beside the dealer's players (0: a person).
     std::vector<int> BotLevels() const;
     // Tells the dealer whether any seated player is connected.

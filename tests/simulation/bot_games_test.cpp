@@ -16,7 +16,7 @@ TEST(BotGames, EachLevelBeatsTheOneBelowAndEveryGameReplaysToItsStandings)
         int wins[2] = {0, 0};
         int replayed = 0;
         const int played = Simulation::PlayBotGames(
-            {{level, level + 1}}, Games, static_cast<std::uint32_t>(level), [&](const Records::TGameRecord& record) {
+            {.Levels = {level, level + 1}, .Target = {}}, Games, static_cast<std::uint32_t>(level), [&](const Records::TGameRecord& record) {
                 const int winner = Simulation::WinningBot(record);
                 if (winner >= 0)
                     ++wins[winner];
@@ -37,7 +37,8 @@ TEST(BotGames, EachLevelBeatsTheOneBelowAndEveryGameReplaysToItsStandings)
 TEST(BotGames, ABotSeesASolutionOfMoreCardsLater)
 {
     std::map<int, std::vector<std::int64_t>> byCards;
-    Simulation::PlayBotGames({{3}}, 60, 7, [&](const Records::TGameRecord& record) {
+    // A slow pace: no new card comes before the bot has seen its solution.
+    Simulation::PlayBotGames({.Levels = {3}, .Pace = 30, .Answer = 20, .Target = {}}, 40, 7, [&](const Records::TGameRecord& record) {
         for (const auto& reaction : Simulation::Reactions(record))
             byCards[reaction.Cards].push_back(reaction.Ms);
     });
