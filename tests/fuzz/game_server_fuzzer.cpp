@@ -524,10 +524,10 @@ struct Run {
         const int seat = (choice >> 4) % TTableModel::SeatCount;
         const std::string digit = std::to_string(seat);
         const AnsiString& me = slot.name;
-        // Kinds 13 to 15 draw too: drawing is the commonest button. A draw
+        // Kinds 14 and 15 draw too: drawing is the commonest button. A draw
         // is pressed up to 16 times, so that a short input still reaches a
         // full field and an empty deck.
-        switch (std::min(choice & 15, 13) % 13) {
+        switch ((choice & 15) >= 14 ? 0 : choice & 15) {
         case 0:
             for (int press = 0; press <= choice >> 4 && slot.Open(); ++press)
                 if (slot.model.FieldCount() < FieldSlots && table.Pile.value_or(54) > 0)
@@ -577,6 +577,17 @@ struct Run {
         case 12:
             SendText(slot, AnsiString(Command::Tables));
             break;
+        case 13: {
+            // A dealt game started with fields the seat picks (one of them
+            // refused), with a computer player now and then, or stopped.
+            static constexpr const char* Fields[] = {" PACE=1 ANSWER=5", " TARGET=random PACE=1", " BOTS=1 LEVEL=5 PACE=1",
+                                                     " PACE=1 BOTS=2 LEVEL=1", " PACE=99", ""};
+            if (seat < 5)
+                SendText(slot, AnsiString(Command::Deal) + " " + me + " start" + Fields[seat]);
+            else
+                SendText(slot, AnsiString(Command::Deal) + " " + me + " stop");
+            break;
+        }
         }
     }
 
