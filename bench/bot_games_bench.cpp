@@ -9,10 +9,15 @@
 #include <map>
 #include <vector>
 
+#include <QCoreApplication>
+
 #include "simulation/bot_games.h"
 
 int main(int argc, char** argv)
 {
+    // The server's one timer needs the application's event thread, even
+    // where the simulated clock drives every wake.
+    QCoreApplication application(argc, argv);
     const int games = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
     const auto began = std::chrono::steady_clock::now();
     int played = 0;
