@@ -4,8 +4,9 @@
 // player's clicks into the texts the model says to send.
 import { Bytes, decode, encode, unwritableCharacter } from "./cp932.js";
 import { Connection } from "./connection.js";
+import { GameFields } from "./dealt_game.js";
 import { h } from "./dom.js";
-import { LobbyChoice, LobbyView } from "./lobby_view.js";
+import { LobbyChoice, LobbyView, PracticeChoice } from "./lobby_view.js";
 import { paddedName } from "./protocol.js";
 import { browserClock } from "./reconnector.js";
 import { Sounds } from "./sounds.js";
@@ -33,6 +34,8 @@ class App {
     private model: TableModel | undefined;
     private seat: Seat | undefined;
     private chatLines: string[] = [];
+    /** A practice table being joined: the game it starts once the join's sync block is in. */
+    private practice: GameFields | undefined;
     private readonly dialog = h("dialog", { class: "message" });
 
     constructor(private readonly body: HTMLElement) {
@@ -84,6 +87,7 @@ class App {
         this.model = undefined;
         this.lobby = new LobbyView(this.texts, {
             choose: choice => this.join(choice),
+            practise: choice => this.practise(choice),
             nameChanged: name => localStorage.setItem(NameKey, name),
             switchLanguage: () => this.switchLanguage(),
         }, localStorage.getItem(NameKey) ?? "", table, route.key, route.table !== undefined && route.table === table);
@@ -92,6 +96,7 @@ class App {
     }
 
     private join(choice: LobbyChoice): void {
+        this.practice = undefined;
         localStorage.setItem(NameKey, choice.name);
         this.seat = { table: choice.table, key: choice.key, watch: choice.watch };
         const path = choice.table ? `/t/${encodeURIComponent(choice.table)}` : "/";
@@ -102,6 +107,14 @@ class App {
         this.chatLines = [];
         this.showTable();
         this.connection.join(this.model.playerName, { table: choice.table, key: choice.key, watch: choice.watch });
+    }
+
+    /** A private table of a random name and key, where this player sits and starts a game against bots. */
+    private practise(choice: PracticeChoice): void {
+        const random = (bytes: number) => Array.from(crypto.getRandomValues(new Uint8Array(bytes)),
+            b => b.toString(16).padStart(2, "0")).join("");
+        this.join({ name: choice.name, table: `練習${random(4)}`, key: random(12), watch: false });
+        this.practice = { target: "random", pace: choice.pace, answer: 20, bots: choice.bots, level: choice.level };
     }
 
     private showTable(): void {
@@ -116,6 +129,8 @@ class App {
             hit: () => this.act(m => ({ send: [m.hit()] })),
             hele: () => this.act(() => ({ send: ["/hele"] })),
             newGame: () => this.confirm(this.t("newGameConfirm"), () => this.act(() => ({ send: ["/init"] }))),
+            startGame: fields => this.act(m => m.startGame(fields)),
+            stopGame: () => this.confirm(this.t("stopGameConfirm"), () => this.act(m => ({ send: [m.stopGame()] }))),
             setTarget: text => this.typed(text, bytes => this.act(m => ({ send: [m.setTarget(bytes)] }))),
             copyLink: () => this.copyLink(),
             showAnswer: () => {
@@ -228,8 +243,23 @@ class App {
         case "unknown":
             this.chat(this.t("unknownCommand"));
             break;
-        case "roster":
         case "synced":
+            if (this.practice) {
+                const fields = this.practice;
+                this.practice = undefined;
+                this.act(m => m.startGame(fields));
+            }
+            break;
+        case "answerOpened":
+            if (event.name === this.model?.playerName)
+                this.view?.focusAnswer();
+            break;
+        case "gameRefused":
+            this.message(decode(event.text));
+            break;
+        case "roster":
+        case "gameStarted":
+        case "gameEnded":
             break;
         }
     }

@@ -4,6 +4,7 @@
 // the choice on; the listing comes from the connection.
 import { fill, h } from "./dom.js";
 import { NameProblem, TableRow, isTableKey, isTableName, nameProblem } from "./protocol.js";
+import { levelSelect } from "./game_view.js";
 import { TextKey, Texts } from "./texts.js";
 
 export interface LobbyChoice {
@@ -13,8 +14,16 @@ export interface LobbyChoice {
     watch: boolean;
 }
 
+export interface PracticeChoice {
+    name: string;
+    bots: number;
+    level: number;
+    pace: number;
+}
+
 export interface LobbyActions {
     choose(choice: LobbyChoice): void;
+    practise(choice: PracticeChoice): void;
     nameChanged(name: string): void;
     switchLanguage(): void;
 }
@@ -70,12 +79,34 @@ export class LobbyView {
                 this.choose(tableName.value, key || undefined, false);
         });
 
+        const bots = h("select", { id: "practice-bots" });
+        for (let n = 1; n <= 5; ++n)
+            bots.append(h("option", { value: n, selected: n === 2 }, String(n)));
+        const level = levelSelect(texts, "practice-level", 3);
+        const pace = h("select", { id: "practice-pace" });
+        for (const seconds of [1, 2, 3, 5, 8])
+            pace.append(h("option", { value: seconds, selected: seconds === 5 }, String(seconds)));
+        const practice = h("form", { class: "practice", "aria-labelledby": "practice-heading" },
+            h("h2", { id: "practice-heading" }, t("practice")), h("p", {}, t("practiceText")),
+            h("div", { class: "practice-fields" },
+                h("label", { for: "practice-bots" }, t("practiceBots")), bots,
+                h("label", { for: "practice-level" }, t("practiceLevel")), level,
+                h("label", { for: "practice-pace" }, t("practicePace")), pace),
+            h("button", { type: "submit", class: "practice-start" }, t("practiceStart")));
+        practice.addEventListener("submit", e => {
+            e.preventDefault();
+            const name = this.checkedName();
+            if (name !== undefined)
+                actions.practise({ name, bots: Number(bots.value), level: Number(level.value), pace: Number(pace.value) });
+        });
+
         this.root = h("main", { class: "lobby" },
             h("header", { class: "bar" }, h("h1", {}, t("title")),
                 this.languageButton()),
             h("section", { class: "name" },
                 h("label", { for: "player-name" }, t("name")), this.nameInput, this.nameError),
             linkedTable,
+            practice,
             h("section", { class: "tables", "aria-labelledby": "tables-heading" },
                 h("h2", { id: "tables-heading" }, t("tables")),
                 h("table", {},

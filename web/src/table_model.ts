@@ -4,6 +4,7 @@
 // judgement of the latest hit. The view renders it; the buttons ask it what
 // to send. Every text here is a byte string in code page 932.
 import { Bytes } from "./cp932.js";
+import { DealWord, DealtGame, GameEvent, GameFields, fieldsText } from "./dealt_game.js";
 import {
     Command, Layout, PaddedNameLength, Prefix, TokenLength, field, fieldFrom, isCommand, isToken, nameField,
     splitRosterText,
@@ -59,11 +60,13 @@ export type TableEvent =
     | { kind: "killed" }
     | { kind: "roster" }
     | { kind: "synced" }
-    | { kind: "unknown" };
+    | { kind: "unknown" }
+    | GameEvent;
 
 /** What a button sends, or why it sends nothing (a key of the texts). */
 export type Action = { send: Bytes[] } | { refuse: RefusalKey };
-export type RefusalKey = "seatTaken" | "noFieldCard" | "noHandCard" | "noFieldCardToReturn" | "cannotDraw";
+export type RefusalKey = "seatTaken" | "noFieldCard" | "noHandCard" | "noFieldCardToReturn" | "cannotDraw" |
+    "noFreeSeat";
 
 /** A seat field that is not a digit, as the desktop client raises it. */
 export class SeatFieldError extends Error {}
@@ -106,9 +109,10 @@ export class TableModel {
     syncing = false;
     token = "";
     graceSeconds = 0;
+    readonly game = new DealtGame();
 
-    /** playerName: this player's padded name. */
-    constructor(public playerName: Bytes) {}
+    /** playerName: this player's padded name; now: the page's clock in ms, for an answer's deadline. */
+    constructor(public playerName: Bytes, private readonly now: () => number = Date.now) {}
 
     /** A new connection: level 1 until the server says otherwise; the table hides until the next game. */
     startOver(): void {
@@ -248,7 +252,11 @@ export class TableModel {
             this.applyJudgement(text);
             return [];
         }
-        return undefined;
+        const events = this.game.receive(text, this.now());
+        // The dealer sat every player at one seat before the start: this player's is its own again.
+        if (events?.some(event => event.kind === "gameStarted"))
+            this.table.occupants.forEach((occupant, seat) => this.own[seat] = occupant === this.playerName);
+        return events;
     }
 
     // "/state begin " token " " grace
@@ -398,10 +406,44 @@ export class TableModel {
 
     /** The hitter's own calculation, when this player is the judged hitter at a level-2 server. */
     answer(expression: Bytes): Bytes | undefined {
-        if (expression.length === 0 || expression.length > AnswerBytes || !this.level2 ||
-            this.judgement?.hitter !== this.playerName)
+        if (expression.length === 0 || expression.length > AnswerBytes || !this.level2 || !this.mayAnswer)
             return undefined;
         return `${Command.Answer} ${this.playerName} ${expression}`;
+    }
+
+    /** This player's hit was judged, or a dealt game awaits its answer. */
+    get mayAnswer(): boolean {
+        return this.judgement?.hitter === this.playerName || this.game.answer?.name === this.playerName;
+    }
+
+    /** The example expression may be shown: never while a dealt game runs, where it would be the answer. */
+    get expressionOffered(): boolean {
+        return !!this.judgement && this.judgement.expression !== "" && !this.game.running;
+    }
+
+    holdsSeat(name: Bytes): boolean {
+        return this.table.occupants.includes(name);
+    }
+
+    /**
+     * "/deal NAME start" with the fields, from a seat: a player without one
+     * sits at the first free seat first (the server takes the packets in order).
+     */
+    startGame(fields: GameFields): Action {
+        const send: Bytes[] = [];
+        if (!this.own.includes(true)) {
+            const free = this.table.occupants.findIndex(occupant => !occupant);
+            if (free < 0)
+                return { refuse: "noFreeSeat" };
+            this.own[free] = true;
+            send.push(`${Command.Take} ${free} ${this.playerName}`);
+        }
+        send.push(`${DealWord} ${this.playerName} start${fieldsText(fields)}`);
+        return { send };
+    }
+
+    stopGame(): Bytes {
+        return `${DealWord} ${this.playerName} stop`;
     }
 
     /** "/left" and a "/fleav" for every seat this player holds, which are no longer held. */

@@ -4,7 +4,9 @@
 // when "HIT!!", a verdict or the answer box appears: their places are kept.
 import { assetNames } from "./asset_names.js";
 import { decode } from "./cp932.js";
+import { GameFields } from "./dealt_game.js";
 import { fill, h } from "./dom.js";
+import { GameView, LevelNames } from "./game_view.js";
 import { SeatCount, SlotCount, TableModel } from "./table_model.js";
 import { Texts } from "./texts.js";
 
@@ -17,6 +19,8 @@ export interface TableActions {
     hit(): void;
     hele(): void;
     newGame(): void;
+    startGame(fields: GameFields): void;
+    stopGame(): void;
     /** The typed texts: each gives the character that cannot be sent, or undefined when sent. */
     setTarget(text: string): string | undefined;
     showAnswer(): void;
@@ -97,6 +101,9 @@ export class TableView {
     private readonly chatLog = h("div", { class: "chat-log", role: "log" });
     private readonly roster = h("ul", { class: "roster" });
     private readonly playControls: HTMLElement[] = [];
+    /** The moves the dealer makes while a game runs. */
+    private readonly dealerMoves: HTMLElement[] = [];
+    private readonly game: GameView;
     private readonly chat: HTMLElement;
     private readonly seatSection: HTMLElement;
     private readonly side: HTMLElement;
@@ -114,6 +121,11 @@ export class TableView {
             this.playControls.push(element);
             return element;
         };
+        const dealt = <T extends HTMLElement>(element: T) => {
+            this.dealerMoves.push(element);
+            return element;
+        };
+        this.game = new GameView(texts, { start: fields => actions.startGame(fields), stop: () => actions.stopGame() });
 
         this.targetInput = typedInput({ value: "47", "aria-label": t("targetInput"), size: 6 });
         this.targetInput.addEventListener("keydown", e => {
@@ -139,8 +151,8 @@ export class TableView {
                 occupant: h("span", { class: "occupant" }),
                 hand: h("span", { class: "hand" }),
                 sit: play(button(t("sit"), () => actions.sitOrStand(seat))),
-                take: button(t("takeCard"), () => actions.takeCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("takeCard")}` }),
-                give: button(t("returnCard"), () => actions.returnCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("returnCard")}` }),
+                take: dealt(button(t("takeCard"), () => actions.takeCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("takeCard")}` })),
+                give: dealt(button(t("returnCard"), () => actions.returnCard(seat), { "aria-label": `${t("seat", seat + 1)} ${t("returnCard")}` })),
             };
             controls.sit.setAttribute("aria-describedby", `seat-${seat}-name`);
             controls.occupant.id = `seat-${seat}-name`;
@@ -151,15 +163,17 @@ export class TableView {
         }
 
         this.board = h("section", { class: "board", "aria-label": t("field") },
+            this.game.strip,
             h("div", { class: "pile" }, h("span", {}, t("pileLeft")), this.pile,
-                play(button(t("draw"), () => actions.draw()))),
+                dealt(play(button(t("draw"), () => actions.draw())))),
             h("div", { class: "target" }, h("span", {}, t("target")), this.target, this.setter,
-                h("span", { class: "target-set" }, play(this.targetInput),
-                    play(button(t("setTarget"), () => sendTyped(this.targetInput, actions.setTarget, false))))),
-            h("div", { class: "moves" }, hitButton, play(button(t("fieldToPile"), () => actions.fieldToPile())),
+                dealt(h("span", { class: "target-set" }, play(this.targetInput),
+                    play(button(t("setTarget"), () => sendTyped(this.targetInput, actions.setTarget, false)))))),
+            h("div", { class: "moves" }, hitButton, dealt(play(button(t("fieldToPile"), () => actions.fieldToPile()))),
                 play(button(t("hele"), () => actions.hele()))),
             h("div", { class: "judgement" }, this.verdict, this.showAnswerButton, this.answerText, this.answerInput),
-            h("div", { class: "field-area" }, this.field, this.hitBanner));
+            h("div", { class: "field-area" }, this.field, this.hitBanner),
+            this.game.standingsPanel);
         this.seatSection = h("section", { class: "seat-area", "aria-label": t("seat", "") }, seatList);
         this.notice = h("p", { class: "notice" }, t("waitingForGame"));
 
@@ -178,12 +192,13 @@ export class TableView {
                 button(t("copyLink"), () => actions.copyLink(), { class: "copy-link", "aria-label": t("copyLinkLabel") }),
                 button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
                 button(t("leaveTable"), () => actions.leave(), { class: "leave" })),
-            this.statusLine, this.notice, this.board,
+            this.statusLine, this.notice, this.game.greeting, this.board,
             this.chat = h("section", { class: "chat", "aria-label": t("chat") }, chatForm, this.chatLog),
             this.seatSection,
             this.side = h("div", { class: "table-side" },
-                play(button(t("newGame"), () => actions.newGame(), { class: "new-game" })),
-                h("section", { class: "players", "aria-label": t("roster") }, h("h2", {}, t("roster")), this.roster)));
+                dealt(play(button(t("newGame"), () => actions.newGame(), { class: "new-game" }))),
+                h("section", { class: "players", "aria-label": t("roster") }, h("h2", {}, t("roster")), this.roster)),
+            this.game.dialog);
 
         // The hit key, wherever the focus is but in a text box (where it types).
         this.root.ownerDocument.addEventListener("keydown", this.hitKey = e => {
@@ -200,6 +215,7 @@ export class TableView {
     dispose(): void {
         this.root.ownerDocument.removeEventListener("keydown", this.hitKey);
         window.clearTimeout(this.hitTimer);
+        this.game.dispose();
     }
 
     render(model: TableModel, context: TableContext): void {
@@ -213,9 +229,13 @@ export class TableView {
         this.seatSection.hidden = !table.shown;
         for (const part of [this.board, this.seatSection, this.chat, this.side])
             part.inert = context.reconnecting;
-        this.notice.hidden = table.shown;
+        const offered = model.level2 && !context.watching;
+        this.game.render(model, offered, Date.now());
+        this.notice.hidden = table.shown || !this.game.greeting.hidden;
         for (const control of this.playControls)
             control.hidden = context.watching;
+        for (const control of this.dealerMoves)
+            control.hidden = context.watching || model.game.running;
         this.pile.textContent = table.pile === null ? t("pileUnknown") : String(table.pile);
         this.target.textContent = table.target === null ? t("targetUnset") : decode(table.target);
         this.setter.textContent = decode(table.setter).trim() ? t("setBy", decode(table.setter).trim()) : "";
@@ -241,17 +261,22 @@ export class TableView {
             const name = occupant ? decode(occupant).trim() : "";
             const away = !!occupant && model.isAway(occupant);
             controls.occupant.textContent = occupant === null ? t("seatFree") : name || t("seatFree");
+            if (occupant)
+                controls.occupant.textContent += this.botMark(model, occupant);
             controls.occupant.classList.toggle("away", away);
+            controls.occupant.classList.toggle("bot", !!occupant && model.game.isBot(occupant));
             controls.occupant.title = away ? t("away") : "";
             if (away)
                 controls.occupant.textContent += t("awayMark");
             controls.hand.textContent = t("handCount", table.hands[seat]);
+            if (model.game.running && occupant)
+                controls.hand.textContent += ` ・ ${t("standingOf", 1 + table.hands.filter((n, s) => table.occupants[s] && n > table.hands[seat]).length)}`;
             const own = model.own[seat];
             controls.sit.textContent = own ? t("stand") : t("sit");
             controls.sit.setAttribute("aria-label", `${t("seat", seat + 1)} ${controls.sit.textContent}`);
             controls.sit.hidden = context.watching || !model.seatOffered(seat);
-            controls.take.hidden = !own || context.watching;
-            controls.give.hidden = !own || context.watching;
+            controls.take.hidden = !own || context.watching || model.game.running;
+            controls.give.hidden = !own || context.watching || model.game.running;
         });
 
         if (!model.hitShown)
@@ -261,20 +286,34 @@ export class TableView {
         const judgement = model.judgement;
         const shown = (element: HTMLElement, visible: boolean) => element.classList.toggle("unseen", !visible);
         shown(this.verdict, !!judgement);
-        shown(this.showAnswerButton, !!judgement);
+        shown(this.showAnswerButton, !!judgement && !model.game.running);
         shown(this.answerText, !!judgement);
-        shown(this.answerInput, !!judgement && judgement.hitter === model.playerName && !context.watching);
+        shown(this.answerInput, model.mayAnswer && !context.watching);
         if (judgement) {
             const verdict = judgement.verdict === "Y" ? t("verdictY") : judgement.verdict === "N" ? t("verdictN") : t("verdictUndecided");
             this.verdict.textContent = judgement.first ? `${verdict}　${t("firstHitter", decode(judgement.hitter).trim())}` : verdict;
-            this.showAnswerButton.disabled = judgement.expression === "" || judgement.expressionShown;
-            this.answerText.textContent = judgement.expressionShown ? decode(judgement.expression) : "";
+            this.showAnswerButton.disabled = !model.expressionOffered || judgement.expressionShown;
+            this.answerText.textContent = judgement.expressionShown && model.expressionOffered ? decode(judgement.expression) : "";
         }
 
         fill(this.roster, ...model.roster.map((entry, index) => {
             const away = model.isAwayEntry(index);
-            return h("li", { class: away ? "away" : "" }, decode(entry).trim() + (away ? t("awayMark") : ""));
+            const bot = model.game.isBot(entry);
+            return h("li", { class: [away ? "away" : "", bot ? "bot" : ""].join(" ").trim() },
+                decode(entry).trim() + this.botMark(model, entry) + (away ? t("awayMark") : ""));
         }));
+    }
+
+    /** " (CPU 中級)" after a computer player's name, else nothing. */
+    private botMark(model: TableModel, name: string): string {
+        const level = model.game.bots.get(name);
+        return level === undefined ? "" : this.texts.get("botMark", this.texts.get(LevelNames[level - 1] ?? "level3"));
+    }
+
+    /** The answer box takes the focus: this player's answer is awaited. */
+    focusAnswer(): void {
+        this.answerInput.classList.remove("unseen");
+        this.answerInput.focus();
     }
 
     /** "HIT!!" for three seconds from the latest hit. */
