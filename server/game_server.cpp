@@ -31,7 +31,11 @@ TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     services_.Counters.Dropped = [this](std::string_view why) {
         ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", std::string(why)}});
     };
-    services_.Counters.BotSolveDelayed = [this] { ++Metrics.Counter(KivolMetrics::BotSolvesDelayed); };
+    services_.Counters.BotSolve = [this](bool delayed) {
+        ++Metrics.Counter(KivolMetrics::BotSolves);
+        if (delayed)
+            ++Metrics.Counter(KivolMetrics::BotSolvesDelayed);
+    };
     services_.Counters.GameEnded = [this](std::string_view end) {
         ++Metrics.Counter(KivolMetrics::GamesTotal, {{"end", std::string(end)}});
     };

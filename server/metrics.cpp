@@ -144,12 +144,13 @@ void Declare(TMetricsRegistry& registry)
     registry.Declare(GamesRunning, TType::Gauge, "Dealt games running.");
     registry.Declare(GamesTotal, TType::Counter, "Dealt games ended, by how (deck or stop).");
     registry.Declare(BotsPlaying, TType::Gauge, "Computer players at the tables.");
+    registry.Declare(BotSolves, TType::Counter, "Solves the computer players asked for, one per field and target.");
     registry.Declare(BotSolvesDelayed, TType::Counter,
                      "Computer players' solves put off because the solving budget kept its rest for players.");
     // Series without labels are there from the start, at zero.
     for (const char* name : {Tables, Players, Watchers, Bans, UptimeSeconds})
         registry.Gauge(name);
-    for (const char* name : {PacketsReceived, PacketsSent, BytesSent, PacedSeconds})
+    for (const char* name : {PacketsReceived, PacketsSent, BytesSent, PacedSeconds, BotSolves, BotSolvesDelayed})
         registry.Counter(name);
     registry.Histogram(JudgeSeconds);
 }

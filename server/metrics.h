@@ -63,6 +63,7 @@ inline constexpr const char* UptimeSeconds = "kivol_uptime_seconds";         // 
 inline constexpr const char* GamesRunning = "kivol_games_running";           // gauge
 inline constexpr const char* GamesTotal = "kivol_games_total";               // counter {end}
 inline constexpr const char* BotsPlaying = "kivol_bots";                     // gauge
+inline constexpr const char* BotSolves = "kivol_bot_solves_total";                 // counter
 inline constexpr const char* BotSolvesDelayed = "kivol_bot_solves_delayed_total";  // counter
 
 // Declares every series above with its help text.

@@ -54,9 +54,10 @@ struct TTableServices {
         std::function<void(double seconds)> Judged;
         // A player's packet was dropped, and why.
         std::function<void(std::string_view why)> Dropped;
-        // A computer player's solve waited: the budget left nothing beyond
-        // what players' hits keep.
-        std::function<void()> BotSolveDelayed;
+        // The computer players asked for a solve of a field and target;
+        // delayed: it waited, as the budget left nothing beyond what
+        // players' hits keep.
+        std::function<void(bool delayed)> BotSolve;
         // A dealt game ended ("deck" or "stop").
         std::function<void(std::string_view end)> GameEnded;
     } Counters;

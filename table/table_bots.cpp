@@ -100,10 +100,11 @@ void TGameTable::FollowBots()
             const auto limit = std::min<std::chrono::nanoseconds>(
                 std::chrono::milliseconds(services_.Rules.SolverLimitMs),
                 services_.SolveBudget.Left(start) - PlayersReserve);
-            if (limit <= std::chrono::nanoseconds::zero()) {
+            const bool delayed = limit <= std::chrono::nanoseconds::zero();
+            if (services_.Counters.BotSolve)
+                services_.Counters.BotSolve(delayed);
+            if (delayed) {
                 solved = Solver::Solution{};
-                if (services_.Counters.BotSolveDelayed)
-                    services_.Counters.BotSolveDelayed();
             } else {
                 const auto began = std::chrono::steady_clock::now();
                 solved = Solver::Solve(request->field, request->target, Solver::Rule::AnySubset, limit);

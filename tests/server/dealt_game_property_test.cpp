@@ -33,14 +33,6 @@ std::map<AnsiString, int> HandsByName(const TGameTable& table)
     return hands;
 }
 
-bool IsLevel1Word(const std::string& text)
-{
-    if (text.empty() || text[0] != '/')
-        return true;  // a chat line
-    return std::any_of(std::begin(Protocol::Command::All), std::end(Protocol::Command::All),
-                       [&](std::string_view word) { return Protocol::IsCommand(text, word); });
-}
-
 class DealtGameProperty {
 public:
     explicit DealtGameProperty(std::uint32_t seed) : rig_(seed), random_(seed * 7919u + 1)
@@ -244,17 +236,8 @@ private:
 
     void ExpectPictureEqualsServer(const TRigClient& client, const TGameTable& table)
     {
-        const TTableState& picture = client.Model.Table();
-        ASSERT_EQ(picture.Pile.value_or(-1), table.Yamafuda.Count) << Cp932::ToUtf8(client.Name) << Tail(client);
-        ASSERT_EQ(static_cast<int>(picture.Field.size()), table.Bafuda.Count);
-        for (int i = 0; i < table.Bafuda.Count; ++i)
-            ASSERT_EQ(std::atoi(picture.Field[static_cast<std::size_t>(i)].Number.c_str()), table.Bafuda.Cards[i] % 100);
-        for (int s = 0; s < TTableRecord::SeatCount; ++s) {
-            ASSERT_EQ(picture.Hands[static_cast<std::size_t>(s)], table.Tefuda[s].Count) << "seat " << s;
-            ASSERT_EQ(picture.Occupants[static_cast<std::size_t>(s)].value_or(AnsiString()),
-                      table.Table.Occupants[static_cast<std::size_t>(s)])
-                << "seat " << s;
-        }
+        const std::string difference = PictureDifference(client.Model.Table(), table);
+        ASSERT_TRUE(difference.empty()) << Cp932::ToUtf8(client.Name) << ": " << difference << Tail(client);
     }
 
     TDealtGameRig rig_;

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -14,12 +16,43 @@
 
 #include "client/table_model.h"
 #include "protocol/command_text.h"
+#include "protocol/command_words.h"
 #include "protocol/level2.h"
 #include "protocol/padded_name.h"
 #include "server/game_server.h"
 #include "support/memory_connection.h"
 
 namespace server_test {
+
+// Whether a level-1 client knows the text's word (a chat line included).
+inline bool IsLevel1Word(std::string_view text)
+{
+    if (text.empty() || text[0] != '/')
+        return true;
+    return std::any_of(std::begin(Protocol::Command::All), std::end(Protocol::Command::All),
+                       [&](std::string_view word) { return Protocol::IsCommand(text, word); });
+}
+
+// How a client's picture of the table differs from the server's: the pile,
+// the field in order, each seat's hand and occupant; empty when they agree.
+inline std::string PictureDifference(const TTableState& picture, const TGameTable& table)
+{
+    if (picture.Pile.value_or(-1) != table.Yamafuda.Count)
+        return "pile " + std::to_string(picture.Pile.value_or(-1)) + " vs " + std::to_string(table.Yamafuda.Count);
+    if (static_cast<int>(picture.Field.size()) != table.Bafuda.Count)
+        return "field of " + std::to_string(picture.Field.size()) + " vs " + std::to_string(table.Bafuda.Count);
+    for (int i = 0; i < table.Bafuda.Count; ++i)
+        if (std::atoi(picture.Field[static_cast<std::size_t>(i)].Number.c_str()) != table.Bafuda.Cards[i] % 100)
+            return "field card " + std::to_string(i);
+    for (int s = 0; s < TTableRecord::SeatCount; ++s) {
+        const auto seat = static_cast<std::size_t>(s);
+        if (picture.Hands[seat] != table.Tefuda[s].Count)
+            return "hand of seat " + std::to_string(s);
+        if (picture.Occupants[seat].value_or(AnsiString()) != table.Table.Occupants[seat])
+            return "occupant of seat " + std::to_string(s);
+    }
+    return {};
+}
 
 struct TRigClient {
     TMemoryConnection Connection;
