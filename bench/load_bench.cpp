@@ -27,6 +27,12 @@
 //   load_bench tables [seconds to measure, default 10] [busy tables, default
 //                     2000] [idle tables, default 3750; 0: the busy
 //                     measurement alone] [rounds, default 3]
+//
+// The fourth plays dealt games at many tables of the release kivolsrv with
+// scripted players, five a table, or one beside three level-5 bots (see
+// bench/load/games_scenario.cpp):
+//
+//   load_bench games [--bots] [seconds to measure, default 20] [tables, default 1000]
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -42,6 +48,7 @@
 #include <vector>
 
 #include "bench/load/epoll_relay.h"
+#include "bench/load/games_scenario.h"
 #include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
 #include "bench/load/median.h"
@@ -231,6 +238,19 @@ int main(int argc, char** argv)
         if (argc > 5)
             plan.rounds = std::atoi(argv[5]);
         return load::RunTables(plan);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "games") == 0) {
+        load::GamesPlan plan;
+        int next = 2;
+        if (argc > next && std::strcmp(argv[next], "--bots") == 0) {
+            plan.bots = true;
+            ++next;
+        }
+        if (argc > next)
+            plan.measureSeconds = std::atof(argv[next++]);
+        if (argc > next)
+            plan.tables = std::atoi(argv[next]);
+        return load::RunGames(plan);
     }
     return RunFanOut(argc, argv);
 }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "bench/load/child_program.h"
+#include "bench/load/median.h"
 
 namespace load {
 
@@ -23,15 +24,6 @@ std::int64_t SentAt(std::string_view text)
     std::int64_t sentAt = -1;
     const auto [end, error] = std::from_chars(text.data() + 10, text.data() + text.size(), sentAt);
     return error == std::errc() ? sentAt : -1;
-}
-
-double Percentile(std::vector<std::int64_t>& values, double q)
-{
-    if (values.empty())
-        return 0;
-    const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(at), values.end());
-    return static_cast<double>(values[at]) / 1000.0;
 }
 
 // This process's CPU time (user and system) so far, in seconds.
@@ -104,7 +96,7 @@ void Settle(Fleet& fleet, pid_t server, double maxCpuShare, double limitSeconds)
 }
 
 ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pid_t server,
-                   const std::function<void(long line, std::int64_t sentAt)>& send)
+                   const std::function<void(long line, std::int64_t sentAt)>& send, const ChatHooks& hooks)
 {
     const std::int64_t start = NowNs();
     const std::int64_t measureFrom = start + static_cast<std::int64_t>(plan.warmupSeconds * 1e9);
@@ -124,8 +116,10 @@ ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pi
                 if (sentAt >= measureFrom)
                     ++result.linesSent;
             }
-            fleet.Flush();
         }
+        if (hooks.tick)
+            hooks.tick(now);
+        fleet.Flush();
         if (cpuFrom < 0 && now >= measureFrom) {
             cpuFrom = CpuSeconds(server);
             ownFrom = OwnCpuSeconds();
@@ -134,21 +128,23 @@ ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pi
             cpuTo = CpuSeconds(server);
             ownTo = OwnCpuSeconds();
         }
-        fleet.Poll(1, [&](int, std::string& input) {
+        fleet.Poll(1, [&](int index, std::string& input) {
             const std::int64_t arrived = NowNs();
             cut(input, [&](std::string_view text) {
                 const std::int64_t sentAt = SentAt(text);
                 if (sentAt >= measureFrom && sentAt < measureTo) {
                     ++result.delivered;
                     latencies.push_back(arrived - sentAt);
+                } else if (sentAt < 0 && hooks.other) {
+                    hooks.other(index, text, arrived);
                 }
             });
         });
     }
     result.seconds = plan.measureSeconds;
     result.deliveriesPerSecond = static_cast<double>(result.delivered) / plan.measureSeconds;
-    result.p50Microseconds = Percentile(latencies, 0.50);
-    result.p99Microseconds = Percentile(latencies, 0.99);
+    result.p50Microseconds = PercentileMicroseconds(latencies, 0.50);
+    result.p99Microseconds = PercentileMicroseconds(latencies, 0.99);
     result.serverCpuSeconds = cpuTo - cpuFrom;
     result.driverCpuSeconds = ownTo - ownFrom;
     return result;

@@ -52,6 +52,14 @@ struct ChatResult {
     double driverCpuSeconds = 0;
 };
 
+// What a measurement does besides its lines: other(index, text, arrived) sees
+// every text that is not a line, and tick(now) runs once a round of the loop,
+// before the fleet's output goes out.
+struct ChatHooks {
+    std::function<void(int index, std::string_view text, std::int64_t arrived)> other;
+    std::function<void(std::int64_t now)> tick;
+};
+
 // The clock time in ns that line texts carry.
 std::int64_t NowNs();
 
@@ -60,7 +68,7 @@ std::int64_t NowNs();
 // fleet as its protocol wants, for the warm-up and the measurement; counts
 // every delivery of a line sent during the measurement and its latency.
 ChatResult RunChat(Fleet& fleet, const TextCutter& cut, const ChatPlan& plan, pid_t server,
-                   const std::function<void(long line, std::int64_t sentAt)>& send);
+                   const std::function<void(long line, std::int64_t sentAt)>& send, const ChatHooks& hooks = {});
 
 // The text of a chat line from the padded name, sent at sentAt.
 inline std::string LineText(const std::string& name, std::int64_t sentAt)

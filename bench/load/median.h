@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace load {
@@ -13,6 +14,16 @@ inline double MedianOf(std::vector<double> values)
         return 0;
     std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
     return values[values.size() / 2];
+}
+
+// The q-quantile (0 to 1) of latencies in ns, in microseconds; 0 for none.
+inline double PercentileMicroseconds(std::vector<std::int64_t>& values, double q)
+{
+    if (values.empty())
+        return 0;
+    const auto at = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(at), values.end());
+    return static_cast<double>(values[at]) / 1000.0;
 }
 
 template <typename Result, typename Figure>

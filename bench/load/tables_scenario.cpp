@@ -22,6 +22,7 @@
 #include "bench/load/chat_run.h"
 #include "bench/load/child_program.h"
 #include "bench/load/fleet.h"
+#include "bench/load/kivol_server.h"
 #include "bench/load/median.h"
 #include "bench/load/packet_buffer.h"
 #include "bench/load/redis_framing.h"
@@ -65,40 +66,6 @@ const TextCutter KivolTexts = [](std::string& input, const std::function<void(st
 const TextCutter RedisTexts = [](std::string& input, const std::function<void(std::string_view)>& take) {
     CutRedisReplies(input, take);
 };
-
-std::string ProgramDirectory()
-{
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    const std::string self(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return self.substr(0, self.rfind('/'));
-}
-
-// Whether the program file names the option (an older server refuses
-// options it does not know). Qt keeps literal option names as UTF-16.
-bool ProgramMentions(const std::string& path, const std::string& option)
-{
-    std::ifstream file(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string wide;
-    for (char c : option)
-        wide += std::string{c, '\0'};
-    return bytes.find(option) != std::string::npos || bytes.find(wide) != std::string::npos;
-}
-
-// The release kivolsrv from beside this program, serving 127.0.0.1:port.
-std::unique_ptr<ChildProgram> StartKivol(int port, int tables)
-{
-    const std::string path = ProgramDirectory() + "/kivolsrv";
-    std::vector<std::string> arguments{"--headless", "--port", std::to_string(port), "--grace", "0",
-                                       "--listen", "127.0.0.1"};
-    if (ProgramMentions(path, "max-tables"))
-        arguments.insert(arguments.end(), {"--max-tables", std::to_string(tables + 10)});
-    auto server = std::make_unique<ChildProgram>(path, arguments);
-    if (!server->AwaitListening(port, 20))
-        throw std::runtime_error("kivolsrv did not start listening (" + path + ")");
-    return server;
-}
 
 // A redis-server with a throwaway configuration: no persistence, loopback only.
 class RedisServer {
