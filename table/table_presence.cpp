@@ -21,7 +21,7 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
 
     if (!announcement) {
         SendToAll(data, size, &sender);
-        Roster.Add(name, sender.Connection);
+        Roster.Add(name, sender.Connection, 1);
         SendTextToAll("/list " + Roster.Text());
         Log("/参加  ", name, sender.Connection->PeerAddress());
         return;
@@ -32,7 +32,7 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
     if (Resume(sender, name, announcement->Token))
         return;
     const std::string token = NewSessionToken();
-    const int index = Roster.Add(name, sender.Connection);
+    const int index = Roster.Add(name, sender.Connection, 2);
     Roster.SetToken(index, token);
     SendTextToAll("/list " + Roster.Text());
     Log("/参加  ", name, sender.Connection->PeerAddress());
@@ -50,6 +50,8 @@ bool TGameTable::Resume(TPeer& sender, std::string_view name, std::string_view t
     const std::string fresh = NewSessionToken();
     Roster.Update(index, [&](TRosterEntry& entry) {
         entry.Owner = sender.Connection;
+        entry.Address = sender.Connection->PeerAddress();
+        entry.Level = 2;
         entry.TokenHash = SessionTokenHash(fresh);
         entry.Away = false;
         entry.AwayUntil = {};

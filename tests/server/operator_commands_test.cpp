@@ -9,6 +9,7 @@
 
 #include "control/control_server.h"
 #include "game_server_fixture.h"
+#include "protocol/level2.h"
 #include "protocol/tables.h"
 #include "server/operator_commands.h"
 #include "server/table_store.h"
@@ -200,6 +201,37 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
     EXPECT_EQ(game.Roster.Count(), 1);
 
     EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
+}
+
+// An operator who wants to ban a player who just dropped sees where it came
+// from: an away entry keeps its last address and level, also after a resume.
+TEST_F(OperatorCommandsTest, PlayersShowsAnAwayEntrysLastAddressAndLevel)
+{
+    auto taro = Connect();
+    Join(*taro, "taro");
+    auto ken = Connect();
+    ASSERT_TRUE(ken->SendPacket(Nul("/join " + PaddedName("ken")) + "KIVOL/2"));
+    std::string token;
+    for (std::optional<std::string> packet; token.empty() && (packet = ken->NextPacket());)
+        if (packet->starts_with(Protocol::Level2::StateBegin))
+            token = packet->substr(std::string_view(Protocol::Level2::StateBegin).size() + 1,
+                                   Protocol::Level2::TokenLength);
+    ASSERT_FALSE(token.empty());
+    ken.reset();
+    taro.reset();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return game.Roster.Count() == 2 && game.Roster.Entry(0).Away && game.Roster.Entry(1).Away; }));
+
+    const TCtl players = Ctl({"players"});
+    EXPECT_NE(players.Out.find("(main)  ken  127.0.0.1  level 2  seats -  away"), std::string::npos) << players.Out;
+    EXPECT_NE(players.Out.find("(main)  taro  127.0.0.1  level 1  seats -  away"), std::string::npos) << players.Out;
+    const TCtl json = Ctl({"--json", "players"});
+    EXPECT_NE(json.Out.find("\"address\": \"127.0.0.1\""), std::string::npos) << json.Out;
+
+    auto back = Connect();
+    ASSERT_TRUE(back->SendPacket(Nul("/join " + PaddedName("ken")) + "KIVOL/2 RESUME=" + token));
+    SkipUntil(*back, "/state end");
+    EXPECT_NE(Ctl({"players"}).Out.find("(main)  ken  127.0.0.1  level 2  seats -  connected"), std::string::npos);
 }
 
 // A restart saves the tables at once: a kicked entry whose client has not
