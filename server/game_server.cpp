@@ -133,7 +133,10 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
 
 void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* data, int size)
 {
-    if (sender.Refused || (sender.Kicked && !IsCommand(text, Command::Left)))
+    // A kicked connection may still run its leave sequence: "/left", then
+    // "/fleav" for each of its seats.
+    if (sender.Refused ||
+        (sender.Kicked && !IsCommand(text, Command::Left) && !IsCommand(text, Command::FLeave)))
         return;
     if (IsCommand(text, Command::Tables)) {
         AnswerTables(sender);

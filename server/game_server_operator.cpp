@@ -121,6 +121,10 @@ void TGameServer::RemoveKicked(TPeer& peer)
     for (int i = table->Roster.Count() - 1; i >= 0; --i)
         if (table->Roster.Entry(i).Owner == peer.Connection)
             table->RemoveEntry(i, KickedWhy);
+    // A client that sent its "/left" but closed before freeing its seats
+    // leaves no seat behind either.
+    for (const AnsiString& name : peer.Names)
+        table->ReleaseSeats(name);
 }
 
 void TGameServer::Mute(std::string_view name, std::chrono::steady_clock::time_point until)

@@ -91,6 +91,9 @@ public:
     // get the roster without it, "/left" and the seats it freed. The log
     // line gives utf8Why in place of an address.
     void RemoveEntry(int index, std::string_view utf8Why);
+    // Frees the seats of name, with the "/fleav" packets its leaving would
+    // have sent, unless a connected entry of that name keeps them.
+    void ReleaseSeats(const AnsiString& name);
     // A dealt game started by the operator, in host's name (empty: the
     // operator's); false with the refusal (UTF-8) when it cannot start.
     // botLevels: each computer player's level (empty: options.Bots at options.Level).

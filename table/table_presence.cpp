@@ -167,6 +167,13 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
     Roster.Delete(index);
     SendTextToAll("/list " + Roster.Text());
     SendTextToAll(AnsiString(Command::Left) + " " + name);
+    ReleaseSeats(name);
+    Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
+    ScheduleWake();
+}
+
+void TGameTable::ReleaseSeats(const AnsiString& name)
+{
     bool stillHere = false;
     for (const TRosterEntry& entry : Roster.Entries())
         stillHere = stillHere || (!entry.Away && SameNameIgnoringCase(entry.Name, name));
@@ -176,8 +183,6 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
             SeatFreed(seat, name);
         }
     UpdatePresence();
-    Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
-    ScheduleWake();
 }
 
 std::chrono::steady_clock::time_point TGameTable::NextWake() const

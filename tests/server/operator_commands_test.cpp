@@ -203,6 +203,53 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
     EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
 }
 
+// A level-1 client that obeys "/kill" runs its whole leave sequence: the
+// others, level 1 and level 2 alike, receive exactly what its own leaving
+// would have sent, every seat freed, and nothing after it.
+TEST_F(OperatorCommandsTest, KickOfAClientThatObeysKillRelaysItsWholeLeaveSequence)
+{
+    auto [taro, hana] = SeatTaroBesideHana();
+    ASSERT_TRUE(taro->SendPacket(Nul("/take 5 " + PaddedName("taro"))));
+    EXPECT_EQ(Next(*hana), Nul("/take 5 " + PaddedName("taro")));
+    auto ken = Connect();
+    JoinLevel2(*ken, "ken");
+    SkipUntil(*hana, "/list");
+
+    ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
+    EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
+    for (const std::string& packet : {Nul("/left " + PaddedName("taro")), Nul("/fleav 2"), Nul("/fleav 5")})
+        ASSERT_TRUE(taro->SendPacket(packet));
+    taro.reset();
+    const std::string list = Nul("/list \"" + PaddedName("hana") + "\",\"" + PaddedName("ken") + "\"");
+    for (LoopbackPeer* other : {hana.get(), ken.get()}) {
+        EXPECT_EQ(Next(*other), Nul("/kill " + PaddedName("taro")));
+        EXPECT_EQ(Next(*other), list);
+        EXPECT_EQ(Next(*other), Nul("/left " + PaddedName("taro")));
+        EXPECT_EQ(Next(*other), Nul("/fleav 2"));
+        EXPECT_EQ(Next(*other), Nul("/fleav 5"));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return server.Peers().size() == 2; }));
+    ExpectOnlyMarkerNext(*hana, {hana.get(), ken.get()});
+    EXPECT_EQ(game.Table.Occupants[2], "");
+    EXPECT_EQ(game.Table.Occupants[5], "");
+    EXPECT_EQ(game.Roster.Count(), 2);
+}
+
+// A kicked client that sends its "/left" and closes without freeing its seat
+// leaves no seat behind: the server frees it as the leave would have.
+TEST_F(OperatorCommandsTest, AKickedClientThatClosesAfterItsLeftHasItsSeatFreed)
+{
+    auto [taro, hana] = SeatTaroBesideHana();
+    ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
+    EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
+    ASSERT_TRUE(taro->SendPacket(Nul("/left " + PaddedName("taro"))));
+    taro.reset();
+    EXPECT_EQ(Next(*hana), Nul("/kill " + PaddedName("taro")));
+    ExpectTaroLeftSeatTwo(*hana);
+    ExpectOnlyMarkerNext(*hana, {hana.get()});
+    EXPECT_EQ(game.Table.Occupants[2], "");
+}
+
 // An operator who wants to ban a player who just dropped sees where it came
 // from: an away entry keeps its last address and level, also after a resume.
 TEST_F(OperatorCommandsTest, PlayersShowsAnAwayEntrysLastAddressAndLevel)
