@@ -156,7 +156,7 @@ bool TGameServer::DropMuted(TPeer& sender, std::string_view text)
     const bool chat = text.empty() || text.front() != Command::Prefix;
     if ((!chat && !IsCommand(text, Command::Answer)) || !Muted(sender))
         return false;
-    ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", "muted"}});
+    services_.CountDrop(DropWhy::Muted);
     services_.SendText(*sender.Connection, Cp932::FromUtf8(MutedNotice));
     return true;
 }

@@ -14,7 +14,7 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
 {
     const AnsiString name = NameField(text, Layout::JoinName);
     if (static_cast<int>(sender.Names.size()) >= MaxNamesPerConnection || Full()) {
-        Refuse(sender, text);
+        Drop(sender, text, DropWhy::Join);
         return;
     }
     sender.Names.push_back(name);
