@@ -137,17 +137,24 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
 
 void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* data, int size)
 {
-    if (sender.Refused || (sender.Kicked && !IsCommand(text, Command::Left)))
-        return;
-    if (IsCommand(text, Command::Tables)) {
+    if (sender.Refused) {
+        services_.CountDrop(DropWhy::Closing);
+    } else if (sender.Kicked && !IsCommand(text, Command::Left) && !IsCommand(text, Command::FLeave)) {
+        // A kicked connection may still run its leave sequence: "/left",
+        // then "/fleav" for each of its seats.
+        services_.CountDrop(DropWhy::Kicked);
+    } else if (IsCommand(text, Command::Tables)) {
         AnswerTables(sender);
     } else if (Identity::ServerOnlyWord(text)) {
+        services_.CountDrop(DropWhy::ServerOnly);
         Log(sender.Table, "/拒否  ", Identity::RefusedWord(text), sender.Connection->PeerAddress());
     } else if (sender.Watcher) {
-        sender.Table->Refuse(sender, text);
+        sender.Table->Drop(sender, text, DropWhy::Watcher);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
-    } else if (sender.Table && !DropMuted(sender, text)) {
+    } else if (!sender.Table) {
+        services_.CountDrop(DropWhy::Unjoined);
+    } else if (!DropMuted(sender, text)) {
         sender.Table->PacketArrived(sender, text, data, size);
     }
 }
@@ -255,11 +262,15 @@ void TGameServer::AnswerTables(TPeer& sender)
 {
     // Over TCP a connection asks once it has joined with level 2; a
     // WebSocket, which always speaks level 2, also before.
-    if (!sender.Level2 && sender.Connection->Kind() != TPacketConnection::TKind::WebSocket)
+    if (!sender.Level2 && sender.Connection->Kind() != TPacketConnection::TKind::WebSocket) {
+        services_.CountDrop(DropWhy::Word);
         return;
+    }
     const auto now = Now();
-    if (sender.TablesAnswered && now - sender.LastTablesAnswer < TablesInterval)
+    if (sender.TablesAnswered && now - sender.LastTablesAnswer < TablesInterval) {
+        services_.CountDrop(DropWhy::Tables);
         return;
+    }
     sender.TablesAnswered = true;
     sender.LastTablesAnswer = now;
     services_.SendText(*sender.Connection, Tables::ListBegin);
@@ -374,6 +385,7 @@ void TGameServer::LogFailure(TPeer& sender, const char* utf8What) noexcept
 {
     // The failure may be the log's own; then the packet is dropped unlogged.
     try {
+        services_.CountDrop(DropWhy::Error);
         Log(sender.Table, "/例外  ", Cp932::FromUtf8(utf8What), sender.Connection->PeerAddress());
     } catch (...) {
     }

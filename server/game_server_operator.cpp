@@ -121,6 +121,10 @@ void TGameServer::RemoveKicked(TPeer& peer)
     for (int i = table->Roster.Count() - 1; i >= 0; --i)
         if (table->Roster.Entry(i).Owner == peer.Connection)
             table->RemoveEntry(i, KickedWhy);
+    // A client that sent its "/left" but closed before freeing its seats
+    // leaves no seat behind either.
+    for (const AnsiString& name : peer.Names)
+        table->ReleaseSeats(name);
 }
 
 void TGameServer::Mute(std::string_view name, std::chrono::steady_clock::time_point until)
@@ -152,7 +156,7 @@ bool TGameServer::DropMuted(TPeer& sender, std::string_view text)
     const bool chat = text.empty() || text.front() != Command::Prefix;
     if ((!chat && !IsCommand(text, Command::Answer)) || !Muted(sender))
         return false;
-    ++Metrics.Counter(KivolMetrics::DroppedPackets, {{"why", "muted"}});
+    services_.CountDrop(DropWhy::Muted);
     services_.SendText(*sender.Connection, Cp932::FromUtf8(MutedNotice));
     return true;
 }

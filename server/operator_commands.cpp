@@ -204,10 +204,9 @@ TControlAnswer TOperatorCommands::Players(const TPlayersCommand& command)
     QJsonArray rows;
     for (TGameTable* table : *tables) {
         for (const TRosterEntry& entry : table->Roster.Entries()) {
-            const auto peer = game_.Peers().find(entry.Owner);
-            const bool connected = entry.Owner && peer != game_.Peers().end();
-            const std::string address = connected ? std::string(entry.Owner->PeerAddress()) : std::string("-");
-            const std::string level = connected ? (peer->second.Level2 ? "2" : "1") : "-";
+            // An away entry shows where its connection came from, for a ban.
+            const std::string address = entry.Address.empty() ? std::string("-") : std::string(entry.Address);
+            const std::string level = entry.Level == 0 ? std::string("-") : std::to_string(entry.Level);
             std::string seats;
             for (int seat = 0; seat < static_cast<int>(table->Table.Occupants.size()); ++seat)
                 if (SameNameIgnoringCase(table->Table.Occupants[static_cast<std::size_t>(seat)], entry.Name)) {

@@ -6,6 +6,7 @@
 
 #include "control/control_paths.h"
 #include "platform/cp932.h"
+#include "server/listening_lines.h"
 #include "server/state_directory.h"
 
 QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOperatorCommands& commands,
@@ -33,5 +34,6 @@ QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOp
     Control::TControlListenOptions listen{path, group, [&commands](const std::string& line) { commands.Log(line); }};
     if (std::string problem = control->Listen(listen); !problem.empty())
         return QString::fromStdString(problem);
+    commands.Log(ListeningLines::Control(path));
     return {};
 }

@@ -14,6 +14,7 @@
 #include "platform/date_time_text.h"
 #include "platform/form.h"
 #include "protocol/player_name.h"
+#include "server/listening_lines.h"
 #include "server/log_output.h"
 #include "server/web_admission.h"
 
@@ -113,6 +114,9 @@ bool TForm1::FormCreate()
                                MB_OK | MB_ICONWARNING);
         return false;
     }
+    // The web port listens on the game port's addresses.
+    const std::string address(PacketServerSocket1.Socket()->LocalAddress());
+    AddLog(Cp932::FromUtf8(ListeningLines::Game(address, PacketServerSocket1.Socket()->LocalPort())));
     if (Options.Web.Port == 0)
         return true;
     TWebRouteHooks hooks;
@@ -132,8 +136,10 @@ bool TForm1::FormCreate()
     TPacketConnectionOwner& owner = *this;
     WebPort = std::make_unique<TWebPort>(Options.Web, owner, hooks, [this](const AnsiString& line) { AddLog(line); });
     const QString problem = WebPort->Start(Options.ListenAddress);
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        AddLog(Cp932::FromUtf8(ListeningLines::Web(address, WebPort->Port(), WebPort->Secure())));
         return true;
+    }
     WebPort.reset();
     Application.MessageBox(QStringLiteral("ウェブポートの確保に失敗しました。終了します（%1）").arg(problem),
                            QStringLiteral("警告"), MB_OK | MB_ICONWARNING);

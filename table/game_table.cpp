@@ -76,11 +76,11 @@ void TGameTable::DetachAll()
 void TGameTable::PacketArrived(TPeer& sender, std::string_view text, const void* data, int size)
 {
     if (!services_.Rules.TrustNames && !Identity::MaySend(sender, text)) {
-        Drop(sender, text, "name");
+        Drop(sender, text, sender.Names.empty() ? DropWhy::Unjoined : DropWhy::Name);
     } else if (IsCommand(text, Command::Deal)) {
         DealArrived(sender, text);
     } else if (dealer_.Running() && !MayMoveDuringGame(sender, text)) {
-        Drop(sender, text, "game");
+        Drop(sender, text, DropWhy::Game);
     } else if (IsCommand(text, Command::Left)) {
         Left(sender, text, data, size);
     } else if (IsCommand(text, Command::Take) || IsCommand(text, Command::Leave)) {
@@ -90,7 +90,8 @@ void TGameTable::PacketArrived(TPeer& sender, std::string_view text, const void*
     } else if (IsCommand(text, Command::Hit)) {
         Hit(text);
     } else if (IsCommand(text, Command::Answer)) {
-        Answer(text);
+        if (!Answer(text))
+            services_.CountDrop(DropWhy::Answer);
     } else if (IsCommand(text, Command::Set) || IsCommand(text, Command::Init) || IsCommand(text, Command::Draw) ||
                IsCommand(text, Command::B2T) || IsCommand(text, Command::T2Y) || IsCommand(text, Command::B2Y)) {
         Move(text, data, size);
@@ -123,6 +124,8 @@ void TGameTable::Move(std::string_view text, const void* data, int size)
         // level-1 server does, which deals past twelve.
         if (services_.Rules.TrustNames || Bafuda.Count < TTableRecord::FieldSlots)
             Draw(text);
+        else
+            services_.CountDrop(DropWhy::FullField);
     } else if (IsCommand(text, Command::B2T)) {
         if (TCardPile* hand = SeatHand(text)) {
             int card;
@@ -170,6 +173,8 @@ TCardPile* TGameTable::SeatHand(std::string_view text)
     // Clients only ever send seats "0" to "5"; a move naming any other seat
     // is dropped whole, neither applied nor relayed.
     const auto seat = SeatField(text, Layout::MoveSeat);
+    if (!seat)
+        services_.CountDrop(DropWhy::Seat);
     return seat ? &Tefuda[*seat] : nullptr;
 }
 

@@ -67,8 +67,9 @@ public:
     void Watch(TPeer& watcher, std::string_view text);
     // Any other packet from a player connection at this table.
     void PacketArrived(TPeer& sender, std::string_view text, const void* data, int size);
-    // Logs a refused packet, at most once a minute per connection.
-    void Refuse(TPeer& sender, std::string_view text);
+    // Counts a dropped packet by why (DropWhy) and logs it, at most once a
+    // minute per connection.
+    void Drop(TPeer& sender, std::string_view text, std::string_view why);
 
     // The operator's commands, on the roster entry at index (-1: none).
     // Kill asks every client here to let that player leave; the entry goes
@@ -91,6 +92,9 @@ public:
     // get the roster without it, "/left" and the seats it freed. The log
     // line gives utf8Why in place of an address.
     void RemoveEntry(int index, std::string_view utf8Why);
+    // Frees the seats of name, with the "/fleav" packets its leaving would
+    // have sent, unless a connected entry of that name keeps them.
+    void ReleaseSeats(const AnsiString& name);
     // A dealt game started by the operator, in host's name (empty: the
     // operator's); false with the refusal (UTF-8) when it cannot start.
     // botLevels: each computer player's level (empty: options.Bots at options.Level).
@@ -154,8 +158,8 @@ private:
     void FollowBots();
     void WakeBots();
     std::chrono::steady_clock::time_point NextBotWake() const;
-    // A refused packet counted by why (and logged as Refuse logs).
-    void Drop(TPeer& sender, std::string_view text, std::string_view why);
+    // Logs a refused packet, at most once a minute per connection.
+    void Refuse(TPeer& sender, std::string_view text);
     // An empty field and hands, a full shuffled deck.
     void DealFreshDeck();
     bool Resume(TPeer& sender, std::string_view name, std::string_view token);
@@ -166,15 +170,18 @@ private:
     void ScheduleWake();
     void Draw(std::string_view text);
     void Hit(std::string_view text);
-    void Answer(std::string_view text);
+    // False when the "/answer" was not judged (no hit to answer, or not an answer's layout).
+    bool Answer(std::string_view text);
     // Judges a hitter's expression in front of everyone; fromChat: a chat
-    // line, which is judged only when it reads as an expression.
-    void JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat);
+    // line, which is judged only when it reads as an expression. False when
+    // nothing was judged: name has no hit to answer.
+    bool JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat);
     // The field or the target changed: the next hit is the first.
     void TableChanged();
     std::vector<int> FieldCards() const;
     std::optional<std::int64_t> Target() const;
-    // The seat's hand named by the digit at byte 6, or null for anything but "0" to "5".
+    // The seat's hand named by the digit at byte 6, or null for anything but
+    // "0" to "5" (the move is then dropped, and counted).
     TCardPile* SeatHand(std::string_view text);
     void SendSyncBlock(TPeer& peer, const std::string& token);
 

@@ -24,8 +24,9 @@ struct TPeer {
     bool Watcher = false;
     // A refusal was sent; the connection is closing and nothing more is handled.
     bool Refused = false;
-    // The operator removed it: only its "/left" is still handled, and its
-    // entries go as leaves when it closes.
+    // The operator removed it: only its leave sequence ("/left", "/fleav")
+    // is still handled, and what is left of its entries and seats goes as a
+    // leave when it closes.
     bool Kicked = false;
     // Refused packets are logged at most once a minute per connection.
     bool RefusalLogged = false;

@@ -3,10 +3,19 @@
 #include "platform/cp932.h"
 #include "protocol/roster_text.h"
 #include "table/session_token.h"
+#include "transport/packet_connection.h"
 
-int TRoster::Add(const AnsiString& name, TPacketConnection* owner)
+int TRoster::Add(const AnsiString& name, TPacketConnection* owner, int level)
 {
-    entries_.push_back(TRosterEntry{name, owner, {}, false, {}, std::chrono::system_clock::now()});
+    TRosterEntry entry;
+    entry.Name = name;
+    entry.Owner = owner;
+    entry.Since = std::chrono::system_clock::now();
+    if (owner) {
+        entry.Address = owner->PeerAddress();
+        entry.Level = level;
+    }
+    entries_.push_back(std::move(entry));
     if (OnAdded)
         OnAdded(Count() - 1, name);
     return Count() - 1;

@@ -28,6 +28,11 @@ struct TRosterEntry {
     std::chrono::system_clock::time_point Since{};
     // A computer player the table plays: never away, no connection.
     bool Bot = false;
+    // The address and protocol level (1 or 2) of the connection that last
+    // held the entry, kept while it is away so that the operator sees where
+    // a dropped player came from; empty and 0 when none has held it.
+    AnsiString Address;
+    int Level = 0;
 };
 
 // The players who joined, in the order of joining: one padded name per entry,
@@ -37,8 +42,8 @@ struct TRosterEntry {
 // this order.
 class TRoster {
 public:
-    // Appends an entry; returns its index.
-    int Add(const AnsiString& name, TPacketConnection* owner = nullptr);
+    // Appends an entry held by owner (if any) at that protocol level; returns its index.
+    int Add(const AnsiString& name, TPacketConnection* owner = nullptr, int level = 0);
     // The first entry equal to name when ASCII letters are compared without
     // regard to case; -1 when there is none. Both bytes of a Shift-JIS
     // double-byte character must match exactly, so two different characters

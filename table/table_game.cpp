@@ -39,7 +39,7 @@ Dealer::TTableView TGameTable::View() const
 void TGameTable::DealArrived(TPeer& sender, std::string_view text)
 {
     if (!sender.Level2) {
-        Drop(sender, text, "word");
+        Drop(sender, text, DropWhy::Word);
         return;
     }
     const AnsiString name = PaddedName(NameField(text, Layout::DealName));
@@ -304,7 +304,6 @@ void TGameTable::UpdatePresence()
 
 void TGameTable::Drop(TPeer& sender, std::string_view text, std::string_view why)
 {
-    if (services_.Counters.Dropped)
-        services_.Counters.Dropped(why);
+    services_.CountDrop(why);
     Refuse(sender, text);
 }

@@ -37,26 +37,26 @@ void TGameTable::Hit(std::string_view text)
     }
 }
 
-void TGameTable::Answer(std::string_view text)
+bool TGameTable::Answer(std::string_view text)
 {
     const AnsiString name = NameField(text, Layout::AnswerName);
     if (text.substr(Layout::AnswerName - 1 + PaddedNameLength, 1) != " ")
-        return;
-    JudgeAnswer(name, FieldFrom(text, Layout::AnswerText), false);
+        return false;
+    return JudgeAnswer(name, FieldFrom(text, Layout::AnswerText), false);
 }
 
-void TGameTable::JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat)
+bool TGameTable::JudgeAnswer(const AnsiString& name, std::string_view expression, bool fromChat)
 {
     // Only a player who hit since the field or target last changed may
     // answer, once for each hit.
     const auto hitter = std::find_if(mayAnswer_.begin(), mayAnswer_.end(),
                                      [&](const AnsiString& h) { return SameNameIgnoringCase(h, name); });
     if (hitter == mayAnswer_.end())
-        return;
+        return false;
     const Solver::AnswerResult result = Solver::CheckAnswer(expression, FieldCards());
     // A chat line of the awaited hitter is an answer only when it reads as one.
     if (fromChat && result.outcome == Solver::AnswerOutcome::Unreadable)
-        return;
+        return false;
     mayAnswer_.erase(hitter);
     const AnsiString shown = AnsiString(expression.substr(0, Solver::MaxAnswerBytes));
     AnsiString line = Cp932::FromUtf8("【判定】") + name + " " + shown;
@@ -83,6 +83,7 @@ void TGameTable::JudgeAnswer(const AnsiString& name, std::string_view expression
         Deliver(outputs);
         ScheduleWake();
     }
+    return true;
 }
 
 void TGameTable::TableChanged()

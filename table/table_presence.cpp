@@ -14,14 +14,14 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
 {
     const AnsiString name = NameField(text, Layout::JoinName);
     if (static_cast<int>(sender.Names.size()) >= MaxNamesPerConnection || Full()) {
-        Refuse(sender, text);
+        Drop(sender, text, DropWhy::Join);
         return;
     }
     sender.Names.push_back(name);
 
     if (!announcement) {
         SendToAll(data, size, &sender);
-        Roster.Add(name, sender.Connection);
+        Roster.Add(name, sender.Connection, 1);
         SendTextToAll("/list " + Roster.Text());
         Log("/参加  ", name, sender.Connection->PeerAddress());
         return;
@@ -32,7 +32,7 @@ void TGameTable::Join(TPeer& sender, std::string_view text, const void* data, in
     if (Resume(sender, name, announcement->Token))
         return;
     const std::string token = NewSessionToken();
-    const int index = Roster.Add(name, sender.Connection);
+    const int index = Roster.Add(name, sender.Connection, 2);
     Roster.SetToken(index, token);
     SendTextToAll("/list " + Roster.Text());
     Log("/参加  ", name, sender.Connection->PeerAddress());
@@ -50,6 +50,8 @@ bool TGameTable::Resume(TPeer& sender, std::string_view name, std::string_view t
     const std::string fresh = NewSessionToken();
     Roster.Update(index, [&](TRosterEntry& entry) {
         entry.Owner = sender.Connection;
+        entry.Address = sender.Connection->PeerAddress();
+        entry.Level = 2;
         entry.TokenHash = SessionTokenHash(fresh);
         entry.Away = false;
         entry.AwayUntil = {};
@@ -165,6 +167,13 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
     Roster.Delete(index);
     SendTextToAll("/list " + Roster.Text());
     SendTextToAll(AnsiString(Command::Left) + " " + name);
+    ReleaseSeats(name);
+    Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
+    ScheduleWake();
+}
+
+void TGameTable::ReleaseSeats(const AnsiString& name)
+{
     bool stillHere = false;
     for (const TRosterEntry& entry : Roster.Entries())
         stillHere = stillHere || (!entry.Away && SameNameIgnoringCase(entry.Name, name));
@@ -174,8 +183,6 @@ void TGameTable::RemoveEntry(int index, std::string_view utf8Why)
             SeatFreed(seat, name);
         }
     UpdatePresence();
-    Log("/退席  ", name, Cp932::FromUtf8(utf8Why));
-    ScheduleWake();
 }
 
 std::chrono::steady_clock::time_point TGameTable::NextWake() const

@@ -79,13 +79,20 @@ public:
     TGameTable& Table() { return server_.Main(); }
     std::chrono::steady_clock::time_point Now() const { return now_; }
 
+    // A connection that has sent nothing yet (at the main table, as over TCP).
+    TRigClient& Open()
+    {
+        auto& client = *clients_.emplace_back(std::make_unique<TRigClient>());
+        server_.ConnectionOpened(&client.Connection);
+        return client;
+    }
+
     // A connection that joins the main table in name (level 2: announced).
     TRigClient& Join(std::string_view name, bool level2, std::string_view token = {})
     {
-        auto& client = *clients_.emplace_back(std::make_unique<TRigClient>());
+        TRigClient& client = Open();
         client.Level2 = level2;
         client.Name = Protocol::PaddedName(name);
-        server_.ConnectionOpened(&client.Connection);
         std::string join = "/join " + client.Name + '\0';
         if (level2)
             join += token.empty() ? std::string(Protocol::Level2::Announcement)
@@ -96,6 +103,8 @@ public:
 
     // A command text from the client, as its packet.
     void Send(TRigClient& client, std::string_view text) { Deliver(client, Protocol::TextPacket(text)); }
+    // A whole payload from the client: the text, its NUL and any trailer.
+    void SendPacket(TRigClient& client, const std::string& packet) { Deliver(client, packet); }
 
     void Close(TRigClient& client)
     {

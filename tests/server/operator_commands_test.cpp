@@ -9,6 +9,7 @@
 
 #include "control/control_server.h"
 #include "game_server_fixture.h"
+#include "protocol/level2.h"
 #include "protocol/tables.h"
 #include "server/operator_commands.h"
 #include "server/table_store.h"
@@ -200,6 +201,84 @@ TEST_F(OperatorCommandsTest, KickClosesAClientThatIgnoresKillAndTheOthersSeeItLe
     EXPECT_EQ(game.Roster.Count(), 1);
 
     EXPECT_EQ(Ctl({"kick", "nobody"}).Status, 1);
+}
+
+// A level-1 client that obeys "/kill" runs its whole leave sequence: the
+// others, level 1 and level 2 alike, receive exactly what its own leaving
+// would have sent, every seat freed, and nothing after it.
+TEST_F(OperatorCommandsTest, KickOfAClientThatObeysKillRelaysItsWholeLeaveSequence)
+{
+    auto [taro, hana] = SeatTaroBesideHana();
+    ASSERT_TRUE(taro->SendPacket(Nul("/take 5 " + PaddedName("taro"))));
+    EXPECT_EQ(Next(*hana), Nul("/take 5 " + PaddedName("taro")));
+    auto ken = Connect();
+    JoinLevel2(*ken, "ken");
+    SkipUntil(*hana, "/list");
+
+    ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
+    EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
+    for (const std::string& packet : {Nul("/left " + PaddedName("taro")), Nul("/fleav 2"), Nul("/fleav 5")})
+        ASSERT_TRUE(taro->SendPacket(packet));
+    taro.reset();
+    const std::string list = Nul("/list \"" + PaddedName("hana") + "\",\"" + PaddedName("ken") + "\"");
+    for (LoopbackPeer* other : {hana.get(), ken.get()}) {
+        EXPECT_EQ(Next(*other), Nul("/kill " + PaddedName("taro")));
+        EXPECT_EQ(Next(*other), list);
+        EXPECT_EQ(Next(*other), Nul("/left " + PaddedName("taro")));
+        EXPECT_EQ(Next(*other), Nul("/fleav 2"));
+        EXPECT_EQ(Next(*other), Nul("/fleav 5"));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return server.Peers().size() == 2; }));
+    ExpectOnlyMarkerNext(*hana, {hana.get(), ken.get()});
+    EXPECT_EQ(game.Table.Occupants[2], "");
+    EXPECT_EQ(game.Table.Occupants[5], "");
+    EXPECT_EQ(game.Roster.Count(), 2);
+}
+
+// A kicked client that sends its "/left" and closes without freeing its seat
+// leaves no seat behind: the server frees it as the leave would have.
+TEST_F(OperatorCommandsTest, AKickedClientThatClosesAfterItsLeftHasItsSeatFreed)
+{
+    auto [taro, hana] = SeatTaroBesideHana();
+    ASSERT_EQ(Ctl({"kick", "taro"}).Status, 0);
+    EXPECT_EQ(SkipUntil(*taro, "/kill"), Nul("/kill " + PaddedName("taro")));
+    ASSERT_TRUE(taro->SendPacket(Nul("/left " + PaddedName("taro"))));
+    taro.reset();
+    EXPECT_EQ(Next(*hana), Nul("/kill " + PaddedName("taro")));
+    ExpectTaroLeftSeatTwo(*hana);
+    ExpectOnlyMarkerNext(*hana, {hana.get()});
+    EXPECT_EQ(game.Table.Occupants[2], "");
+}
+
+// An operator who wants to ban a player who just dropped sees where it came
+// from: an away entry keeps its last address and level, also after a resume.
+TEST_F(OperatorCommandsTest, PlayersShowsAnAwayEntrysLastAddressAndLevel)
+{
+    auto taro = Connect();
+    Join(*taro, "taro");
+    auto ken = Connect();
+    ASSERT_TRUE(ken->SendPacket(Nul("/join " + PaddedName("ken")) + "KIVOL/2"));
+    std::string token;
+    for (std::optional<std::string> packet; token.empty() && (packet = ken->NextPacket());)
+        if (packet->starts_with(Protocol::Level2::StateBegin))
+            token = packet->substr(std::string_view(Protocol::Level2::StateBegin).size() + 1,
+                                   Protocol::Level2::TokenLength);
+    ASSERT_FALSE(token.empty());
+    ken.reset();
+    taro.reset();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return game.Roster.Count() == 2 && game.Roster.Entry(0).Away && game.Roster.Entry(1).Away; }));
+
+    const TCtl players = Ctl({"players"});
+    EXPECT_NE(players.Out.find("(main)  ken  127.0.0.1  level 2  seats -  away"), std::string::npos) << players.Out;
+    EXPECT_NE(players.Out.find("(main)  taro  127.0.0.1  level 1  seats -  away"), std::string::npos) << players.Out;
+    const TCtl json = Ctl({"--json", "players"});
+    EXPECT_NE(json.Out.find("\"address\": \"127.0.0.1\""), std::string::npos) << json.Out;
+
+    auto back = Connect();
+    ASSERT_TRUE(back->SendPacket(Nul("/join " + PaddedName("ken")) + "KIVOL/2 RESUME=" + token));
+    SkipUntil(*back, "/state end");
+    EXPECT_NE(Ctl({"players"}).Out.find("(main)  ken  127.0.0.1  level 2  seats -  connected"), std::string::npos);
 }
 
 // A restart saves the tables at once: a kicked entry whose client has not

@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <algorithm>
 #include <QTemporaryDir>
 
 #include "support/socket_test_support.h"
@@ -56,15 +58,19 @@ protected:
         state = dir.filePath(QStringLiteral("state"));
     }
 
-    void Start(QProcess& server)
+    // Starts the server headless; options: beside the control socket and
+    // state folder (the web port off unless they name one).
+    void Start(QProcess& server, int port = FreePort(),
+               const QStringList& options = {QStringLiteral("--web-port"), QStringLiteral("0")})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QString::fromLatin1(name));
         server.setProcessEnvironment(environment);
-        server.start(QStringLiteral(KIVOLSRV_PATH),
-                     {QStringLiteral("--port"), QString::number(FreePort()), QStringLiteral("--control"), control,
-                      QStringLiteral("--state-dir"), state, QStringLiteral("--web-port"), QStringLiteral("0")});
+        server.start(QStringLiteral(KIVOLSRV_PATH), QStringList{QStringLiteral("--port"), QString::number(port),
+                                                                QStringLiteral("--control"), control,
+                                                                QStringLiteral("--state-dir"), state} +
+                                                        options);
         ASSERT_TRUE(server.waitForStarted());
     }
 
@@ -98,6 +104,50 @@ print(json.dumps({f.name: f.samples[0].value for f in text_string_to_metric_fami
                                    QByteArray::fromStdString(text));
     EXPECT_EQ(parsed.Status, 0) << parsed.Err;
     return QJsonDocument::fromJson(QByteArray::fromStdString(parsed.Out)).object();
+}
+
+// At start the server says where it listens, headless on standard output:
+// one line for the game's port, the web port with the address a browser on
+// this machine opens, and the control socket; on every address or on one.
+TEST_F(KivolsrvOperator, StartLogsOneLinePerListeningSocket)
+{
+    const int game = FreePort();
+    const int web = FreePort();
+    const QString g = QString::number(game), w = QString::number(web);
+    const QStringList webOptions{QStringLiteral("--web-port"), w, QStringLiteral("--web-root"), dir.path()};
+    const std::pair<QStringList, QStringList> runs[] = {
+        {webOptions,
+         {QStringLiteral("/待受  ゲーム (\\[::\\]|0\\.0\\.0\\.0):") + g + QStringLiteral("$"),
+          QStringLiteral("/待受  ウェブ (\\[::\\]|0\\.0\\.0\\.0):") + w + QStringLiteral(" http://localhost:") + w +
+              QStringLiteral("/$")}},
+        {webOptions + QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1")},
+         {QStringLiteral("/待受  ゲーム 127\\.0\\.0\\.1:") + g + QStringLiteral("$"),
+          QStringLiteral("/待受  ウェブ 127\\.0\\.0\\.1:") + w + QStringLiteral(" http://127\\.0\\.0\\.1:") + w +
+              QStringLiteral("/$")}},
+    };
+    for (const auto& [options, expected] : runs) {
+        QProcess server;
+        Start(server, game, options);
+        WaitServing(server);
+        const QStringList patterns = expected + QStringList{QStringLiteral("/待受  制御 ") +
+                                                            QRegularExpression::escape(control) + QStringLiteral("$")};
+        QString output;
+        const auto count = [&](const QString& pattern) {
+            const QRegularExpression line(QStringLiteral("^\\S+ \\S+  ") + pattern,
+                                          QRegularExpression::MultilineOption);
+            int found = 0;
+            for (auto match = line.globalMatch(output); match.hasNext(); match.next())
+                ++found;
+            return found;
+        };
+        const auto all = [&] {
+            output += QString::fromUtf8(server.readAllStandardOutput());
+            return std::all_of(patterns.begin(), patterns.end(), [&](const QString& p) { return count(p) == 1; });
+        };
+        EXPECT_TRUE(test::WaitUntil(all, 30000)) << output.toStdString();
+        EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
+        ASSERT_TRUE(server.waitForFinished(30000));
+    }
 }
 
 TEST_F(KivolsrvOperator, BansSurviveARestartAndABrokenBansFileStopsTheStartUntouched)
