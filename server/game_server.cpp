@@ -143,6 +143,8 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
         sender.Table->Refuse(sender, text);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
+    } else if (sender.Level2 && IsCommand(text, Command::Register)) {
+        Register(sender, text);
     } else if (sender.Table && !DropMuted(sender, text)) {
         sender.Table->PacketArrived(sender, text, data, size);
     }
@@ -165,6 +167,8 @@ void TGameServer::Join(TPeer& sender, std::string_view text, const void* data, i
             Kick(sender.Connection, Tables::TRefusal::Banned, Tables::RefusalSentence(Tables::TRefusal::Banned));
         return;
     }
+    if (RefuseClaimed(sender, NameField(text, Layout::JoinName), announcement))
+        return;
     // A connection stays at the table it joined: its further names join there.
     if (!sender.Names.empty()) {
         if (sender.Table)
