@@ -18,7 +18,7 @@ using namespace Protocol;
 TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     : services_{rules, std::move(addLog), [this] { return Now(); }, {}, nullptr,
                 [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleWake(table, next); },
-                {}, {}, {}},
+                {}, {}, {}, {}},
       main_(services_, AnsiString())
 {
     services_.SolveBudget.Now = [this] { return Now(); };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -97,6 +98,10 @@ public:
     void UseRecords(std::unique_ptr<Records::TRecordStore> store);
     // Null until UseRecords.
     Records::TRecordStore* RecordStore() const { return records_.get(); }
+    // Where the server's pages are, told to every level-2 client after its
+    // sync block: publicUrl when the operator gave one, else
+    // http(s)://ADDRESS:webPort/ from the address the client connected to.
+    void ServeSite(const QString& publicUrl, int webPort, bool secure);
     // A log for the store, safe from its writer's thread: each line is
     // written to the server's log on the event loop's thread.
     Records::TRecordStore::TLog RecordsLog();

@@ -32,6 +32,22 @@ void TGameServer::UseRecords(std::unique_ptr<Records::TRecordStore> store)
                });
 }
 
+void TGameServer::ServeSite(const QString& publicUrl, int webPort, bool secure)
+{
+    if (!publicUrl.isEmpty()) {
+        services_.SiteUrl = [url = publicUrl.toStdString()](const TPacketConnection&) { return url; };
+        return;
+    }
+    const std::string scheme = secure ? "https://" : "http://";
+    services_.SiteUrl = [scheme, port = std::to_string(webPort)](const TPacketConnection& connection) {
+        const AnsiString address = connection.ServerAddress();
+        if (address.empty())
+            return std::string();
+        const bool v6 = address.find(':') != AnsiString::npos;
+        return scheme + (v6 ? "[" + address + "]" : address) + ":" + port + "/";
+    };
+}
+
 bool TGameServer::RefuseClaimed(TPeer& sender, std::string_view name,
                                 const std::optional<Tables::TAnnouncement>& announcement)
 {

@@ -119,6 +119,7 @@ bool TForm1::FormCreate()
     hooks.ListTables = [this] { return Game.ListedTables(); };
     hooks.AcceptingPlayers = [] { return true; };
     AdmitWebPlayers(hooks, Game);
+    hooks.Records = Game.RecordStore();
     // The metrics, to loopback peers and those the operator allowed.
     hooks.Metrics = [this](const QHostAddress& peer) -> std::optional<QByteArray> {
         const auto ip = ReadIpAddress(peer.toString().toStdString());
@@ -132,8 +133,10 @@ bool TForm1::FormCreate()
     TPacketConnectionOwner& owner = *this;
     WebPort = std::make_unique<TWebPort>(Options.Web, owner, hooks, [this](const AnsiString& line) { AddLog(line); });
     const QString problem = WebPort->Start(Options.ListenAddress);
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        Game.ServeSite(Options.PublicUrl, WebPort->Port(), WebPort->Secure());
         return true;
+    }
     WebPort.reset();
     Application.MessageBox(QStringLiteral("ウェブポートの確保に失敗しました。終了します（%1）").arg(problem),
                            QStringLiteral("警告"), MB_OK | MB_ICONWARNING);
