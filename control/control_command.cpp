@@ -1,5 +1,6 @@
 #include "control/control_command.h"
 
+#include <QDir>
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -196,6 +197,34 @@ const std::map<std::string, TCommandRule>& Rules()
                           Fail(*refusal);
                       return command;
                   }}},
+        {"games", {"games [--table NAME] [--player NAME] [--limit N]",
+                   "the last recorded games, newest first (N: 1 to 1000, default 20)",
+                   {"--table", "--player", "--limit"}, 0, [](const TWords& w) -> TControlCommand {
+                       const std::optional<std::string> player = w.Value("--player");
+                       const std::optional<std::string> limit = w.Value("--limit");
+                       return TGamesCommand{OptionalTable(w),
+                                            player ? std::optional<AnsiString>(PlayerName(*player)) : std::nullopt,
+                                            limit ? WholeNumber("--limit", *limit, 1, 1000) : 20};
+                   }}},
+        {"player", {"player NAME", "a player's rating, statistics and last games", {}, 1,
+                    [](const TWords& w) -> TControlCommand { return TPlayerCommand{PlayerName(w.Positional[0])}; }}},
+        {"unrank", {"unrank NAME", "keeps a registered player off the leaderboard", {}, 1,
+                    [](const TWords& w) -> TControlCommand {
+                        return TRankCommand{PlayerName(w.Positional[0]), false};
+                    }}},
+        {"rank", {"rank NAME", "lets an unranked player back on the leaderboard", {}, 1,
+                  [](const TWords& w) -> TControlCommand { return TRankCommand{PlayerName(w.Positional[0]), true}; }}},
+        {"backup", {"backup FILE", "copies the live records' database to FILE", {}, 1,
+                    [](const TWords& w) -> TControlCommand {
+                        const std::string& file = w.Positional[0];
+                        if (file.empty() || file[0] != '/')
+                            Fail("'backup' needs an absolute FILE");
+                        return TBackupCommand{file};
+                    }}},
+        {"names", {"names", "the registered names: name, since, unranked", {}, 0,
+                   [](const TWords&) -> TControlCommand { return TNamesCommand{}; }}},
+        {"release", {"release NAME", "frees a registered name, with its rating", {}, 1,
+                     [](const TWords& w) -> TControlCommand { return TReleaseCommand{PlayerName(w.Positional[0])}; }}},
         {"metrics", {"metrics", "the server's metrics in the Prometheus text format", {}, 0,
                      [](const TWords&) -> TControlCommand { return TMetricsCommand{}; }}},
     };
@@ -257,6 +286,16 @@ TParsedControlCommand ParseControlCommand(const std::vector<std::string>& argume
     } catch (const TBadCommand& bad) {
         return {std::nullopt, bad.Error};
     }
+}
+
+std::vector<std::string> WithAbsolutePaths(std::vector<std::string> arguments)
+{
+    if (arguments.size() >= 2 && arguments[0] == "backup") {
+        std::string& file = arguments.back();
+        if (!file.empty() && file[0] != '/' && file.compare(0, 2, "--") != 0)
+            file = QDir::current().absoluteFilePath(QString::fromStdString(file)).toStdString();
+    }
+    return arguments;
 }
 
 std::string ControlCommandsHelp()

@@ -67,9 +67,32 @@ struct TGameCommand {
     std::string Fields;
 };
 
+// The records: recorded games (newest first), a player's statistics, the
+// leaderboard's exclusions, a copy of the live database, registered names.
+struct TGamesCommand {
+    std::optional<AnsiString> Table;
+    std::optional<AnsiString> Player;
+    int Limit = 20;
+};
+struct TPlayerCommand {
+    AnsiString Name;
+};
+struct TRankCommand {
+    AnsiString Name;
+    bool Ranked = false;  // false: kept off the leaderboard
+};
+struct TBackupCommand {
+    std::string File;  // absolute (WithAbsolutePaths makes it so at kivolctl)
+};
+struct TNamesCommand {};
+struct TReleaseCommand {
+    AnsiString Name;
+};
+
 using TControlCommand = std::variant<TStatusCommand, TTablesCommand, TPlayersCommand, TKickCommand, TBanCommand,
                                      TUnbanCommand, TBansCommand, TMuteCommand, TUnmuteCommand, TSayCommand,
-                                     TCloseCommand, TShutdownCommand, TMetricsCommand, TGameCommand>;
+                                     TCloseCommand, TShutdownCommand, TMetricsCommand, TGameCommand, TGamesCommand,
+                                     TPlayerCommand, TRankCommand, TBackupCommand, TNamesCommand, TReleaseCommand>;
 
 // The command of an argument vector (the command's word first), or why it
 // is none: an unknown command or option, a missing or extra argument, a
@@ -79,6 +102,10 @@ struct TParsedControlCommand {
     std::string Error;
 };
 TParsedControlCommand ParseControlCommand(const std::vector<std::string>& arguments);
+
+// The arguments with a relative FILE of "backup" made absolute from the
+// caller's working folder: the server's own may be anywhere.
+std::vector<std::string> WithAbsolutePaths(std::vector<std::string> arguments);
 
 // One line per command: its grammar and what it does.
 std::string ControlCommandsHelp();

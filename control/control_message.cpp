@@ -59,7 +59,7 @@ std::optional<TControlAnswer> ReadAnswerLine(const QByteArray& line)
     if (!object || !object->value(u"ok").isBool() || !object->value(u"text").isString())
         return std::nullopt;
     return TControlAnswer{object->value(u"ok").toBool(), object->value(u"text").toString().toStdString(),
-                          object->value(u"json")};
+                          object->value(u"json"), {}};
 }
 
 }  // namespace Control

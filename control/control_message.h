@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonValue>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,13 @@ struct TControlAnswer {
     bool Ok = true;
     std::string Text;  // the lines for a person; on refusal, the reason
     QJsonValue Json;   // the same for scripts (null when there is nothing more than the text)
+    // Set when the answer comes later (the work is done on another thread):
+    // the control server calls it with the function that sends the answer,
+    // to be called once, on the event loop's thread. Text and Json are unused then.
+    using TReply = std::function<void(const TControlAnswer& answer)>;
+    std::function<void(TReply reply)> Later;
 
-    static TControlAnswer Refused(std::string reason) { return {false, std::move(reason), QJsonValue()}; }
+    static TControlAnswer Refused(std::string reason) { return {false, std::move(reason), QJsonValue(), {}}; }
 };
 
 QByteArray RequestLine(const std::vector<std::string>& arguments);

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -75,6 +76,8 @@ struct TControlServer::TConnection {
     std::unique_ptr<QSocketNotifier> Readable;
     std::unique_ptr<QSocketNotifier> Writable;
     std::unique_ptr<QTimer> Deadline;
+    // Tells this connection from a later one on the same handle.
+    std::uint64_t Serial = 0;
 };
 
 bool ControlPeerAllowed(uid_t peerUid, const std::vector<gid_t>& peerGroups, uid_t serverUid,
@@ -164,6 +167,7 @@ void TControlServer::AcceptPending()
         }
         auto connection = std::make_unique<TConnection>();
         connection->Handle = handle;
+        connection->Serial = ++serials_;
         connection->Request = {{}, peer.uid, peer.gid, peer.pid};
         connection->Readable = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Read);
         connection->Writable = std::make_unique<QSocketNotifier>(handle, QSocketNotifier::Write);
@@ -212,6 +216,20 @@ void TControlServer::ReadRequest(TConnection& connection)
         answer = handler_(connection.Request);
     } catch (const std::exception& e) {
         answer = TControlAnswer::Refused(std::string("the server failed: ") + e.what());
+    }
+    if (answer.Later) {
+        // The request is whole: no deadline, nothing more to read, the answer when the work is done.
+        connection.Readable->setEnabled(false);
+        connection.Deadline->stop();
+        answer.Later([self = QPointer<TControlServer>(this), handle = connection.Handle,
+                      serial = connection.Serial](const TControlAnswer& later) {
+            if (!self)
+                return;
+            const auto found = self->connections_.find(handle);
+            if (found != self->connections_.end() && found->second->Serial == serial)
+                self->Answer(*found->second, later);
+        });
+        return;
     }
     Answer(connection, answer);
 }

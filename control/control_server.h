@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,7 +18,7 @@ class QTimer;
 
 namespace Control {
 
-// What the server does with a request; it answers at once.
+// What the server does with a request; it answers at once, or later (TControlAnswer::Later).
 using TControlHandler = std::function<TControlAnswer(const TControlRequest&)>;
 
 struct TControlListenOptions {
@@ -72,6 +73,7 @@ private:
     std::map<int, std::unique_ptr<TConnection>> connections_;
     // Closed connections wait here for the event loop to leave their notifiers.
     std::vector<std::unique_ptr<TConnection>> closed_;
+    std::uint64_t serials_ = 0;
 };
 
 }  // namespace Control

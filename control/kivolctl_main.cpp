@@ -102,7 +102,7 @@ std::string ReadCommandLine(const std::vector<std::string>& arguments, TCommandL
     }
     if (portGiven && !line.ControlPath.empty())
         return "--control and --port exclude each other";
-    line.Command.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+    line.Command = Control::WithAbsolutePaths({arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end()});
     return {};
 }
 

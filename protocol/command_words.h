@@ -40,8 +40,12 @@ inline constexpr std::string_view Tables = "/tables";  // 7: the list of tables,
 inline constexpr std::string_view Refused = "/refused"; // 8: a join that cannot be accepted
 inline constexpr std::string_view Deal = "/deal";      // 5: start or stop a dealt game
 inline constexpr std::string_view Game = "/game";      // 5: what the dealer of a dealt game says
+inline constexpr std::string_view Register = "/register"; // 9: a player registers one of its names
+inline constexpr std::string_view NameKey = "/namekey";   // 8: the key of a name just registered
+inline constexpr std::string_view Site = "/site";         // 5: where the server's pages are
 
-inline constexpr std::string_view Level2[] = {State, Away, Back, Judge, Answer, Tables, Refused, Deal, Game};
+inline constexpr std::string_view Level2[] = {State, Away,  Back,     Judge,   Answer, Tables,
+                                              Refused, Deal, Game, Register, NameKey, Site};
 
 // Every command starts with this byte; a chat line never does.
 inline constexpr char Prefix = '/';

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view TableField = "TABLE=";
 constexpr std::string_view KeyField = "KEY=";
+constexpr std::string_view NameKeyField = "NAMEKEY=";
 constexpr std::string_view ResumeField = "RESUME=";
 constexpr std::string_view WatchField = "WATCH";
 
@@ -104,6 +105,8 @@ std::optional<TAnnouncement> ReadAnnouncement(std::string_view trailer)
             announcement.Table = AnsiString(field.substr(TableField.size()));
         } else if (StartsWith(field, KeyField)) {
             announcement.Key = std::string(field.substr(KeyField.size()));
+        } else if (StartsWith(field, NameKeyField)) {
+            announcement.NameKey = std::string(field.substr(NameKeyField.size()));
         } else if (field == WatchField) {
             announcement.Watch = true;
         }
@@ -120,6 +123,8 @@ std::string AnnouncementText(const TAnnouncement& announcement)
         text += " " + std::string(TableField) + *announcement.Table;
     if (announcement.Key)
         text += " " + std::string(KeyField) + *announcement.Key;
+    if (announcement.NameKey)
+        text += " " + std::string(NameKeyField) + *announcement.NameKey;
     if (announcement.Watch)
         text += " " + std::string(WatchField);
     return text;

@@ -39,11 +39,12 @@ struct TAnnouncement {
     std::string Token;                 // RESUME=: 32 hex digits, else empty
     std::optional<AnsiString> Table;   // TABLE=: absent for the main table (may be invalid)
     std::optional<std::string> Key;    // KEY=: as given (may be invalid)
+    std::optional<std::string> NameKey; // NAMEKEY=: the key of a registered name, as given
     bool Watch = false;                // WATCH
 };
 // The fields of a trailer that announces level 2; nothing for any other trailer.
 std::optional<TAnnouncement> ReadAnnouncement(std::string_view trailer);
-// "KIVOL/2" with the fields that are set, in the order RESUME, TABLE, KEY, WATCH.
+// "KIVOL/2" with the fields that are set, in the order RESUME, TABLE, KEY, NAMEKEY, WATCH.
 std::string AnnouncementText(const TAnnouncement& announcement);
 
 // One row of the listing: "/tables row " players " " seated " " watchers " "

@@ -18,7 +18,7 @@ using namespace Protocol;
 TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     : services_{rules, std::move(addLog), [this] { return Now(); }, {}, nullptr,
                 [this](TGameTable& table, std::chrono::steady_clock::time_point next) { ScheduleWake(table, next); },
-                {}, {}, {}},
+                {}, {}, {}, {}},
       main_(services_, AnsiString())
 {
     services_.SolveBudget.Now = [this] { return Now(); };
@@ -152,6 +152,8 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
         sender.Table->Drop(sender, text, DropWhy::Watcher);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
+    } else if (sender.Level2 && IsCommand(text, Command::Register)) {
+        Register(sender, text);
     } else if (!sender.Table) {
         services_.CountDrop(DropWhy::Unjoined);
     } else if (!DropMuted(sender, text)) {
@@ -176,6 +178,8 @@ void TGameServer::Join(TPeer& sender, std::string_view text, const void* data, i
             Kick(sender.Connection, Tables::TRefusal::Banned, Tables::RefusalSentence(Tables::TRefusal::Banned));
         return;
     }
+    if (RefuseClaimed(sender, NameField(text, Layout::JoinName), announcement))
+        return;
     // A connection stays at the table it joined: its further names join there.
     if (!sender.Names.empty()) {
         if (sender.Table)

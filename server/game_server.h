@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "platform/ansi_string.h"
 #include "platform/address_pattern.h"
 #include "protocol/tables.h"
+#include "records/record_store.h"
 #include "server/address_limits.h"
 #include "server/ban_list.h"
 #include "table/game_rules.h"
@@ -90,6 +92,19 @@ public:
         services_.RecordGame = std::move(recordGame);
         services_.IsRegistered = std::move(isRegistered);
     }
+    // The store of games, names and ratings (game_server_records.cpp): every
+    // finished dealt game is queued to it, a join in a registered name must
+    // carry the name's key, and "/register" registers a name.
+    void UseRecords(std::unique_ptr<Records::TRecordStore> store);
+    // Null until UseRecords.
+    Records::TRecordStore* RecordStore() const { return records_.get(); }
+    // Where the server's pages are, told to every level-2 client after its
+    // sync block: publicUrl when the operator gave one, else
+    // http(s)://ADDRESS:webPort/ from the address the client connected to.
+    void ServeSite(const QString& publicUrl, int webPort, bool secure);
+    // A log for the store, safe from its writer's thread: each line is
+    // written to the server's log on the event loop's thread.
+    Records::TRecordStore::TLog RecordsLog();
     // The shuffle's random source for every pile of every table (tests fix the deck order).
     void SetRandomEngine(std::mt19937& engine);
 
@@ -161,7 +176,18 @@ private:
     bool Muted(const TPeer& peer);
     // The close of a kicked connection: its entries go as leaves.
     void RemoveKicked(TPeer& peer);
+    // A join in a registered name without its key: refused (or, from a
+    // connection that plays under other names, kicked). False when the join may go on.
+    bool RefuseClaimed(TPeer& sender, std::string_view name,
+                       const std::optional<Protocol::Tables::TAnnouncement>& announcement);
+    // "/register" from a level-2 player: the key for that connection alone, or why not.
+    void Register(TPeer& sender, std::string_view text);
 
+    // The store's log lines reach the event loop through this object; it
+    // goes after the store, whose writer thread has stopped by then.
+    QObject recordsLogContext_;
+    // Outlives the tables, whose games it is given.
+    std::unique_ptr<Records::TRecordStore> records_;
     TTableServices services_;
     TGameTable main_;
     // The other tables by their name's key (ASCII letters lower case): the

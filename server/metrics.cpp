@@ -147,6 +147,11 @@ void Declare(TMetricsRegistry& registry)
     registry.Declare(BotSolves, TType::Counter, "Solves the computer players asked for, one per field and target.");
     registry.Declare(BotSolvesDelayed, TType::Counter,
                      "Computer players' solves put off because the solving budget kept its rest for players.");
+    registry.Declare(RecordsQueue, TType::Gauge, "Records waiting for the records' writer.");
+    registry.Declare(RecordsWritten, TType::Counter, "Records written to the records' database.");
+    registry.Declare(RecordsDropped, TType::Counter,
+                     "Records lost: the writer's queue was full, or the write could never succeed.");
+    registry.Declare(RecordsFailedWrites, TType::Counter, "Attempts to write records that failed and were retried.");
     // Series without labels are there from the start, at zero.
     for (const char* name : {Tables, Players, Watchers, Bans, UptimeSeconds})
         registry.Gauge(name);

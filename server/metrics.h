@@ -65,6 +65,10 @@ inline constexpr const char* GamesTotal = "kivol_games_total";               // 
 inline constexpr const char* BotsPlaying = "kivol_bots";                     // gauge
 inline constexpr const char* BotSolves = "kivol_bot_solves_total";                 // counter
 inline constexpr const char* BotSolvesDelayed = "kivol_bot_solves_delayed_total";  // counter
+inline constexpr const char* RecordsQueue = "kivol_records_queue";            // gauge
+inline constexpr const char* RecordsWritten = "kivol_records_written_total";  // counter
+inline constexpr const char* RecordsDropped = "kivol_records_dropped_total";  // counter
+inline constexpr const char* RecordsFailedWrites = "kivol_records_failed_writes_total";  // counter
 
 // Declares every series above with its help text.
 void Declare(TMetricsRegistry& registry);

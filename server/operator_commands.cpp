@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <set>
 
 #include "platform/cp932.h"
 #include "protocol/player_name.h"
+#include "records/record_json.h"
 #include "transport/custom_socket_rw.h"
 
 using namespace Control;
@@ -48,7 +50,10 @@ std::string DurationText(long long seconds)
     return std::to_string(seconds) + "秒";
 }
 
-TControlAnswer Done(std::string text, QJsonValue json = QJsonValue()) { return {true, std::move(text), std::move(json)}; }
+TControlAnswer Done(std::string text, QJsonValue json = QJsonValue())
+{
+    return {true, std::move(text), std::move(json), {}};
+}
 
 QJsonObject BanJson(const TBan& ban)
 {
@@ -140,6 +145,12 @@ TControlAnswer TOperatorCommands::Run(const TControlCommand& command, uid_t who)
             else if constexpr (std::is_same_v<T, TCloseCommand>) return Close(c);
             else if constexpr (std::is_same_v<T, TShutdownCommand>) return Shutdown(c);
             else if constexpr (std::is_same_v<T, TGameCommand>) return Game(c);
+            else if constexpr (std::is_same_v<T, TGamesCommand>) return Games(c);
+            else if constexpr (std::is_same_v<T, TPlayerCommand>) return Player(c);
+            else if constexpr (std::is_same_v<T, TRankCommand>) return Rank(c);
+            else if constexpr (std::is_same_v<T, TBackupCommand>) return Backup(c);
+            else if constexpr (std::is_same_v<T, TNamesCommand>) return Names();
+            else if constexpr (std::is_same_v<T, TReleaseCommand>) return Release(c);
             else return Done(MetricsText());
         },
         command);
@@ -484,5 +495,161 @@ std::string TOperatorCommands::MetricsText()
     metrics.Gauge(UptimeSeconds) =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     metrics.Counter(PacedSeconds) = TCustomSocketRW::PacedSeconds() - pacedAtStart_;
+    if (const Records::TRecordStore* records = game_.RecordStore()) {
+        const Records::TStoreCounts kept = records->Counts();
+        metrics.Gauge(RecordsQueue) = static_cast<double>(kept.Queued);
+        metrics.Counter(RecordsWritten) = static_cast<double>(kept.Written);
+        metrics.Counter(RecordsDropped) = static_cast<double>(kept.Dropped);
+        metrics.Counter(RecordsFailedWrites) = static_cast<double>(kept.FailedWrites);
+    }
     return metrics.Render();
+}
+
+namespace {
+
+constexpr const char* NoRecords = "this server keeps no records";
+
+// A JSON text of the records (record_json.h) as the answer's JSON.
+QJsonValue JsonOf(const std::string& text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text));
+    return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+}
+
+std::string Number(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals).toStdString();
+}
+
+std::string RatingText(const Glicko2::TRating& rating)
+{
+    return Number(rating.Rating, 2) + " rd " + Number(rating.Deviation, 2) +
+           (Glicko2::IsProvisional(rating) ? " (provisional)" : "");
+}
+
+// "12  2026-12-09T14:00:00Z  (main)  deck  ann place 1 cards 20, cpu1 (bot 2) place 2 cards 14"
+std::string GameLine(const Records::TGameRecord& game)
+{
+    std::string line = std::to_string(game.Id) + "  " + TimeText(game.End) + "  " +
+                       (game.Table.empty() ? std::string("(main)") : Utf8(game.Table)) + "  " +
+                       std::string(Records::GameEndWord(game.EndReason)) + " ";
+    const char* separator = " ";
+    for (const Records::TGamePlayer& player : game.Players) {
+        const std::string bot = player.IsBot() ? " (bot " + std::to_string(player.BotLevel) + ")" : "";
+        line += separator + Utf8(player.Name) + bot + " place " + std::to_string(player.Place) + " cards " +
+                std::to_string(player.Cards);
+        separator = ", ";
+    }
+    return line + "\n";
+}
+
+}  // namespace
+
+TControlAnswer TOperatorCommands::Games(const TGamesCommand& command)
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    const std::vector<Records::TGameRecord> games =
+        records->Games({command.Player, command.Table, std::nullopt, command.Limit});
+    std::string text;
+    for (const Records::TGameRecord& game : games)
+        text += GameLine(game);
+    std::string lines = Records::GamesNdjson(games, false);
+    QJsonArray rows;
+    for (const QByteArray& line : QByteArray::fromStdString(lines).split('\n'))
+        if (!line.isEmpty())
+            rows.append(QJsonDocument::fromJson(line).object());
+    return Done(text, rows);
+}
+
+TControlAnswer TOperatorCommands::Player(const TPlayerCommand& command)
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    constexpr int LastGames = 10;
+    const std::optional<Records::TPlayerPage> page =
+        records->Player(command.Name, std::chrono::system_clock::now(), LastGames);
+    if (!page)
+        return TControlAnswer::Refused("no games and no registration of " + Utf8(command.Name));
+    const Records::TPlayerStatistics& statistics = page->Statistics;
+    std::string text = Utf8(page->Name) + (page->Registered ? "  registered" : "  guest") +
+                       (page->Unranked ? "  unranked" : "") + "\nrating " +
+                       (page->Rating ? RatingText(*page->Rating) : std::string("none")) + "\ngames " +
+                       std::to_string(statistics.Games) + "\nplaces";
+    for (std::size_t place = 0; place < statistics.Places.size(); ++place)
+        text += " " + std::to_string(place + 1) + ":" + std::to_string(statistics.Places[place]);
+    const auto ms = [](const std::optional<std::int64_t>& value) {
+        return value ? std::to_string(*value) + " ms" : std::string("none");
+    };
+    text += "\ncards " + std::to_string(statistics.Cards) + "\nhits " + std::to_string(statistics.CorrectHits) +
+            " correct, " + std::to_string(statistics.WrongHits) + " wrong\nreaction best " +
+            ms(statistics.BestReactionMs) + ", median " + ms(statistics.MedianReactionMs) + "\n";
+    for (const Records::TGameRecord& game : page->LastGames)
+        text += GameLine(game);
+    return Done(text, JsonOf(Records::PlayerJson(*page)));
+}
+
+TControlAnswer TOperatorCommands::Rank(const TRankCommand& command)
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    if (!records->SetUnranked(command.Name, !command.Ranked))
+        return TControlAnswer::Refused(Utf8(command.Name) + " is not registered");
+    Log("管理: " + Utf8(command.Name) + (command.Ranked ? " をランキングに戻します" : " をランキングから外します"));
+    return Done(Utf8(command.Name) + (command.Ranked ? " is ranked again" : " is kept off the leaderboard"));
+}
+
+TControlAnswer TOperatorCommands::Backup(const TBackupCommand& command)
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    TControlAnswer answer;
+    // The copy is made by the records' writer, behind the writes queued
+    // before it; the answer waits for it, the event loop does not.
+    answer.Later = [records, file = command.File, log = log_](TControlAnswer::TReply reply) {
+        records->Backup(QString::fromStdString(file), [file, reply, log](const QString& error) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [file, reply, log, error] {
+                    if (!error.isEmpty())
+                        return reply(TControlAnswer::Refused(error.toStdString()));
+                    if (log)
+                        log(Cp932::FromUtf8("管理: 記録を " + file + " に保存しました"));
+                    reply(Done("the records are copied to " + file));
+                },
+                Qt::QueuedConnection);
+        });
+    };
+    return answer;
+}
+
+TControlAnswer TOperatorCommands::Names()
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    std::string text;
+    QJsonArray rows;
+    for (const Records::TRegisteredName& name : records->Names()) {
+        text += Utf8(name.Name) + "  since " + TimeText(name.Since) + (name.Unranked ? "  unranked" : "") + "\n";
+        rows.append(QJsonObject{{"name", Text(name.Name)},
+                                {"since", QString::fromStdString(TimeText(name.Since))},
+                                {"unranked", name.Unranked}});
+    }
+    return Done(text, rows);
+}
+
+TControlAnswer TOperatorCommands::Release(const TReleaseCommand& command)
+{
+    Records::TRecordStore* records = game_.RecordStore();
+    if (!records)
+        return TControlAnswer::Refused(NoRecords);
+    if (!records->Release(command.Name))
+        return TControlAnswer::Refused(Utf8(command.Name) + " is not registered");
+    Log("管理: 登録名 " + Utf8(command.Name) + " を解放します");
+    return Done(Utf8(command.Name) + " is free again");
 }

@@ -50,6 +50,13 @@ private:
     Control::TControlAnswer Close(const Control::TCloseCommand& command);
     Control::TControlAnswer Game(const Control::TGameCommand& command);
     Control::TControlAnswer Shutdown(const Control::TShutdownCommand& command);
+    // The records (operator_records.cpp); refused while the server keeps none.
+    Control::TControlAnswer Games(const Control::TGamesCommand& command);
+    Control::TControlAnswer Player(const Control::TPlayerCommand& command);
+    Control::TControlAnswer Rank(const Control::TRankCommand& command);
+    Control::TControlAnswer Backup(const Control::TBackupCommand& command);
+    Control::TControlAnswer Names();
+    Control::TControlAnswer Release(const Control::TReleaseCommand& command);
 
     // Kicks every roster entry of that name (at table only, when given); how many.
     int KickName(std::string_view name, TGameTable* table, Protocol::Tables::TRefusal refusal, const AnsiString& text);

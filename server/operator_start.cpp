@@ -6,6 +6,7 @@
 
 #include "control/control_paths.h"
 #include "platform/cp932.h"
+#include "records/sqlite_record_store.h"
 #include "server/listening_lines.h"
 #include "server/state_directory.h"
 
@@ -18,6 +19,11 @@ QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOp
     if (QString problem = game.Bans.Load(QDir(stateDirectory).filePath(QStringLiteral("bans.json")));
         !problem.isEmpty())
         return problem;
+    QString recordsProblem;
+    auto records = Records::OpenSqliteRecordStore(stateDirectory, game.RecordsLog(), recordsProblem);
+    if (!records)
+        return recordsProblem;
+    game.UseRecords(std::move(records));
     game.SetAddressLimits(options.Limits);
 
     std::optional<gid_t> group;

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QUrl>
 
 #include "platform/socket_address.h"
 
@@ -46,7 +47,8 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
          QStringLiteral("PATH")},
         {QStringLiteral("control-group"),
          QStringLiteral("Members of GROUP may use the control socket too."), QStringLiteral("GROUP")},
-        {QStringLiteral("state-dir"), QStringLiteral("Keep bans.json and tables.json in DIR."), QStringLiteral("DIR")},
+        {QStringLiteral("state-dir"), QStringLiteral("Keep bans.json, tables.json and the records (kivol.db) in DIR."),
+         QStringLiteral("DIR")},
         {QStringLiteral("max-per-address"),
          QStringLiteral("Accept at most N connections at once from one address (default %1; 0: no limit).")
              .arg(options.Limits.MaxPerAddress),
@@ -55,6 +57,10 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
         {QStringLiteral("metrics-allow"),
          QStringLiteral("Answer /metrics to ADDRESS[/PREFIX] besides loopback peers (repeatable)."),
          QStringLiteral("ADDRESS[/PREFIX]")},
+        {QStringLiteral("public-url"),
+         QStringLiteral("Tell players that the server's pages are at URL (default: the web port at the address "
+                        "they connected to)."),
+         QStringLiteral("URL")},
     });
     AddWebPortOptions(parser);
     parsed.Outcome = ParseCommandLine(parser, arguments, ProgramName);
@@ -102,6 +108,15 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
             return parsed;
         }
         options.MetricsAllow.push_back(*pattern);
+    }
+    if (parser.isSet(QStringLiteral("public-url"))) {
+        const QUrl url(parser.value(QStringLiteral("public-url")).trimmed(), QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty()) {
+            parsed.Outcome = BadCommandLine(ProgramName, QStringLiteral("--public-url takes an http or https URL, not '%1'.")
+                                                             .arg(parser.value(QStringLiteral("public-url"))));
+            return parsed;
+        }
+        options.PublicUrl = QString::fromLatin1(url.toEncoded());
     }
     options.ControlPath = parser.value(QStringLiteral("control"));
     options.ControlGroup = parser.value(QStringLiteral("control-group"));

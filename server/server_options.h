@@ -26,11 +26,14 @@ struct TServerOptions {
     // whose members may use it besides root and the server's own user.
     QString ControlPath;
     QString ControlGroup;
-    // Where bans.json lives (empty: the default folder).
+    // Where bans.json, tables.json and kivol.db live (empty: the default folder).
     QString StateDirectory;
     TAddressLimitOptions Limits;
     // Who besides loopback peers may read /metrics on the web port.
     std::vector<TAddressPattern> MetricsAllow;
+    // Where players are told the server's pages are (empty: the web port at
+    // the address each connected to), as ASCII.
+    QString PublicUrl;
 };
 
 // Reads kivolsrv's command line (the program's path first):
@@ -48,5 +51,6 @@ struct TServerOptions {
 //   --max-per-address N   connections at once from one address (0: no limit)
 //   --limit-loopback      loopback addresses are limited too
 //   --metrics-allow ADDRESS[/PREFIX]  who may read /metrics (repeatable)
+//   --public-url URL      where players are told the server's pages are (http or https)
 // and --help and --version.
 TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& arguments);

@@ -123,6 +123,7 @@ bool TForm1::FormCreate()
     hooks.ListTables = [this] { return Game.ListedTables(); };
     hooks.AcceptingPlayers = [] { return true; };
     AdmitWebPlayers(hooks, Game);
+    hooks.Records = Game.RecordStore();
     // The metrics, to loopback peers and those the operator allowed.
     hooks.Metrics = [this](const QHostAddress& peer) -> std::optional<QByteArray> {
         const auto ip = ReadIpAddress(peer.toString().toStdString());
@@ -138,6 +139,7 @@ bool TForm1::FormCreate()
     const QString problem = WebPort->Start(Options.ListenAddress);
     if (problem.isEmpty()) {
         AddLog(Cp932::FromUtf8(ListeningLines::Web(address, WebPort->Port(), WebPort->Secure())));
+        Game.ServeSite(Options.PublicUrl, WebPort->Port(), WebPort->Secure());
         return true;
     }
     WebPort.reset();

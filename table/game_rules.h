@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <random>
+#include <string>
 #include <string_view>
 
 #include "platform/ansi_string.h"
@@ -81,6 +82,9 @@ struct TTableServices {
     std::function<void(Records::TGameRecord record)> RecordGame;
     // Whether a name is registered (null: none is), for the records.
     std::function<bool(const AnsiString& name)> IsRegistered;
+    // Where the server's pages are for a connection, told to it after its
+    // sync block (null or empty: nothing is told).
+    std::function<std::string(const TPacketConnection& connection)> SiteUrl;
     // What the tables count for the metrics (null: nothing is counted).
     struct TTableCounters {
         double* PacketsSent = nullptr;

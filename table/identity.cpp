@@ -34,7 +34,7 @@ int NamePosition(std::string_view text)
 bool ServerOnlyWord(std::string_view text)
 {
     for (std::string_view word : {Command::Kill, Command::List, Command::State, Command::Away, Command::Back,
-                                  Command::Judge, Command::Refused, Command::Game})
+                                  Command::Judge, Command::Refused, Command::Game, Command::NameKey, Command::Site})
         if (IsCommand(text, word))
             return true;
     return false;

@@ -9,20 +9,12 @@
 #include "protocol/command_words.h"
 #include "protocol/fields.h"
 #include "protocol/padded_name.h"
+#include "protocol/registration.h"
 #include "bots/bot_name.h"
 #include "table/game_table.h"
 #include "table/identity.h"
 
 using namespace Protocol;
-
-namespace {
-
-AnsiString GameRefused(std::string_view utf8Sentence)
-{
-    return AnsiString(Command::Game) + " refused " + Cp932::FromUtf8(utf8Sentence);
-}
-
-}  // namespace
 
 Dealer::TTableView TGameTable::View() const
 {
@@ -67,7 +59,7 @@ void TGameTable::DealArrived(TPeer& sender, std::string_view text)
         refusal = "/deal の後は start か stop です";
     }
     if (!refusal.empty())
-        Send(sender, GameRefused(refusal));
+        Send(sender, Registration::GameRefusedText(refusal));
 }
 
 bool TGameTable::StartGame(const AnsiString& host, const Dealer::TGameOptions& options, std::string& refusal,

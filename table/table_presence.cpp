@@ -4,6 +4,7 @@
 #include "protocol/command_layout.h"
 #include "protocol/command_words.h"
 #include "protocol/level2.h"
+#include "protocol/registration.h"
 #include "table/game_table.h"
 #include "table/session_token.h"
 
@@ -88,6 +89,9 @@ void TGameTable::SendSyncBlock(TPeer& peer, const std::string& token)
             Send(peer, AnsiString(Command::Away) + " " + entry.Name);
     for (const AnsiString& line : dealer_.StateLines(services_.Now()))
         Send(peer, line);
+    if (services_.SiteUrl)
+        if (const std::string url = services_.SiteUrl(*peer.Connection); !url.empty())
+            Send(peer, Registration::SiteText(url));
 }
 
 void TGameTable::Left(TPeer& sender, std::string_view text, const void* data, int size)

@@ -22,6 +22,9 @@ public:
     // The peer's address as the log shows it, fixed when the connection opened.
     virtual const AnsiString& PeerAddress() const = 0;
     virtual TKind Kind() const = 0;
+    // The server's own address that the peer reached, as PeerAddress writes
+    // one; empty where the carrier does not know it.
+    virtual AnsiString ServerAddress() const { return {}; }
 };
 
 // What a carrier reports about its connections, in order: opened, any number

@@ -50,6 +50,7 @@ public:
     void CloseAfterSending() override;
     const AnsiString& PeerAddress() const override { return peerAddress_; }
     TKind Kind() const override { return TKind::Tcp; }
+    AnsiString ServerAddress() const override { return LocalAddress(); }
     // True once CloseAfterSending was called: nothing more is delivered.
     bool Closing() const { return closing_; }
 

@@ -21,6 +21,7 @@ THttpAnswer ErrorAnswer(int status)
 {
     QByteArray text;
     switch (status) {
+    case 400: text = "Bad Request"; break;
     case 403: text = "Forbidden"; break;
     case 404: text = "Not Found"; break;
     case 405: text = "Method Not Allowed"; break;

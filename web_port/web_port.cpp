@@ -44,7 +44,8 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
             allowedOrigins_.push_back(*allowed);
 
     server_.Answer = [this](const QHttpServerRequest& request) {
-        THttpAnswer answer = routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress());
+        THttpAnswer answer = routes_.Answer(MethodWord(request.method()), EncodedPath(request), request.remoteAddress(),
+                                            request.url().query(QUrl::FullyEncoded).toLatin1());
         CompressTextAnswer(answer, request.value("accept-encoding"));
         return answer;
     };

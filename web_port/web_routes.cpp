@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include "platform/cp932.h"
+#include "web_port/record_routes.h"
 
 namespace {
 
@@ -16,16 +17,25 @@ constexpr const char* ForGood = "public, max-age=31536000, immutable";
 
 TWebRoutes::TWebRoutes(TWebRoot root, TWebRouteHooks hooks) : root_(std::move(root)), hooks_(std::move(hooks)) {}
 
-THttpAnswer TWebRoutes::Answer(const QByteArray& method, const QByteArray& encodedPath, const QHostAddress& peer) const
+THttpAnswer TWebRoutes::Answer(const QByteArray& method, const QByteArray& encodedPath, const QHostAddress& peer,
+                               const QByteArray& encodedQuery) const
 {
     if (method != "GET" && method != "HEAD")
         return ErrorAnswer(405);
     if (encodedPath == "/")
         return FileAnswer(root_.IndexPage(), false);
-    if (encodedPath.startsWith("/t/")) {
-        const QByteArray name = encodedPath.mid(3);
-        return !name.isEmpty() && !name.contains('/') ? FileAnswer(root_.IndexPage(), false) : ErrorAnswer(404);
-    }
+    // The pages of a table, a player and a game, and the leaderboard, are the client's own.
+    for (const char* page : {"/t/", "/p/", "/g/"})
+        if (encodedPath.startsWith(page)) {
+            const QByteArray name = encodedPath.mid(3);
+            return !name.isEmpty() && !name.contains('/') ? FileAnswer(root_.IndexPage(), false) : ErrorAnswer(404);
+        }
+    if (encodedPath == "/leaderboard")
+        return FileAnswer(root_.IndexPage(), false);
+    if (hooks_.Records)
+        if (std::optional<THttpAnswer> answer =
+                RecordAnswer(*hooks_.Records, encodedPath, encodedQuery, std::chrono::system_clock::now()))
+            return *answer;
     if (encodedPath.startsWith("/assets/")) {
         const auto file = root_.File(encodedPath.mid(1));
         return FileAnswer(file, file && TWebRoot::IsVersionedName(QFileInfo(*file).fileName()));

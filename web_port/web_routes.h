@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/tables.h"
+#include "records/record_store.h"
 #include "web_port/http_answer.h"
 #include "web_port/mime_types.h"
 #include "web_port/web_root.h"
@@ -27,6 +28,9 @@ struct TWebRouteHooks {
     // the peer went first): the admission is given back, once. One that
     // opened is the game's from then on, and its close is reported instead.
     std::function<void(const AnsiString& playerAddress)> ReleasePlayer;
+    // The records behind /api/leaderboard, /api/players and /api/games (null:
+    // the server keeps none, and those paths do not exist).
+    const Records::TRecordStore* Records = nullptr;
 };
 
 // The answers of the web port's ordinary requests (every one but the
@@ -36,8 +40,10 @@ public:
     TWebRoutes(TWebRoot root, TWebRouteHooks hooks);
 
     // method is the request's method word ("GET", "HEAD", ...); encodedPath
-    // the path as it came, percent-encoding and all.
-    THttpAnswer Answer(const QByteArray& method, const QByteArray& encodedPath, const QHostAddress& peer) const;
+    // the path as it came, percent-encoding and all, encodedQuery what
+    // followed its "?".
+    THttpAnswer Answer(const QByteArray& method, const QByteArray& encodedPath, const QHostAddress& peer,
+                       const QByteArray& encodedQuery = {}) const;
 
     // The JSON of /api/tables: one object per row, names in UTF-8.
     static QByteArray TablesJson(const std::vector<Protocol::Tables::TTableRow>& rows);

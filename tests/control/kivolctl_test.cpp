@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstring>
 
 #include "control/command_handler.h"
@@ -84,10 +86,37 @@ protected:
             requests.push_back(request);
             if (std::holds_alternative<Control::TKickCommand>(command))
                 return TControlAnswer::Refused("no player '" + request.Arguments[1] + "'");
-            return TControlAnswer{true, "version 1\nplayers 3", QJsonObject{{QStringLiteral("players"), 3}}};
+            if (const auto* backup = std::get_if<Control::TBackupCommand>(&command)) {
+                // Answered from the event loop a while later, as a backup done on another thread is.
+                TControlAnswer later;
+                later.Later = [file = backup->File](TControlAnswer::TReply reply) {
+                    QTimer::singleShot(100, [file, reply] { reply({true, "copied to " + file, QJsonValue(), {}}); });
+                };
+                return later;
+            }
+            return TControlAnswer{true, "version 1\nplayers 3", QJsonObject{{QStringLiteral("players"), 3}}, {}};
         },
         [this](const std::string& line) { log.push_back(line); })};
 };
+
+// An answer may come after the handler returned; a relative backup file is
+// made absolute from kivolctl's own folder, since the server's may be anywhere.
+TEST_F(KivolctlTest, ALaterAnswerArrivesAndABackupFileIsMadeAbsolute)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(KIVOLCTL_PATH),
+                  {QStringLiteral("--control"), QString::fromStdString(path), QStringLiteral("backup"),
+                   QStringLiteral("copy.db")});
+    ASSERT_TRUE(test::WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+    const std::string file = QDir(dir.path()).absoluteFilePath(QStringLiteral("copy.db")).toStdString();
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(), "copied to " + file + "\n");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Arguments, (std::vector<std::string>{"backup", file}));
+    EXPECT_EQ(RawRequest("{\"arguments\":[\"backup\",\"copy.db\"]}\n"),
+              "{\"json\":null,\"ok\":false,\"text\":\"'backup' needs an absolute FILE\"}\n");
+}
 
 TEST_F(KivolctlTest, ExitStatusesAndAnswers)
 {
@@ -135,7 +164,8 @@ TEST_F(KivolctlTest, ExitStatusesAndAnswers)
     TRun help = Run({QStringLiteral("--help")});
     EXPECT_EQ(help.Status, 0);
     for (const char* command : {"status", "tables", "players", "kick", "ban", "unban", "bans", "mute", "unmute",
-                                "say", "close", "shutdown", "metrics"})
+                                "say", "close", "shutdown", "metrics", "games", "player", "unrank", "rank",
+                                "backup", "names", "release"})
         EXPECT_TRUE(help.Out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command)))) << command;
 }
 

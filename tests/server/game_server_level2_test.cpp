@@ -355,4 +355,42 @@ TEST(GameServerFailure, APacketWhoseHandlingThrowsIsDroppedOnceAndLogged)
     EXPECT_EQ(lines, std::vector<AnsiString>{Cp932::FromUtf8("/例外  disk full[127.0.0.1]")});
 }
 
+
+// A level-2 client is told where the server's pages are, after its sync
+// block and the away lines, at the address it connected to or the one the
+// operator gave; a level-1 peer never is, and a client that forges "/site"
+// or "/namekey" reaches nobody.
+TEST_F(Level2ServerTest, ALevel2ClientIsToldWhereThePagesAre)
+{
+    auto old = Connect();
+    ASSERT_TRUE(old->SendPacket(Nul("/join OLD     ")));
+    server.ServeSite({}, 8080, false);
+    Level2Client a = JoinLevel2("AA");
+    a.peer.reset();
+    ASSERT_TRUE(WaitUntil([&] { return game.Roster.Entry(1).Away; }));
+    Level2Client b{Connect(), {}, {}};
+    ASSERT_TRUE(b.peer->SendPacket(Level2Join("BB")));
+    std::vector<std::string> seen;
+    ASSERT_TRUE(b.ReadUntil("/site http://127.0.0.1:8080/", &seen));
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2], "/away " + PaddedName("AA"));
+
+    server.ServeSite(QStringLiteral("https://kivol.example/"), 8080, true);
+    Level2Client c{Connect(), {}, {}};
+    ASSERT_TRUE(c.peer->SendPacket(Level2Join("CC")));
+    ASSERT_TRUE(c.ReadUntil("/site https://kivol.example/"));
+
+    ASSERT_TRUE(c.peer->SendPacket(Nul("/site http://elsewhere/")));
+    ASSERT_TRUE(c.peer->SendPacket(Nul("/namekey " + PaddedName("CC") + " " + std::string(32, 'a'))));
+    ASSERT_TRUE(c.peer->SendPacket(Nul(PaddedName("CC") + ": end")));
+    for (;;) {
+        const std::optional<std::string> packet = old->NextPacket();
+        ASSERT_TRUE(packet);
+        EXPECT_FALSE(StartsWith(*packet, "/site")) << *packet;
+        EXPECT_FALSE(StartsWith(*packet, "/namekey")) << *packet;
+        if (*packet == Nul(PaddedName("CC") + ": end"))
+            break;
+    }
+}
+
 }  // namespace server_test

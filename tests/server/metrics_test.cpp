@@ -74,7 +74,9 @@ TEST(MetricsTest, PrometheusReadsEverySeriesAsCounted)
         {"kivol_bytes_sent", "counter"}, {"kivol_refusals", "counter"}, {"kivol_dropped_packets", "counter"},
         {"kivol_paced_seconds", "counter"}, {"kivol_judge_seconds", "histogram"}, {"kivol_bans", "gauge"},
         {"kivol_uptime_seconds", "gauge"}, {"kivol_games_running", "gauge"}, {"kivol_games", "counter"},
-        {"kivol_bots", "gauge"}, {"kivol_bot_solves", "counter"}, {"kivol_bot_solves_delayed", "counter"}};
+        {"kivol_bots", "gauge"}, {"kivol_bot_solves", "counter"}, {"kivol_bot_solves_delayed", "counter"},
+        {"kivol_records_queue", "gauge"}, {"kivol_records_written", "counter"}, {"kivol_records_dropped", "counter"},
+        {"kivol_records_failed_writes", "counter"}};
     EXPECT_EQ(families.size(), static_cast<qsizetype>(types.size()));
     for (const auto& [name, type] : types) {
         EXPECT_EQ(families.value(name).toObject().value(u"type").toString(), type) << name.toStdString();

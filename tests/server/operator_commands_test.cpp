@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "game_server_fixture.h"
 #include "protocol/level2.h"
 #include "protocol/tables.h"
+#include "records/sqlite_record_store.h"
 #include "server/operator_commands.h"
 #include "server/table_store.h"
 
@@ -446,6 +449,73 @@ TEST_F(OperatorCommandsTest, LimitsPerAddressCloseConnectionsOverThemAtAcceptAnd
     EXPECT_TRUE(WaitUntil([&] { return server.Peers().size() == 1; }));
     auto third = Connect();
     EXPECT_EQ(server.Peers().size(), 2u);
+}
+
+// The records through kivolctl: a game played here is listed and counted on
+// its player's page, a registered name is listed, kept off the leaderboard
+// and freed, and the live database is copied whole while the server runs.
+TEST_F(OperatorCommandsTest, RecordsCommandsListGamesPlayersAndNamesAndBackUpTheDatabase)
+{
+    QString error;
+    const QString live = dir.filePath(QStringLiteral("live"));
+    ASSERT_TRUE(QDir().mkpath(live));
+    auto store = Records::OpenSqliteRecordStore(live, server.RecordsLog(), error);
+    ASSERT_TRUE(store) << error.toStdString();
+    server.UseRecords(std::move(store));
+    Records::TRecordStore& records = *server.RecordStore();
+
+    auto ann = Connect();
+    JoinLevel2(*ann, "ann");
+    ASSERT_TRUE(ann->SendPacket(Nul("/register " + PaddedName("ann"))));
+    EXPECT_EQ(SkipUntil(*ann, "/namekey ").size(), "/namekey ann      "s.size() + 32 + 1);
+    ASSERT_TRUE(ann->SendPacket(Nul("/take 2 " + PaddedName("ann"))));
+    ASSERT_TRUE(ann->SendPacket(Nul("/deal " + PaddedName("ann") + " start BOTS=1 LEVEL=2")));
+    ASSERT_TRUE(ann->SendPacket(Nul("/deal " + PaddedName("ann") + " stop")));
+    ASSERT_TRUE(WaitUntil([&] { return records.Counts().Written == 2; }));
+
+    const TCtl games = Ctl({"games"});
+    EXPECT_EQ(games.Status, 0) << games.Err;
+    EXPECT_NE(games.Out.find("(main)  stop  ann place "), std::string::npos) << games.Out;
+    EXPECT_EQ(Ctl({"games", "--player", "ANN"}).Out, games.Out);
+    EXPECT_EQ(Ctl({"games", "--table", "other"}).Out, "");
+    const TCtl player = Ctl({"player", "ann"});
+    EXPECT_EQ(player.Status, 0) << player.Err;
+    EXPECT_EQ(player.Out.rfind("ann  registered\nrating ", 0), 0u) << player.Out;
+    EXPECT_NE(player.Out.find("\ngames 1\n"), std::string::npos) << player.Out;
+    EXPECT_EQ(Ctl({"player", "nobody"}).Status, 1);
+
+    EXPECT_EQ(Ctl({"unrank", "ANN"}).Status, 0);
+    EXPECT_NE(Ctl({"names"}).Out.find("ann  since "), std::string::npos);
+    EXPECT_NE(Ctl({"names"}).Out.find("  unranked\n"), std::string::npos);
+    EXPECT_EQ(Ctl({"rank", "ann"}).Status, 0);
+    EXPECT_EQ(Ctl({"names"}).Out.find("unranked"), std::string::npos);
+    EXPECT_EQ(Ctl({"unrank", "bob"}).Status, 1);
+
+    const QString copy = dir.filePath(QStringLiteral("copy"));
+    ASSERT_TRUE(QDir().mkpath(copy));
+    const TCtl backup = Ctl({"backup", copy + QStringLiteral("/kivol.db")});
+    EXPECT_EQ(backup.Status, 0) << backup.Err;
+    EXPECT_EQ(Ctl({"backup", live + QStringLiteral("/kivol.db")}).Status, 1) << "the live database itself";
+    EXPECT_EQ(Ctl({"backup", QStringLiteral("relative.db")}).Status, 0) << "made absolute at kivolctl";
+    EXPECT_TRUE(QFile::exists(QDir::current().absoluteFilePath(QStringLiteral("relative.db"))));
+    QFile::remove(QDir::current().absoluteFilePath(QStringLiteral("relative.db")));
+    {
+        auto restored = Records::OpenSqliteRecordStore(copy, {}, error);
+        ASSERT_TRUE(restored) << error.toStdString();
+        EXPECT_EQ(restored->Games({}).size(), 1u);
+        EXPECT_EQ(restored->Names().size(), 1u);
+    }
+
+    EXPECT_EQ(Ctl({"release", "ann"}).Status, 0);
+    EXPECT_EQ(Ctl({"release", "ann"}).Status, 1);
+    EXPECT_EQ(Ctl({"names"}).Out, "");
+    EXPECT_TRUE(LogHas("管理: 登録名 ann を解放します"));
+    ASSERT_TRUE(WaitUntil([&] { return records.Counts().Queued == 0; }));
+    const std::string metrics = Ctl({"metrics"}).Out;
+    EXPECT_NE(metrics.find("\nkivol_records_written_total " + std::to_string(records.Counts().Written) + "\n"),
+              std::string::npos)
+        << metrics;
+    EXPECT_NE(metrics.find("\nkivol_records_queue 0\n"), std::string::npos) << metrics;
 }
 
 }  // namespace

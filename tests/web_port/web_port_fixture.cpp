@@ -56,6 +56,7 @@ void WebPortTest::StartPort(TWebPortOptions options, const TWebSocketLimits& lim
     TWebRouteHooks hooks;
     hooks.ListTables = [this] { return tables; };
     hooks.AcceptingPlayers = [] { return true; };
+    hooks.Records = records;
     port = std::make_unique<TWebPort>(options, owner, hooks, [this](const AnsiString& line) { log.push_back(line); },
                                       limits);
     ASSERT_EQ(port->Start(QString()), QString());

@@ -52,6 +52,8 @@ protected:
     QString root;
     RecordingOwner owner;
     std::vector<Protocol::Tables::TTableRow> tables;
+    // The records behind /api/leaderboard, /api/players and /api/games (null: none).
+    const Records::TRecordStore* records = nullptr;
     std::vector<AnsiString> log;
     std::unique_ptr<TWebPort> port;
 };

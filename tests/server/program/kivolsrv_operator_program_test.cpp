@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <QTemporaryDir>
 
+#include "../loopback_peer.h"
 #include "support/socket_test_support.h"
 
 namespace {
@@ -58,15 +60,17 @@ protected:
         state = dir.filePath(QStringLiteral("state"));
     }
 
-    // Starts the server headless; options: beside the control socket and
-    // state folder (the web port off unless they name one).
-    void Start(QProcess& server, int port = FreePort(),
+    // Starts the server headless on the game port (0: a free one, kept in
+    // port); options: beside the control socket and state folder (the web
+    // port off unless they name one).
+    void Start(QProcess& server, int gamePort = 0,
                const QStringList& options = {QStringLiteral("--web-port"), QStringLiteral("0")})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QString::fromLatin1(name));
         server.setProcessEnvironment(environment);
+        port = gamePort != 0 ? gamePort : FreePort();
         server.start(QStringLiteral(KIVOLSRV_PATH), QStringList{QStringLiteral("--port"), QString::number(port),
                                                                 QStringLiteral("--control"), control,
                                                                 QStringLiteral("--state-dir"), state} +
@@ -90,6 +94,7 @@ protected:
     QTemporaryDir dir;
     QString control;
     QString state;
+    int port = 0;
 };
 
 // The families of a metrics text as Python's prometheus_client reads it: name -> first sample's value.
@@ -191,6 +196,62 @@ TEST_F(KivolsrvOperator, BansSurviveARestartAndABrokenBansFileStopsTheStartUntou
     EXPECT_TRUE(server.readAllStandardError().contains("bans.json"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), truncated);
+}
+
+// The answer of a query on the records' database, run by Python's sqlite3
+// beside the live server (one row a line, columns joined by "|").
+std::string Query(const QString& database, const QString& sql)
+{
+    const TRun run = RunProgram(QStringLiteral("/usr/bin/python3"),
+                                {QStringLiteral("-c"), QStringLiteral(R"(
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+for row in db.execute(sys.argv[2]):
+    print("|".join(str(v) for v in row))
+)"), database, sql});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    return run.Out;
+}
+
+// A finished dealt game is in kivol.db while the server runs, written
+// without the server stopping; the server starts again over the same records.
+TEST_F(KivolsrvOperator, AFinishedGameLandsInTheRecords)
+{
+    QProcess server;
+    Start(server);
+    WaitServing(server);
+    server_test::LoopbackPeer ann(port);
+    ASSERT_TRUE(ann.Open());
+    const auto command = [](std::string text) { return server_test::Framed(text + '\0'); };
+    ASSERT_TRUE(ann.SendRaw(server_test::Framed(std::string("/join ann     ") + '\0' + "KIVOL/2") +
+                            command("/take 2 ann     ") + command("/deal ann      start PACE=1 BOTS=1 LEVEL=2") +
+                            command("/deal ann      stop")));
+    const QString database = state + QStringLiteral("/kivol.db");
+    ASSERT_TRUE(test::WaitUntil([&] { return Query(database, "SELECT COUNT(*) FROM games") == "1\n"; }, 30000));
+    EXPECT_EQ(Query(database, "SELECT CAST(name AS TEXT), registered, seat FROM game_players WHERE bot_level = 0"),
+              "ann|0|2\n");
+    EXPECT_EQ(Query(database, "SELECT COUNT(*) FROM game_players WHERE bot_level = 2"), "1\n");
+    EXPECT_EQ(Query(database, "SELECT end_reason FROM games"), "stop\n");
+    EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
+    ASSERT_TRUE(server.waitForFinished(30000));
+    EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
+}
+
+// Records of a newer schema than this program's stop the start, naming the
+// file and the reason, and stay as they are.
+TEST_F(KivolsrvOperator, RecordsOfANewerVersionStopTheStart)
+{
+    ASSERT_TRUE(QDir().mkpath(state));
+    const QString database = state + QStringLiteral("/kivol.db");
+    Query(database, "PRAGMA user_version = 999");
+    QProcess server;
+    Start(server);
+    ASSERT_TRUE(server.waitForFinished(30000));
+    EXPECT_EQ(server.exitCode(), 1);
+    const QByteArray error = server.readAllStandardError();
+    EXPECT_TRUE(error.contains("kivol.db")) << error.toStdString();
+    EXPECT_TRUE(error.contains("newer than this program")) << error.toStdString();
+    EXPECT_EQ(Query(database, "PRAGMA user_version"), "999\n");
 }
 
 }  // namespace
