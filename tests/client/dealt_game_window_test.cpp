@@ -162,7 +162,7 @@ TEST_F(DealtGameWindow, TheFieldsStartAGameThatShowsItsRoundBotsCountdownPenalti
     EXPECT_EQ(w.lblStandingsTitle->text(), QStringLiteral("終局（中止）"));
 }
 
-TEST_F(DealtGameWindow, AnotherPlayerMayStopOnlyOnceTheHostHasLeftAndAWatcherIsOfferedNothing)
+TEST_F(DealtGameWindow, AnotherPlayerMayStopOnlyOnceTheHostHasLeft)
 {
     JoinAFreshTable();
     const AnsiString taro = "TARO    ";
