@@ -165,9 +165,9 @@ void TForm1::RenderGameLive()
     } else if (Game.Running() && Game.LastPenalty()) {
         const QString name = Trimmed(Game.LastPenalty()->Name);
         switch (Game.LastPenalty()->Why) {
-        case TGamePenalty::TWhy::Wrong: text = tr("%1：叩き違いで1枚戻し").arg(name); break;
-        case TGamePenalty::TWhy::Answer: text = tr("%1：誤答で1枚戻し").arg(name); break;
-        case TGamePenalty::TWhy::Time: text = tr("%1：時間切れで1枚戻し").arg(name); break;
+        case TGamePenalty::TWhy::Wrong: text = tr("%1：叩き違いのペナルティ").arg(name); break;
+        case TGamePenalty::TWhy::Answer: text = tr("%1：誤答のペナルティ").arg(name); break;
+        case TGamePenalty::TWhy::Time: text = tr("%1：時間切れのペナルティ").arg(name); break;
         }
     }
     lblGameLive->setText(text);

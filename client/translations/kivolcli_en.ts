@@ -327,16 +327,16 @@
         <translation>%1 answers: %2 s left</translation>
     </message>
     <message>
-        <source>%1：叩き違いで1枚戻し</source>
-        <translation>%1: wrong hit, one card back</translation>
+        <source>%1：叩き違いのペナルティ</source>
+        <translation>%1: penalty for a wrong hit</translation>
     </message>
     <message>
-        <source>%1：誤答で1枚戻し</source>
-        <translation>%1: wrong answer, one card back</translation>
+        <source>%1：誤答のペナルティ</source>
+        <translation>%1: penalty for a wrong answer</translation>
     </message>
     <message>
-        <source>%1：時間切れで1枚戻し</source>
-        <translation>%1: out of time, one card back</translation>
+        <source>%1：時間切れのペナルティ</source>
+        <translation>%1: penalty for running out of time</translation>
     </message>
     <message>
         <source>終局（中止）</source>

@@ -125,7 +125,7 @@ TEST_F(DealtGameWindow, TheFieldsStartAGameThatShowsItsRoundBotsCountdownPenalti
     EXPECT_EQ(w.lblGameLive->text(), QStringLiteral("ロボ1 の解答 残り 30 秒"));
     EXPECT_FALSE(w.edtAnswer->isVisible());
     peer->SendAndWait(player, {"/game penalty " + Robo1 + " time"});
-    EXPECT_EQ(w.lblGameLive->text(), QStringLiteral("ロボ1：時間切れで1枚戻し"));
+    EXPECT_EQ(w.lblGameLive->text(), QStringLiteral("ロボ1：時間切れのペナルティ"));
     EXPECT_FALSE(w.timAnswer.Enabled());
     EXPECT_EQ(w.lblTables[0]->text(), QStringLiteral("2枚 1位"));
     EXPECT_EQ(w.lblTables[2]->text(), QStringLiteral("0枚 2位"));
