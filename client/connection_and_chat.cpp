@@ -100,6 +100,7 @@ void TForm1::ShowDisconnected()
     btnDisconnect->setEnabled(false);
     TablePlace.Disconnect();
     TableList.Clear();
+    practice_.reset();
     RenderReconnect();
     RenderPlace();
 }

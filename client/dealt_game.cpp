@@ -219,3 +219,28 @@ int TDealtGame::SecondsLeft(TClock::time_point now) const
         return 0;
     return static_cast<int>(std::chrono::ceil<std::chrono::seconds>(deadline_ - now).count());
 }
+
+bool TDealtGame::MayStop(const AnsiString& paddedName, const TTableState& table,
+                         const std::vector<AnsiString>& roster) const
+{
+    const auto seated = [&](const AnsiString& name) {
+        return std::find(table.Occupants.begin(), table.Occupants.end(), name) != table.Occupants.end();
+    };
+    const bool hostHere = std::find(roster.begin(), roster.end(), host_) != roster.end();
+    return running_ && seated(paddedName) && (paddedName == host_ || !hostHere);
+}
+
+std::array<int, TTableState::SeatCount> SeatPlaces(const TTableState& table)
+{
+    std::array<int, TTableState::SeatCount> places{};
+    const auto occupied = [&](std::size_t s) { return table.Occupants[s] && !table.Occupants[s]->empty(); };
+    for (std::size_t s = 0; s < places.size(); ++s) {
+        if (!occupied(s))
+            continue;
+        places[s] = 1;
+        for (std::size_t other = 0; other < places.size(); ++other)
+            if (occupied(other) && table.Hands[other] > table.Hands[s])
+                ++places[s];
+    }
+    return places;
+}

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "client/table_model.h"
 #include "platform/ansi_string.h"
 
 // The fields a dealt game is started with, as "/deal" carries them.
@@ -88,6 +90,10 @@ public:
     // The sentence (code page 932) of the latest refused start or stop.
     const AnsiString& Refusal() const { return refusal_; }
 
+    // The player may stop the running game: it is seated, and it is the host
+    // or the host has left the table (is no longer in the roster).
+    bool MayStop(const AnsiString& paddedName, const TTableState& table, const std::vector<AnsiString>& roster) const;
+
 private:
     bool StartOrState(std::string_view fields, bool withRound);
     void Begin();
@@ -106,3 +112,7 @@ private:
     std::map<AnsiString, int> bots_;
     AnsiString refusal_;
 };
+
+// Each seat's place by the cards in its hand among the occupied seats (ties
+// share a place); 0 for a free seat.
+std::array<int, TTableState::SeatCount> SeatPlaces(const TTableState& table);

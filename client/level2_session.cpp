@@ -56,6 +56,8 @@ bool TForm1::Level2Command(std::string_view text)
         Judge(text);
     else if (IsCommand(text, Command::Tables))
         TablesCommand(text);
+    else if (IsCommand(text, Command::Game))
+        GameCommand(text);
     else
         return false;
     return true;
@@ -76,6 +78,8 @@ bool TForm1::SyncBegin(std::string_view text)
     graceSeconds_ = std::stoi(grace);
     // Whoever is away now is listed again after the block.
     Table.ClearAway();
+    // A running game is told again after the block.
+    Game.Clear();
     Reconnector.Stop();
     RenderReconnect();
     RenderRoster();
@@ -91,6 +95,12 @@ void TForm1::SyncEnd()
     if (!TablePlace.Watching())
         Table.ClaimSeatsOf(PlayerName);
     RenderSeats();
+    // A practice table starts its game once the player is in.
+    if (practice_) {
+        const TDealOptions options = *practice_;
+        practice_.reset();
+        StartDeal(options);
+    }
 }
 
 void TForm1::AwayOrBack(std::string_view text, bool away)
@@ -116,7 +126,8 @@ void TForm1::edtAnswerEnter()
 {
     const AnsiString answer = Cp932::Encode(edtAnswer->text());
     const std::optional<TJudgement>& judgement = Table.Judgement();
-    if (answer.empty() || !level2_ || !connected_ || !judgement || judgement->Hitter != PlayerName)
+    const bool hitter = (judgement && judgement->Hitter == PlayerName) || Game.Hitter() == PlayerName;
+    if (answer.empty() || !level2_ || !connected_ || !hitter)
         return;
     SendText(AnsiString(Command::Answer) + " " + PlayerName + " " + answer);
     edtAnswer->clear();
@@ -167,6 +178,8 @@ void TForm1::StartOver()
     Table.Hide();
     Table.ClearAway();
     TableList.Clear();
+    Game.Clear();
+    practice_.reset();
     RenderTable();
     RenderReconnect();
     RenderPlace();

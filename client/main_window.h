@@ -5,11 +5,14 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "client/asset_files.h"
 #include "client/chat_memo.h"
+#include "client/dealt_game.h"
 #include "client/reconnector.h"
 #include "client/server_address.h"
 #include "client/sound_player.h"
@@ -21,10 +24,12 @@
 #include "transport/packet_client_socket.h"
 
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class TDealDialog;
 class TForm2;
 class TTableListDialog;
 
@@ -116,6 +121,14 @@ public:
     // hitter's own calculation.
     void btnShowAnswerClick();
     void edtAnswerEnter();
+    // Level 2, dealt games: the fields and the start, the stop, the next game
+    // with the same fields, and practice at a private table of one's own
+    // against computer players.
+    void btnDealClick();
+    void btnStopDealClick();
+    void btnOneMoreClick();
+    void btnPracticeClick();
+    void timAnswerTimer();
 
     QLabel* lblName;
     QLineEdit* edtName;
@@ -155,6 +168,21 @@ public:
     // Level 2 with tables: opens the table list, which is refreshed while open.
     QPushButton* btnTables;
     TTableListDialog* TablesDialog;
+    // Level 2, dealt games: start and stop (one shows at a time), practice
+    // (at any server, connected or not), the round and the host, the open
+    // answer's countdown or the latest penalty, and the standings laid over
+    // the field at the end.
+    QPushButton* btnDeal;
+    QPushButton* btnStopDeal;
+    QPushButton* btnPractice;
+    QLabel* lblGame;
+    QLabel* lblGameLive;
+    QFrame* frmStandings;
+    QLabel* lblStandingsTitle;
+    QLabel* lblStandings;
+    QPushButton* btnOneMore;
+    QPushButton* btnCloseStandings;
+    TDealDialog* DealDialog;
 
     // The control arrays, by slot and by seat.
     std::array<QLabel*, SlotCount> Images;
@@ -172,6 +200,8 @@ public:
     // Ends the wait for a sync block after the first "/list": a server that
     // sends none speaks level 1.
     TTimer timLevel;
+    // Counts the open answer down.
+    TTimer timAnswer;
     TSoundPlayer SoundPlayer;
     QByteArray sndJoin;
     QByteArray sndDraw;
@@ -186,6 +216,10 @@ public:
     TTableModel Table;
     // Filled field slots as rendered; the next card goes into slot BafudaCount.
     int BafudaCount = 0;
+    // The dealt game at the table as the server's "/game" lines told it.
+    TDealtGame Game;
+    // Where the open answer's countdown is measured; tests give their own clock.
+    std::function<TDealtGame::TClock::time_point()> Now = [] { return TDealtGame::TClock::now(); };
     // Brings a dropped level-2 connection back.
     TReconnector Reconnector;
     // The table asked for and what the server made of it; the listed tables.
@@ -206,6 +240,7 @@ private:
     void BuildSeats();
     void BuildSlots();
     void BuildLevel2();
+    void BuildGame();
     void SetTabOrder();
     void BindEvents();
     void FormCreate();
@@ -247,6 +282,15 @@ private:
     void RefusedCommand(std::string_view text);
     void timTablesTimer();
     void SyncEnd();
+    // Dealt games: a "/game" line; the start of one with the fields, sitting
+    // down first when the player holds no seat.
+    void GameCommand(std::string_view text);
+    void StartDeal(const TDealOptions& options);
+    void RenderGame();
+    void RenderGameLive();
+    void RenderStandings();
+    // A player's name as the table shows it, a computer player marked.
+    QString PlayerCaption(const AnsiString& paddedName) const;
     void AwayOrBack(std::string_view text, bool away);
     void Judge(std::string_view text);
     // "/join" with the announcement, or with the token to resume.
@@ -286,4 +330,11 @@ private:
     int graceSeconds_ = 0;
     // The server of the current connection, as the address box named it.
     QString server_;
+    // The fields of the latest game started or seen: the dialog's and もう一局's.
+    TDealOptions dealOptions_;
+    // A practice table being joined: the game it starts once the server let
+    // the player in.
+    std::optional<TDealOptions> practice_;
+    // The player closed the latest standings.
+    bool standingsClosed_ = false;
 };

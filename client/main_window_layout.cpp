@@ -2,12 +2,16 @@
 // control arrays, the tab order and which handler each event runs.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <vector>
 
+#include "client/deal_dialog.h"
 #include "client/main_window.h"
 #include "client/name_validator.h"
 #include "client/table_list_dialog.h"
@@ -94,6 +98,7 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
       timHit(3000),
       timTables(1500),
       timLevel(2000),
+      timAnswer(250),
       AssetDirectory(assetDirectory)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -105,6 +110,7 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
     BuildRoom();
     BuildTable();
     BuildLevel2();
+    BuildGame();
     SetTabOrder();
     BindEvents();
     FormCreate();
@@ -216,6 +222,50 @@ void TForm1::BuildLevel2()
     TablesDialog = new TTableListDialog(this);
 }
 
+void TForm1::BuildGame()
+{
+    // The round and the host, left above the field; the countdown right
+    // below the answer box, in red like the verdict.
+    lblGame = MakeLabel(Panel2, QStringLiteral("lblGame"), QString(), 8, 148, 176);
+    lblGameLive = MakeLabel(Panel2, QStringLiteral("lblGameLive"), QString(), 600, 260, 180);
+    QPalette red = lblGameLive->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblGameLive->setPalette(red);
+
+    // Start and stop lie where one button lies, below the reaction button,
+    // over the table like the new-game button.
+    btnDeal = MakeButton(Panel1, QStringLiteral("btnDeal"), 664, 440, 105, 22);
+    btnStopDeal = MakeButton(Panel1, QStringLiteral("btnStopDeal"), 664, 440, 105, 22);
+    for (QPushButton* button : {btnDeal, btnStopDeal}) {
+        button->setVisible(false);
+        button->raise();
+    }
+    // Practice needs no connection: it lies on the window, above the room.
+    btnPractice = MakeButton(this, QStringLiteral("btnPractice"), 672, 497, 105, 20);
+    btnPractice->raise();
+
+    // The standings, laid over the field.
+    frmStandings = Place(new QFrame(Panel2), QStringLiteral("frmStandings"), 168, 184, 280, 240);
+    frmStandings->setFrameShape(QFrame::Box);
+    frmStandings->setAutoFillBackground(true);
+    lblStandingsTitle = MakeLabel(frmStandings, QStringLiteral("lblStandingsTitle"), QString(), 0, 0);
+    lblStandingsTitle->setFont(TForm::GameFont(20));
+    lblStandings = MakeLabel(frmStandings, QStringLiteral("lblStandings"), QString(), 0, 0);
+    btnOneMore = MakeButton(frmStandings, QStringLiteral("btnOneMore"), 0, 0, 97, 25);
+    btnCloseStandings = MakeButton(frmStandings, QStringLiteral("btnCloseStandings"), 0, 0, 97, 25);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOneMore);
+    buttons->addWidget(btnCloseStandings);
+    auto* layout = new QVBoxLayout(frmStandings);
+    layout->addWidget(lblStandingsTitle, 0, Qt::AlignHCenter);
+    layout->addWidget(lblStandings, 1, Qt::AlignHCenter | Qt::AlignTop);
+    layout->addLayout(buttons);
+    frmStandings->setVisible(false);
+
+    DealDialog = new TDealDialog(this);
+}
+
 void TForm1::BuildSeats()
 {
     for (int s = 0; s < SeatCount; ++s) {
@@ -253,7 +303,7 @@ void TForm1::SetTabOrder()
         order.insert(order.end(), {btnTakes[s], btnB2Ts[s], btnT2Ys[s]});
     // The roster comes right after the new-game button.
     order.insert(order.end(), {btnDraw, edtMokuteki, btnSet, btnB2Y, btnHit, btnHele, edtMessage, btnSend, mmChat,
-                               btnInit, btnTables, lstPlayers});
+                               btnInit, btnTables, lstPlayers, btnDeal, btnStopDeal, btnPractice});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -300,6 +350,15 @@ void TForm1::BindEvents()
     TablesDialog->OnChoose = [this](const TTableChoice& choice) { GoToTable(choice); };
     timTables.OnTimer = [this] { timTablesTimer(); };
     timLevel.OnTimer = [this] { Level1Server(); };
+    ConnectClick(btnDeal, [this] { btnDealClick(); });
+    ConnectClick(btnStopDeal, [this] { btnStopDealClick(); });
+    ConnectClick(btnOneMore, [this] { btnOneMoreClick(); });
+    ConnectClick(btnCloseStandings, [this] {
+        standingsClosed_ = true;
+        RenderStandings();
+    });
+    ConnectClick(btnPractice, [this] { btnPracticeClick(); });
+    timAnswer.OnTimer = [this] { timAnswerTimer(); };
 
     focusChanged_ = connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* old, QWidget* now) { DispatchSafely([&] { FocusChanged(old, now); }); });

@@ -45,6 +45,11 @@ void TForm1::FormCreate()
     btnHit->setText(tr("叩く！(&H)"));
     btnShowAnswer->setText(tr("答えを見る"));
     btnTables->setText(tr("テーブル一覧"));
+    btnDeal->setText(tr("対局"));
+    btnStopDeal->setText(tr("対局をやめる"));
+    btnPractice->setText(tr("練習…"));
+    btnOneMore->setText(tr("もう一局"));
+    btnCloseStandings->setText(tr("閉じる"));
 
     RenderTable();
 

@@ -1,9 +1,25 @@
 #include "client/table_list.h"
 
+#include <QRandomGenerator>
+
 #include "client/server_address.h"
 #include "protocol/command_words.h"
 
 using namespace Protocol;
+
+namespace {
+
+// Random lowercase hex digits from the system's source.
+std::string RandomHex(int digits)
+{
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < digits; ++i)
+        text += Hex[QRandomGenerator::system()->bounded(16)];
+    return text;
+}
+
+}  // namespace
 
 bool TTableList::Apply(std::string_view text)
 {
@@ -58,5 +74,16 @@ std::optional<TTableChoice> TTableList::NewTableChoice(const QString& name, cons
         choice.Key = bytes;
     }
     problem.clear();
+    return choice;
+}
+
+TTableChoice TTableList::PracticeChoice(const QString& namePrefix)
+{
+    TTableChoice choice;
+    // Eight digits after the prefix keep the name within 16 characters; a
+    // prefix that no table name may hold is left out.
+    const std::string digits = RandomHex(8);
+    choice.Table = ReadTableName(namePrefix.left(8) + QString::fromStdString(digits)).value_or(AnsiString(digits));
+    choice.Key = RandomHex(24);
     return choice;
 }

@@ -27,6 +27,9 @@ public:
     // empty key makes a public table. Nothing, with the reason for the
     // player, when the name or the key cannot be sent.
     static std::optional<TTableChoice> NewTableChoice(const QString& name, const QString& key, QString& problem);
+    // A private table of one's own to practise at: the prefix and random hex
+    // digits for its name, and a random key nobody else will type.
+    static TTableChoice PracticeChoice(const QString& namePrefix);
 
 private:
     std::vector<Protocol::Tables::TTableRow> rows_;

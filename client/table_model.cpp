@@ -159,6 +159,19 @@ void TTableModel::ClaimSeatsOf(const AnsiString& paddedName)
             SetOwnSeat(s, true);
 }
 
+bool TTableModel::HoldsASeat() const
+{
+    return std::find(ownSeats_.begin(), ownSeats_.end(), true) != ownSeats_.end();
+}
+
+std::optional<int> TTableModel::FreeSeat() const
+{
+    for (int s = 0; s < SeatCount; ++s)
+        if (table_.Occupants[static_cast<std::size_t>(s)].value_or(AnsiString()).empty())
+            return s;
+    return std::nullopt;
+}
+
 int TTableModel::EntriesOf(const AnsiString& paddedName) const
 {
     return static_cast<int>(std::count(roster_.begin(), roster_.end(), paddedName));

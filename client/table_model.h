@@ -87,6 +87,11 @@ public:
     void SetOwnSeat(int seat, bool own) { ownSeats_[static_cast<std::size_t>(seat)] = own; }
     // Holds every seat whose occupant is the name, as after a level-2 resync.
     void ClaimSeatsOf(const AnsiString& paddedName);
+    // True when the client holds a seat.
+    bool HoldsASeat() const;
+    // The first free seat; one not known yet counts as free (our clients sit
+    // only once a game has shown the table).
+    std::optional<int> FreeSeat() const;
 
     bool HitShown() const { return hitShown_; }
     void EndHit() { hitShown_ = false; }

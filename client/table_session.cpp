@@ -41,6 +41,10 @@ void TForm1::Level1Server()
     timLevel.SetEnabled(false);
     if (!TablePlace.OtherCommandArrived())
         return;
+    if (practice_) {
+        practice_.reset();
+        mmChat->InsertFirstLine(tr("--- このサーバーは対局に対応していないので、練習はできません ---"));
+    }
     if (TablePlace.ChoiceIgnored())
         mmChat->InsertFirstLine(tr("--- このサーバーはテーブルに対応していません。テーブル・鍵・観戦の"
                                    "指定は無視され、ただ一つの卓に参加しました ---"));
@@ -52,14 +56,21 @@ void TForm1::RenderPlace()
     setWindowTitle(TablePlace.Title(ProgramTitle()));
     btnTables->setVisible(level2_ && connected_);
     chkWatch->setEnabled(!connected_ && !Reconnector.Active());
-    // A watcher's packets are dropped by the server: nothing offers to send one.
+    // A watcher's packets are dropped by the server: nothing offers to send
+    // one. While a dealt game runs, the dealer alone deals, sets the target
+    // and moves the cards: the server drops those moves from players.
     const bool acts = !TablePlace.Watching();
-    for (int s = 0; s < SeatCount; ++s)
-        for (QPushButton* button : {btnTakes[s], btnB2Ts[s], btnT2Ys[s]})
-            button->setEnabled(acts);
-    for (QWidget* control : std::initializer_list<QWidget*>{btnDraw, edtMokuteki, btnSet, btnB2Y, btnHit, btnHele,
-                                                             btnInit, edtMessage, btnSend, edtAnswer})
+    const bool moves = acts && !Game.Running();
+    for (int s = 0; s < SeatCount; ++s) {
+        btnTakes[s]->setEnabled(acts);
+        btnB2Ts[s]->setEnabled(moves);
+        btnT2Ys[s]->setEnabled(moves);
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{btnHit, btnHele, edtMessage, btnSend, edtAnswer})
         control->setEnabled(acts);
+    for (QWidget* control : std::initializer_list<QWidget*>{btnDraw, edtMokuteki, btnSet, btnB2Y, btnInit})
+        control->setEnabled(moves);
+    RenderGame();
 }
 
 void TForm1::btnTablesClick()

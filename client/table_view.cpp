@@ -1,10 +1,11 @@
-// The window's picture of the table model: captions, visibility and the away
-// marks. Every rule reads the model; the controls only show it.
+// The window's picture of the table model: captions, visibility, the away
+// marks, and the computer players and places of a dealt game. Every rule reads the model; the controls only show it.
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "client/deal_dialog.h"
 #include "client/main_window.h"
 #include "platform/cp932.h"
 
@@ -42,20 +43,33 @@ void TForm1::RenderTable()
 void TForm1::RenderSeats()
 {
     const TTableState& table = Table.Table();
+    const auto places = SeatPlaces(table);
     for (int s = 0; s < SeatCount; ++s) {
         const auto seat = static_cast<std::size_t>(s);
         const std::optional<AnsiString>& occupant = table.Occupants[seat];
-        lblTNames[seat]->setText(occupant ? Text(*occupant) : tr("空き"));
+        // A computer player's seat is marked, its level in the tip.
+        const auto bot = occupant ? Game.Bots().find(*occupant) : Game.Bots().end();
+        const bool isBot = bot != Game.Bots().end();
+        lblTNames[seat]->setText(!occupant ? tr("空き")
+                                 : isBot   ? tr("%1 CPU").arg(Text(*occupant).trimmed())
+                                           : Text(*occupant));
         // An away player's seat is greyed out.
         const bool away = occupant && !occupant->empty() && Table.IsAway(*occupant);
         lblTNames[seat]->setEnabled(!away);
-        lblTNames[seat]->setToolTip(away ? tr("不在") : QString());
-        lblTables[seat]->setText(QString::number(table.Hands[seat]));
+        lblTNames[seat]->setToolTip(away    ? tr("不在")
+                                    : isBot ? tr("コンピューター（%1）").arg(TDealDialog::LevelName(bot->second))
+                                            : QString());
+        // During a dealt game each hand also shows its place.
+        lblTables[seat]->setText(Game.Running() && places[seat] > 0
+                                     ? tr("%1枚 %2位").arg(table.Hands[seat]).arg(places[seat])
+                                     : QString::number(table.Hands[seat]));
         const bool own = Table.OwnsSeat(s);
         btnTakes[seat]->setText(own ? tr("離席") : tr("座る"));
         btnB2Ts[seat]->setVisible(own);
         btnT2Ys[seat]->setVisible(own);
     }
+    // Who may stop a game follows the seats.
+    RenderGame();
 }
 
 void TForm1::RenderRoster()
@@ -66,7 +80,8 @@ void TForm1::RenderRoster()
     for (std::size_t i = 0; i < roster_.size(); ++i) {
         const AnsiString& entry = roster_[i];
         const bool away = Table.IsAwayEntry(i);
-        auto* row = new QListWidgetItem(away ? Text(entry) + awayMark : Text(entry), lstPlayers);
+        const QString caption = PlayerCaption(entry);
+        auto* row = new QListWidgetItem(away ? caption + awayMark : caption, lstPlayers);
         row->setSizeHint(QSize(0, 16));
         if (away)
             row->setForeground(Qt::gray);
@@ -80,7 +95,9 @@ void TForm1::RenderJudgement()
     lblJudge->setVisible(shown);
     btnShowAnswer->setVisible(shown);
     lblAnswer->setVisible(shown);
-    edtAnswer->setVisible(shown && judgement->Hitter == PlayerName && !TablePlace.Watching());
+    // The hitter's box, also while a dealt game awaits its answer.
+    const bool hitter = (shown && judgement->Hitter == PlayerName) || Game.Hitter() == PlayerName;
+    edtAnswer->setVisible(hitter && !TablePlace.Watching());
     if (!shown)
         return;
     QString verdict;

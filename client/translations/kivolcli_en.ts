@@ -2,6 +2,65 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>TDealDialog</name>
+    <message>
+        <source>決まった数</source>
+        <translation>A fixed number</translation>
+    </message>
+    <message>
+        <source>毎回変わる（10～99）</source>
+        <translation>New each round (10–99)</translation>
+    </message>
+    <message>
+        <source>目標数</source>
+        <translation>Target</translation>
+    </message>
+    <message>
+        <source>配札の間隔（秒、1～60）</source>
+        <translation>Seconds between cards (1–60)</translation>
+    </message>
+    <message>
+        <source>解答の時間（秒、5～120）</source>
+        <translation>Seconds to answer (5–120)</translation>
+    </message>
+    <message>
+        <source>コンピューター（0～5 人）</source>
+        <translation>Computer players (0–5)</translation>
+    </message>
+    <message>
+        <source>コンピューターの強さ</source>
+        <translation>Their level</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>入門</source>
+        <translation>beginner</translation>
+    </message>
+    <message>
+        <source>初級</source>
+        <translation>novice</translation>
+    </message>
+    <message>
+        <source>中級</source>
+        <translation>intermediate</translation>
+    </message>
+    <message>
+        <source>上級</source>
+        <translation>advanced</translation>
+    </message>
+    <message>
+        <source>達人</source>
+        <translation>expert</translation>
+    </message>
+</context>
+<context>
     <name>TForm1</name>
     <message>
         <source>さすがに名無し、ってのはまずくない？</source>
@@ -230,6 +289,102 @@
     <message>
         <source>&#x3000;一番乗り %1</source>
         <translation>  first: %1</translation>
+    </message>
+    <message>
+        <source>対局の設定</source>
+        <translation>The game&apos;s settings</translation>
+    </message>
+    <message>
+        <source>練習</source>
+        <translation>Practice</translation>
+    </message>
+    <message>
+        <source>対局をやめます。よろしいですか？</source>
+        <translation>Stop the game?</translation>
+    </message>
+    <message>
+        <source>対局</source>
+        <translation>Dealt game</translation>
+    </message>
+    <message>
+        <source>空いている席がありません</source>
+        <translation>There is no free seat.</translation>
+    </message>
+    <message>
+        <source>第%1局 ・ 親番 %2</source>
+        <translation>Round %1 ・ host %2</translation>
+    </message>
+    <message>
+        <source>親番 %1</source>
+        <translation>host %1</translation>
+    </message>
+    <message>
+        <source>あなたの解答 残り %1 秒</source>
+        <translation>Your answer: %1 s left</translation>
+    </message>
+    <message>
+        <source>%1 の解答 残り %2 秒</source>
+        <translation>%1 answers: %2 s left</translation>
+    </message>
+    <message>
+        <source>%1：叩き違いのペナルティ</source>
+        <translation>%1: penalty for a wrong hit</translation>
+    </message>
+    <message>
+        <source>%1：誤答のペナルティ</source>
+        <translation>%1: penalty for a wrong answer</translation>
+    </message>
+    <message>
+        <source>%1：時間切れのペナルティ</source>
+        <translation>%1: penalty for running out of time</translation>
+    </message>
+    <message>
+        <source>終局（中止）</source>
+        <translation>Final standings (stopped)</translation>
+    </message>
+    <message>
+        <source>終局</source>
+        <translation>Final standings</translation>
+    </message>
+    <message>
+        <source>%1位&#x3000;%2&#x3000;%3枚</source>
+        <translation>%1.  %2  %3 cards</translation>
+    </message>
+    <message>
+        <source>%1（CPU %2）</source>
+        <translation>%1 (computer, %2)</translation>
+    </message>
+    <message>
+        <source>対局をやめる</source>
+        <translation>Stop the game</translation>
+    </message>
+    <message>
+        <source>練習…</source>
+        <translation>Practice…</translation>
+    </message>
+    <message>
+        <source>もう一局</source>
+        <translation>Play again</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>--- このサーバーは対局に対応していないので、練習はできません ---</source>
+        <translation>--- This server runs no dealt games: there is no practice here ---</translation>
+    </message>
+    <message>
+        <source>%1 CPU</source>
+        <translation>%1 CPU</translation>
+    </message>
+    <message>
+        <source>コンピューター（%1）</source>
+        <translation>Computer player (%1)</translation>
+    </message>
+    <message>
+        <source>%1枚 %2位</source>
+        <translation>%1 · #%2</translation>
     </message>
 </context>
 <context>

@@ -13,17 +13,23 @@
 // (five cards, a target, the verdict with the first-hit mark, the hitter's
 // calculation and the judgement line in both chats); at a server of tables,
 // /tmp/kivol_client_tables.png and /tmp/kivol_client_table_list.png (the
-// window at a table and its table list) and /tmp/kivol_client_watching.png.
+// window at a table and its table list) and /tmp/kivol_client_watching.png;
+// from 練習 against two bots, /tmp/kivol_client_dealt_answer.png (the
+// player's answer open with its countdown) and
+// /tmp/kivol_client_dealt_standings.png (the standings at the end).
 #include <functional>
 #include <random>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <sys/socket.h>
 
+#include "client/deal_dialog.h"
 #include "client/table_list_dialog.h"
 #include "client/version_dialog.h"
 #include "protocol/roster_text.h"
@@ -202,4 +208,50 @@ TEST(ClientScreenshot, DISABLED_TablesTheListAndAWatcher)
                                   "/tables row 1 1 3 0 " + Sjis("初心者歓迎"), "/tables end"});
         Save(*w.TablesDialog, "/tmp/kivol_client_table_list.png");
     }
+}
+
+TEST(ClientScreenshot, DISABLED_APracticeGameItsOpenAnswerAndItsStandings)
+{
+    GameServer server;
+    std::mt19937 engine(20261209);
+    server.game.SetRandomEngine(engine);
+    auto clock = std::chrono::steady_clock::now();
+    server.game.Now = [&] { return clock; };
+    Player player;
+    TForm1& w = *player.window;
+    w.Now = [&] { return clock; };
+    w.timHit.UseManualClock();
+    w.ServerPort = server.Port();
+    w.edtName->setText(QStringLiteral("KENJ"));
+    w.edtAddress->setText(QStringLiteral("127.0.0.1"));
+    QTest::mouseClick(w.btnPractice, Qt::LeftButton);
+    w.DealDialog->spnPace->setValue(2);
+    w.DealDialog->cmbLevel->setCurrentIndex(2);
+    QTest::mouseClick(w.DealDialog->btnStart, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return w.Game.Running() && w.Game.Bots().size() == 2; }));
+
+    // The bots play; KENJ hits once the field can make the target.
+    bool answered = false;
+    for (int step = 0; step < 8000 && w.Game.Running(); ++step) {
+        clock += std::chrono::milliseconds(250);
+        server.game.WakeTables();
+        test::PumpFor(2);
+        if (answered || w.Game.Hitter() || w.Table.FieldCount() < 4)
+            continue;
+        w.Table.EndHit();
+        QTest::mouseClick(w.btnHit, Qt::LeftButton);
+        WaitUntil([&] { return w.Game.Hitter() == AnsiString("KENJ    ") || w.Game.LastPenalty(); }, 2000);
+        if (w.Game.Hitter() != AnsiString("KENJ    "))
+            continue;
+        clock += std::chrono::seconds(4);
+        w.timAnswer.Advance(250);
+        QTest::mouseClick(w.btnShowAnswer, Qt::LeftButton);
+        TypeText(w.edtAnswer, w.lblAnswer->text());
+        Save(w, "/tmp/kivol_client_dealt_answer.png");
+        QTest::keyClick(w.edtAnswer, Qt::Key_Return);
+        answered = true;
+    }
+    ASSERT_TRUE(answered);
+    ASSERT_TRUE(WaitUntil([&] { return w.frmStandings->isVisible() && Roster(w).size() == 1; }));
+    Save(w, "/tmp/kivol_client_dealt_standings.png");
 }
