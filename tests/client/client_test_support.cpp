@@ -44,6 +44,32 @@ GameServer::GameServer()
     port_ = socket.Socket()->LocalPort();
 }
 
+ClockedGameServer::ClockedGameServer(unsigned seed) : engine_(seed)
+{
+    game.SetRandomEngine(engine_);
+    game.Now = [this] { return clock_; };
+}
+
+void ClockedGameServer::Advance(std::chrono::milliseconds by)
+{
+    clock_ += by;
+    game.WakeTables();
+}
+
+void ClockedGameServer::Follow(TForm1& window)
+{
+    window.Now = [this] { return clock_; };
+}
+
+void OpenPractice(Player& player, const QString& name, int port)
+{
+    TForm1& window = *player.window;
+    window.ServerPort = port;
+    window.edtName->setText(name);
+    window.edtAddress->setText(QStringLiteral("127.0.0.1"));
+    QTest::mouseClick(window.btnPractice, Qt::LeftButton);
+}
+
 RecordingServer::RecordingServer()
 {
     socket.OnPacketArrived = [this](TObject*, TCustomWinSocket*, const void* data, int size) {

@@ -9,7 +9,9 @@
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +76,21 @@ private:
     int port_ = 0;
 };
 
+// The game server on a clock that only the test moves, its decks shuffled
+// from a fixed seed; a window that follows it counts answers down on that
+// clock too.
+class ClockedGameServer : public GameServer {
+public:
+    explicit ClockedGameServer(unsigned seed);
+    // Moves the clock on and lets every table do what has come due.
+    void Advance(std::chrono::milliseconds by);
+    void Follow(TForm1& window);
+
+private:
+    std::mt19937 engine_;
+    std::chrono::steady_clock::time_point clock_ = std::chrono::steady_clock::now();
+};
+
 // A server on 127.0.0.1 with an ephemeral port that records every packet its
 // clients send, in arrival order, and sends packets to all of them.
 class RecordingServer {
@@ -110,6 +127,10 @@ public:
 private:
     QStringList sounds_;
 };
+
+// Types the name and the loopback address for the port and presses 練習…,
+// which opens the game's fields.
+void OpenPractice(Player& player, const QString& name, int port);
 
 // One scripted connection of a server: packets written and read whole.
 class ScriptedPeer {

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <random>
 
 #include "client/deal_dialog.h"
 #include "client_test_support.h"
@@ -204,19 +203,12 @@ TEST(DealtGameAtLevel1, NothingOfItShowsAndPracticeSaysWhy)
 TEST(DealtGamePractice, APrivateTableOfOnesOwnPlaysAWholeGameAgainstTwoBotsToTheStandingsAndOneMore)
 {
     test::ReportRecorder reports;
-    GameServer server;
-    std::mt19937 engine(20261209);
-    server.game.SetRandomEngine(engine);
-    auto clock = std::chrono::steady_clock::now();
-    server.game.Now = [&] { return clock; };
+    ClockedGameServer server(20261209);
     Player player;
     TForm1& w = *player.window;
-    w.Now = [&] { return clock; };
+    server.Follow(w);
     w.timHit.UseManualClock();
-    w.ServerPort = server.Port();
-    w.edtName->setText(QStringLiteral("KENJ"));
-    w.edtAddress->setText(QStringLiteral("127.0.0.1"));
-    QTest::mouseClick(w.btnPractice, Qt::LeftButton);
+    OpenPractice(player, QStringLiteral("KENJ"), server.Port());
     ChooseFields(*w.DealDialog, true, 1, 10, 2, 3);
     QTest::mouseClick(w.DealDialog->btnStart, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return w.Game.Running() && w.Game.Bots().size() == 2; }, WaitMs));
@@ -242,8 +234,7 @@ TEST(DealtGamePractice, APrivateTableOfOnesOwnPlaysAWholeGameAgainstTwoBotsToThe
     };
     int answers = 0, hitAt = -1, focused = 0;
     for (int step = 0; step < 4000 && w.Game.Running(); ++step) {
-        clock += 250ms;
-        server.game.WakeTables();
+        server.Advance(250ms);
         ASSERT_TRUE(WaitUntil(caughtUp, WaitMs)) << step;
         const int field = w.Table.FieldCount() * 100 + (54 - w.Table.Table().Pile.value_or(0));
         if (w.Game.Hitter() || field == hitAt || w.Table.FieldCount() == 0)

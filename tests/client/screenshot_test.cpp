@@ -212,19 +212,12 @@ TEST(ClientScreenshot, DISABLED_TablesTheListAndAWatcher)
 
 TEST(ClientScreenshot, DISABLED_APracticeGameItsOpenAnswerAndItsStandings)
 {
-    GameServer server;
-    std::mt19937 engine(20261209);
-    server.game.SetRandomEngine(engine);
-    auto clock = std::chrono::steady_clock::now();
-    server.game.Now = [&] { return clock; };
+    ClockedGameServer server(20261209);
     Player player;
     TForm1& w = *player.window;
-    w.Now = [&] { return clock; };
+    server.Follow(w);
     w.timHit.UseManualClock();
-    w.ServerPort = server.Port();
-    w.edtName->setText(QStringLiteral("KENJ"));
-    w.edtAddress->setText(QStringLiteral("127.0.0.1"));
-    QTest::mouseClick(w.btnPractice, Qt::LeftButton);
+    OpenPractice(player, QStringLiteral("KENJ"), server.Port());
     w.DealDialog->spnPace->setValue(2);
     w.DealDialog->cmbLevel->setCurrentIndex(2);
     QTest::mouseClick(w.DealDialog->btnStart, Qt::LeftButton);
@@ -233,8 +226,7 @@ TEST(ClientScreenshot, DISABLED_APracticeGameItsOpenAnswerAndItsStandings)
     // The bots play; KENJ hits once the field can make the target.
     bool answered = false;
     for (int step = 0; step < 8000 && w.Game.Running(); ++step) {
-        clock += std::chrono::milliseconds(250);
-        server.game.WakeTables();
+        server.Advance(std::chrono::milliseconds(250));
         test::PumpFor(2);
         if (answered || w.Game.Hitter() || w.Table.FieldCount() < 4)
             continue;
@@ -243,7 +235,8 @@ TEST(ClientScreenshot, DISABLED_APracticeGameItsOpenAnswerAndItsStandings)
         WaitUntil([&] { return w.Game.Hitter() == AnsiString("KENJ    ") || w.Game.LastPenalty(); }, 2000);
         if (w.Game.Hitter() != AnsiString("KENJ    "))
             continue;
-        clock += std::chrono::seconds(4);
+        // Four seconds into the answer.
+        server.Advance(std::chrono::seconds(4));
         w.timAnswer.Advance(250);
         QTest::mouseClick(w.btnShowAnswer, Qt::LeftButton);
         TypeText(w.edtAnswer, w.lblAnswer->text());
