@@ -46,9 +46,9 @@ TEST(KivolsrvProgram, ASecondServerOnThePortEndsWithTheWarningWhileTheFirstKeeps
     QByteArray output;
     EXPECT_TRUE(server_test::WaitUntil([&] {
         output += first.readAllStandardOutput();
-        return output.contains("/参加  AB      [127.0.0.1]");
-    })) << output.toStdString();
-    EXPECT_TRUE(output.contains("/接続  ")) << "log lines go to standard output";
+        // The connection's line waits for the lookup of the peer's host name.
+        return output.contains("/参加  AB      [127.0.0.1]") && output.contains("/接続  ");
+    })) << "log lines go to standard output: " << output.toStdString();
 
     QProcess second;
     StartHeadless(second);
