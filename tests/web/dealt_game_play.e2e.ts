@@ -50,6 +50,12 @@ async function board(page: Page): Promise<Board> {
     });
 }
 
+/** Nothing is wider than the phone: the page never scrolls sideways. */
+async function fitsWidth(page: Page, what: string): Promise<void> {
+    const [scroll, width] = await page.evaluate(() => [document.documentElement.scrollWidth, window.innerWidth]);
+    assert.ok(scroll <= width, `${what}: ${scroll} px wide in a ${width} px window`);
+}
+
 /** Waits until the standings show, or the field is all there will be (twelve cards, or the pile is out) and no answer is open. */
 async function nextTurn(page: Page): Promise<Board> {
     await page.waitForFunction(() => {
@@ -178,6 +184,7 @@ test("a fresh table greets with 対局を始める; a dealt game with a desktop 
                     return;
                 answerShown = true;
                 await page.screenshot({ path: join(shots, "dealt-game-answer-phone.png") });
+                await fitsWidth(page, "the table with an answer open");
                 const axe = await axeViolations(page, "dealt game, answer open, phone");
                 assert.deepEqual(axe.serious, [], "the table in a dealt game on a phone");
             };
@@ -214,6 +221,7 @@ test("a fresh table greets with 対局を始める; a dealt game with a desktop 
             const again = page.getByRole("button", { name: "もう一局" });
             assert.ok(await again.evaluate(button => document.activeElement === button), "もう一局 has the focus");
             await page.screenshot({ path: join(shots, "dealt-game-standings-phone.png"), fullPage: true });
+            await fitsWidth(page, "the standings");
             const standingsAxe = await axeViolations(page, "dealt game, standings, phone");
             assert.deepEqual(standingsAxe.serious, [], "the standings on a phone");
 
@@ -256,6 +264,7 @@ test("practice alone on a phone: two level-3 computer players, marked in the sea
             if (!shown) {
                 shown = true;
                 await page.screenshot({ path: join(shots, "practice-phone.png") });
+                await fitsWidth(page, "practice with a random target");
             }
             // The computer players have the second round to themselves.
             if (turn.round === 2 && !botsPlayed) {
