@@ -89,6 +89,12 @@ test("a late joiner catches up: the state, the bots and an open answer with its 
     feed(`/take 3 ${me}`, "/leave 0");
     assert.ok(game.mayStop(encode(me), n => model.holdsSeat(n)));
     assert.equal(decode(model.stopGame()), `/deal ${me} stop`);
+    // The bot's answer is open; it leaves its seat (its hand forfeited): nobody's answer is awaited any longer.
+    feed(`/take 4 ${bot}`, "/leave 2");
+    assert.equal(game.secondsLeft(clock.now), 7, "the hitter still holds a seat");
+    feed("/fleav 4");
+    assert.equal(game.answer, null);
+    assert.equal(game.secondsLeft(clock.now), 0);
     // A refusal goes to the page; a malformed line changes nothing.
     const refused = model.receive(encode("/game refused 対局はもう始まっています"));
     assert.deepEqual(refused, [{ kind: "gameRefused", text: encode("対局はもう始まっています") }]);

@@ -175,6 +175,9 @@ export class TableModel {
             const seat = seatNumber(text, Layout.LeaveSeat);
             if (seat < SeatCount)
                 t.occupants[seat] = "";
+            // A hitter who left its last seat is no longer awaited: the dealer deals on.
+            if (this.game.answer && !this.holdsSeat(this.game.answer.name))
+                this.game.answer = null;
         } else if (isCommand(text, Command.Draw)) {
             this.putDrawnCard(text);
         } else if (isCommand(text, Command.B2T)) {

@@ -98,7 +98,8 @@ export class TableView {
     private readonly answerInput: HTMLInputElement;
     private readonly field = h("ol", { class: "field" });
     private readonly seats: SeatControls[] = [];
-    private readonly chatLog = h("div", { class: "chat-log", role: "log" });
+    /** Focusable, so that a long log scrolls by keyboard too. */
+    private readonly chatLog = h("div", { class: "chat-log", role: "log", tabindex: 0 });
     private readonly roster = h("ul", { class: "roster" });
     private readonly playControls: HTMLElement[] = [];
     /** The moves the dealer makes while a game runs. */
@@ -125,6 +126,7 @@ export class TableView {
             this.dealerMoves.push(element);
             return element;
         };
+        this.chatLog.setAttribute("aria-label", t("chatLog"));
         this.game = new GameView(texts, { start: fields => actions.startGame(fields), stop: () => actions.stopGame() });
 
         this.targetInput = typedInput({ value: "47", "aria-label": t("targetInput"), size: 6 });
