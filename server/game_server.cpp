@@ -143,7 +143,7 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
         sender.Table->Refuse(sender, text);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
-    } else if (sender.Level2 && IsCommand(text, Command::Register)) {
+    } else if (IsCommand(text, Command::Register)) {
         Register(sender, text);
     } else if (sender.Table && !DropMuted(sender, text)) {
         sender.Table->PacketArrived(sender, text, data, size);
