@@ -152,7 +152,7 @@ void TGameServer::Dispatch(TPeer& sender, std::string_view text, const void* dat
         sender.Table->Drop(sender, text, DropWhy::Watcher);
     } else if (IsCommand(text, Command::Join)) {
         Join(sender, text, data, size);
-    } else if (sender.Level2 && IsCommand(text, Command::Register)) {
+    } else if (IsCommand(text, Command::Register)) {
         Register(sender, text);
     } else if (!sender.Table) {
         services_.CountDrop(DropWhy::Unjoined);

@@ -180,7 +180,8 @@ private:
     // connection that plays under other names, kicked). False when the join may go on.
     bool RefuseClaimed(TPeer& sender, std::string_view name,
                        const std::optional<Protocol::Tables::TAnnouncement>& announcement);
-    // "/register" from a level-2 player: the key for that connection alone, or why not.
+    // "/register" from a level-2 player: the key for that connection alone,
+    // or why not; from a level-1 connection it is dropped.
     void Register(TPeer& sender, std::string_view text);
 
     // The store's log lines reach the event loop through this object; it

@@ -67,6 +67,14 @@ bool TGameServer::RefuseClaimed(TPeer& sender, std::string_view name,
 void TGameServer::Register(TPeer& sender, std::string_view text)
 {
     using Records::TRegistration;
+    // A level-2 word from a level-1 connection goes nowhere, as "/deal" does.
+    if (!sender.Level2) {
+        if (sender.Table) {
+            services_.Counters.Dropped("word");
+            sender.Table->Refuse(sender, text);
+        }
+        return;
+    }
     const auto refuse = [&](std::string_view utf8Sentence) {
         services_.SendText(*sender.Connection, Registration::GameRefusedText(utf8Sentence));
     };

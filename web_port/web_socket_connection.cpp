@@ -223,3 +223,15 @@ void TWebSocketConnection::Resume()
     else if (transport->bytesAvailable() > 0)
         QMetaObject::invokeMethod(transport, &QIODevice::readyRead, Qt::QueuedConnection);
 }
+
+AnsiString TWebSocketConnection::ServerAddress() const
+{
+    // An IPv4 peer of a listener on every address reached an IPv4-mapped
+    // address: written as the IPv4 address it is. A scope is no part of a link.
+    QHostAddress local = socket_->localAddress();
+    bool mapped = false;
+    if (const quint32 ipv4 = local.toIPv4Address(&mapped); mapped)
+        local = QHostAddress(ipv4);
+    local.setScopeId(QString());
+    return local.isNull() ? AnsiString() : local.toString().toStdString();
+}

@@ -56,6 +56,7 @@ public:
     void CloseAfterSending() override;
     const AnsiString& PeerAddress() const override { return address_; }
     TKind Kind() const override { return TKind::WebSocket; }
+    AnsiString ServerAddress() const override;
 
     // Pings the peer, or drops it when nothing came from it for too long.
     void KeepAlive(Clock::time_point now);

@@ -1,6 +1,8 @@
 // Browser players at the real game: a WebSocket player beside a TCP player
 // at the same table.
 
+#include <algorithm>
+
 #include "protocol/level2.h"
 #include "server/game_server_fixture.h"
 #include "server/web_admission.h"
@@ -39,7 +41,9 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return client->state() == QAbstractSocket::ConnectedState; }));
         const std::string join = "/join 太郎    \0KIVOL/2"s + (token.empty() ? "" : " RESUME=" + token);
         client->sendTextMessage(QString::fromUtf8(join.data(), static_cast<qsizetype>(join.size())));
-        EXPECT_TRUE(WaitUntil([&] { return !frames.empty() && frames.back() == QStringLiteral("/state end"); }));
+        // The sync block's end; a "/site" line may follow it.
+        EXPECT_TRUE(WaitUntil(
+            [&] { return std::find(frames.begin(), frames.end(), QStringLiteral("/state end")) != frames.end(); }));
         return client;
     }
 
@@ -141,6 +145,17 @@ TEST_F(WebGameTest, FailedUpgradesGiveTheirAdmissionBackAndOpenWebSocketsStillCo
     ASSERT_TRUE(WaitUntil([&] { return server.Peers().size() == 1; }));
     auto third = OpenOnceAdmitted();
     EXPECT_EQ(TryOpen(), nullptr);
+}
+
+// A browser player is told where the pages are at the address it reached,
+// IPv4 written as such although the port listens on every address.
+TEST_F(WebGameTest, ABrowserPlayerIsToldWhereThePagesAre)
+{
+    server.ServeSite({}, port->Port(), false);
+    std::vector<QString> frames;
+    auto taro = JoinTaro(frames);
+    const QString site = QStringLiteral("/site http://127.0.0.1:%1/").arg(port->Port());
+    EXPECT_TRUE(WaitUntil([&] { return frames.back() == site; }));
 }
 
 }  // namespace
