@@ -69,10 +69,8 @@ void TGameServer::Register(TPeer& sender, std::string_view text)
     using Records::TRegistration;
     // A level-2 word from a level-1 connection goes nowhere, as "/deal" does.
     if (!sender.Level2) {
-        if (sender.Table) {
-            services_.Counters.Dropped("word");
-            sender.Table->Refuse(sender, text);
-        }
+        if (sender.Table)
+            sender.Table->Drop(sender, text, DropWhy::Word);
         return;
     }
     const auto refuse = [&](std::string_view utf8Sentence) {
