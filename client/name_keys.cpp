@@ -18,9 +18,12 @@ std::optional<std::string> TNameKeys::Key(const QString& server, std::string_vie
     return ReadKey(key);
 }
 
-void TNameKeys::Keep(const QString& server, std::string_view name, const std::string& key)
+bool TNameKeys::Keep(const QString& server, std::string_view name, const std::string& key)
 {
-    Settings()->setValue(SettingsKey(server, name), QString::fromLatin1(key));
+    const std::unique_ptr<QSettings> settings = Settings();
+    settings->setValue(SettingsKey(server, name), QString::fromLatin1(key));
+    settings->sync();
+    return settings->status() == QSettings::NoError;
 }
 
 QString TNameKeys::ServerOf(const QString& addressServer, int defaultPort)

@@ -27,7 +27,9 @@ public:
     // The key kept for the name (code page 932 bytes, padded or not) at the
     // server (as ServerOf gives it).
     std::optional<std::string> Key(const QString& server, std::string_view name) const;
-    void Keep(const QString& server, std::string_view name, const std::string& key);
+    // False when the settings could not be written (the key is then lost
+    // with the program's end).
+    bool Keep(const QString& server, std::string_view name, const std::string& key);
 
     // The server part of an address box, as the keys are kept; defaultPort
     // when the text names none.

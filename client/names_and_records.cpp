@@ -58,8 +58,11 @@ void TForm1::NameKeyCommand(std::string_view text)
         return;
     }
     registering_ = false;
-    NameKeys.Keep(TNameKeys::ServerOf(server_, ServerPort), PlayerName, answer->Key);
-    const QString sentence = tr("名前「%1」を登録しました。この名前で参加するたびに、この鍵が使われます。"
+    const bool kept = NameKeys.Keep(TNameKeys::ServerOf(server_, ServerPort), PlayerName, answer->Key);
+    const QString sentence = !kept ? tr("名前「%1」を登録しましたが、鍵を設定に保存できませんでした。"
+                                        "鍵をコピーして控えておいてください。")
+                                         .arg(NameText(PlayerName))
+                                   : tr("名前「%1」を登録しました。この名前で参加するたびに、この鍵が使われます。"
                                 "別の端末で使うには、鍵をコピーしてその端末で取り込んでください。")
                                  .arg(NameText(PlayerName));
     NameKeyDialog->Open(sentence, server_, NameText(PlayerName), QString::fromStdString(answer->Key));
@@ -73,6 +76,7 @@ void TForm1::SiteCommand(std::string_view text)
 
 void TForm1::actNameKeyClick()
 {
+    joinAfterImport_ = false;
     NameKeyDialog->Open(tr("この鍵を別の端末で取り込むと、そこでもこの名前で参加できます。"), server_,
                         NameText(PlayerName), QString::fromStdString(KeptKey().value_or(std::string())));
 }
@@ -113,7 +117,10 @@ void TForm1::ImportNameKey(const QString& server, const QString& name, const QSt
         NameKeyDialog->ShowProblem(problem);
         return;
     }
-    NameKeys.Keep(import->Server, import->Name, import->Key);
+    if (!NameKeys.Keep(import->Server, import->Name, import->Key)) {
+        NameKeyDialog->ShowProblem(tr("鍵を設定に保存できませんでした"));
+        return;
+    }
     NameKeyDialog->hide();
     // Imported after a refusal: the join is tried again with the key.
     if (std::exchange(joinAfterImport_, false) && !btnDisconnect->isEnabled())

@@ -438,6 +438,14 @@
         <source>成績：自分のページ</source>
         <translation>Records: my page</translation>
     </message>
+    <message>
+        <source>名前「%1」を登録しましたが、鍵を設定に保存できませんでした。鍵をコピーして控えておいてください。</source>
+        <translation>The name “%1” is registered, but its key could not be saved in the settings. Copy the key and keep it somewhere safe.</translation>
+    </message>
+    <message>
+        <source>鍵を設定に保存できませんでした</source>
+        <translation>The key could not be saved in the settings</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>

@@ -91,6 +91,23 @@ TEST_F(RegisteredNamesWindow, TheRegisteredKeyIsKeptAndEveryLaterJoinOfTheNameCa
     EXPECT_EQ(ScriptedPeer(other.Accept(WaitMs)).ReadPacket(), Join("KENJ    "));
 }
 
+TEST_F(RegisteredNamesWindow, AKeyThatCannotBeSavedIsSaidSoAndStillShown)
+{
+    // A folder where the settings file should be: nothing can be written.
+    const QTemporaryDir folder;
+    w.NameKeys.UseFile(folder.path());
+    JoinLevel2(player, QStringLiteral("KENJ"), "KENJ    ", Join("KENJ    "));
+    w.actRegister->trigger();
+    EXPECT_EQ(peer->ReadPacket(), Nul("/register KENJ"));
+    peer->SendAndWait(player, {"/namekey KENJ     " + NameKey});
+    ASSERT_TRUE(w.NameKeyDialog->isVisible());
+    EXPECT_TRUE(w.NameKeyDialog->lblSentence->text().contains(QStringLiteral("保存できませんでした")));
+    EXPECT_EQ(w.NameKeyDialog->edtKey->text().toStdString(), NameKey);
+    QTest::mouseClick(w.NameKeyDialog->btnImport, Qt::LeftButton);
+    EXPECT_TRUE(w.NameKeyDialog->isVisible()) << "an import that cannot be kept is not taken";
+    EXPECT_FALSE(w.NameKeyDialog->lblProblem->text().isEmpty());
+}
+
 TEST_F(RegisteredNamesWindow, AClaimedRefusalOffersTheImportAndTheJoinIsTriedAgainWithTheKey)
 {
     ASSERT_TRUE(player.Connect(QStringLiteral("KENJ"), listener.Port()));
