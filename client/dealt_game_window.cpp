@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <utility>
 
 #include "client/deal_dialog.h"
 #include "client/main_window.h"
@@ -116,8 +117,10 @@ void TForm1::GameCommand(std::string_view text)
         break;
     }
     case TDealtGame::TEvent::Refused: {
+        // The refusal answers a "/register" as a "/deal".
+        const QString caption = std::exchange(registering_, false) ? tr("名前の登録") : tr("対局");
         const QString sentence = Cp932::Decode(Game.Refusal());
-        Application.Post([sentence] { Application.MessageBox(sentence, tr("対局"), MB_OK); });
+        Application.Post([sentence, caption] { Application.MessageBox(sentence, caption, MB_OK); });
         break;
     }
     default:

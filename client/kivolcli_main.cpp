@@ -26,6 +26,9 @@ int main(int argc, char** argv)
     if (parsed.Outcome.Exit)
         return FinishCommandLine(parsed.Outcome);
     QApplication app(argc, argv);
+    // The user's settings (the keys of registered names) live under these names.
+    QCoreApplication::setOrganizationName(QStringLiteral("kivol"));
+    QCoreApplication::setApplicationName(QStringLiteral("kivolcli"));
     // Desktops match the window to its menu entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(KIVOL_APP_ID));
     const TClientLanguage language = parsed.Values.Language.value_or(EnvironmentLanguage());

@@ -35,7 +35,7 @@ bool AllDigits(std::string_view text)
 void TForm1::SendJoin()
 {
     // A resume names its table too: only there does the token take the entry back.
-    const AnsiString trailer = TablePlace.Announcement(Reconnector.Active() ? token_ : AnsiString());
+    const AnsiString trailer = TablePlace.Announcement(Reconnector.Active() ? token_ : AnsiString(), KeptKey());
     const AnsiString packet = TextPacket(AnsiString(Command::Join) + " " + PlayerName) + trailer;
     pcs.Send(packet.data(), static_cast<int>(packet.size()));
 }
@@ -58,6 +58,10 @@ bool TForm1::Level2Command(std::string_view text)
         TablesCommand(text);
     else if (IsCommand(text, Command::Game))
         GameCommand(text);
+    else if (IsCommand(text, Command::NameKey))
+        NameKeyCommand(text);
+    else if (IsCommand(text, Command::Site))
+        SiteCommand(text);
     else
         return false;
     return true;
@@ -180,6 +184,8 @@ void TForm1::StartOver()
     TableList.Clear();
     Game.Clear();
     practice_.reset();
+    Site.Clear();
+    registering_ = false;
     RenderTable();
     RenderReconnect();
     RenderPlace();

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -13,7 +14,9 @@
 #include "client/asset_files.h"
 #include "client/chat_memo.h"
 #include "client/dealt_game.h"
+#include "client/name_keys.h"
 #include "client/reconnector.h"
+#include "client/records_site.h"
 #include "client/server_address.h"
 #include "client/sound_player.h"
 #include "client/table_list.h"
@@ -26,10 +29,13 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QAction;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class TDealDialog;
+class TNameKeyDialog;
 class TForm2;
 class TTableListDialog;
 
@@ -63,6 +69,11 @@ struct TFlashInfo {
 // the table list lets the player move to another or watch one, and a watcher
 // sees the table without any control that would act. A "/refused" join is
 // reported and never retried.
+//
+// A level-2 server keeps registered names: the 名前・成績 menu registers the
+// player's name, and the key it answers is kept in the user's settings for
+// that server and name and rides on every later join of the name there. The
+// same menu opens the server's pages (its "/site") in the default browser.
 class TForm1 : public QWidget {
     Q_DECLARE_TR_FUNCTIONS(TForm1)
 
@@ -129,6 +140,10 @@ public:
     void btnOneMoreClick();
     void btnPracticeClick();
     void timAnswerTimer();
+    // Level 2, registered names and the server's pages: registers the
+    // player's name; shows its key or imports one.
+    void actRegisterClick();
+    void actNameKeyClick();
 
     QLabel* lblName;
     QLineEdit* edtName;
@@ -183,6 +198,15 @@ public:
     QPushButton* btnOneMore;
     QPushButton* btnCloseStandings;
     TDealDialog* DealDialog;
+    // Level 2: the menu of registered names and the server's pages, and the
+    // dialog that shows a name's key or imports one.
+    QPushButton* btnNames;
+    QMenu* mnuNames;
+    QAction* actRegister;
+    QAction* actNameKey;
+    QAction* actLeaderboard;
+    QAction* actOwnPage;
+    TNameKeyDialog* NameKeyDialog;
 
     // The control arrays, by slot and by seat.
     std::array<QLabel*, SlotCount> Images;
@@ -225,6 +249,12 @@ public:
     // The table asked for and what the server made of it; the listed tables.
     TTablePlace TablePlace;
     TTableList TableList;
+    // The keys of registered names, in the user's settings; where the
+    // server's pages are; how a page is opened (the default browser; tests
+    // record the address instead).
+    TNameKeys NameKeys;
+    TRecordsSite Site;
+    std::function<bool(const QUrl&)> OpenUrl;
     // The port Connect uses: the game's; tests point it at their own server.
     int ServerPort = GamePort;
     // Where the sounds and card bitmaps are read.
@@ -241,6 +271,7 @@ private:
     void BuildSlots();
     void BuildLevel2();
     void BuildGame();
+    void BuildNames();
     void SetTabOrder();
     void BindEvents();
     void FormCreate();
@@ -289,6 +320,17 @@ private:
     void RenderGame();
     void RenderGameLive();
     void RenderStandings();
+    // Registered names and the server's pages.
+    void RenderNames();
+    void NameKeyCommand(std::string_view text);
+    void SiteCommand(std::string_view text);
+    void OpenPage(const QUrl& url);
+    // The key kept for this player's name at this server.
+    std::optional<std::string> KeptKey() const;
+    // A join refused for a registered name: the player is offered the import.
+    void ClaimedRefusal(const QString& sentence);
+    void OfferNameKeyImport(const QString& sentence);
+    void ImportNameKey(const QString& server, const QString& name, const QString& key);
     // A player's name as the table shows it, a computer player marked.
     QString PlayerCaption(const AnsiString& paddedName) const;
     void AwayOrBack(std::string_view text, bool away);
@@ -337,4 +379,8 @@ private:
     std::optional<TDealOptions> practice_;
     // The player closed the latest standings.
     bool standingsClosed_ = false;
+    // A "/register" awaits its answer: a "/game refused" is its refusal.
+    bool registering_ = false;
+    // The import dialog was opened for a refused join, which a taken key retries.
+    bool joinAfterImport_ = false;
 };

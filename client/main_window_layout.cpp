@@ -1,18 +1,22 @@
 // The main window's controls: where each one lies, its design-time state, the
 // control arrays, the tab order and which handler each event runs.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <vector>
 
 #include "client/deal_dialog.h"
 #include "client/main_window.h"
+#include "client/name_key_dialog.h"
 #include "client/name_validator.h"
 #include "client/table_list_dialog.h"
 #include "platform/application.h"
@@ -111,6 +115,7 @@ TForm1::TForm1(const QString& assetDirectory, QWidget* parent)
     BuildTable();
     BuildLevel2();
     BuildGame();
+    BuildNames();
     SetTabOrder();
     BindEvents();
     FormCreate();
@@ -266,6 +271,25 @@ void TForm1::BuildGame()
     DealDialog = new TDealDialog(this);
 }
 
+void TForm1::BuildNames()
+{
+    // Registered names and the server's pages: one small button on the
+    // window, left of 練習… and clear of the field's last card name, whose
+    // menu holds them; shown at a level-2 server only.
+    btnNames = MakeButton(this, QStringLiteral("btnNames"), 604, 497, 66, 20);
+    btnNames->setVisible(false);
+    btnNames->raise();
+    mnuNames = new QMenu(btnNames);
+    mnuNames->setObjectName(QStringLiteral("mnuNames"));
+    actRegister = mnuNames->addAction(QString());
+    actNameKey = mnuNames->addAction(QString());
+    mnuNames->addSeparator();
+    actLeaderboard = mnuNames->addAction(QString());
+    actOwnPage = mnuNames->addAction(QString());
+    NameKeyDialog = new TNameKeyDialog(this);
+    OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
 void TForm1::BuildSeats()
 {
     for (int s = 0; s < SeatCount; ++s) {
@@ -303,7 +327,7 @@ void TForm1::SetTabOrder()
         order.insert(order.end(), {btnTakes[s], btnB2Ts[s], btnT2Ys[s]});
     // The roster comes right after the new-game button.
     order.insert(order.end(), {btnDraw, edtMokuteki, btnSet, btnB2Y, btnHit, btnHele, edtMessage, btnSend, mmChat,
-                               btnInit, btnTables, lstPlayers, btnDeal, btnStopDeal, btnPractice});
+                               btnInit, btnTables, lstPlayers, btnDeal, btnStopDeal, btnNames, btnPractice});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -359,6 +383,14 @@ void TForm1::BindEvents()
     });
     ConnectClick(btnPractice, [this] { btnPracticeClick(); });
     timAnswer.OnTimer = [this] { timAnswerTimer(); };
+    ConnectClick(btnNames, [this] { mnuNames->popup(btnNames->mapToGlobal(btnNames->rect().bottomLeft())); });
+    ConnectHandler(actRegister, &QAction::triggered, [this] { actRegisterClick(); });
+    ConnectHandler(actNameKey, &QAction::triggered, [this] { actNameKeyClick(); });
+    ConnectHandler(actLeaderboard, &QAction::triggered, [this] { OpenPage(Site.Leaderboard()); });
+    ConnectHandler(actOwnPage, &QAction::triggered, [this] { OpenPage(Site.PlayerPage(PlayerName)); });
+    NameKeyDialog->OnImport = [this](const QString& server, const QString& name, const QString& key) {
+        ImportNameKey(server, name, key);
+    };
 
     focusChanged_ = connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* old, QWidget* now) { DispatchSafely([&] { FocusChanged(old, now); }); });

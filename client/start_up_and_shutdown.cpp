@@ -1,5 +1,6 @@
 // The main window's starting texts, its sounds and taskbar-flash request, its
 // shutdown, and the version dialog it opens.
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,12 @@ void TForm1::FormCreate()
     btnPractice->setText(tr("練習…"));
     btnOneMore->setText(tr("もう一局"));
     btnCloseStandings->setText(tr("閉じる"));
+    btnNames->setText(tr("名前・成績"));
+    btnNames->setToolTip(tr("名前の登録と、このサーバーの成績のページ"));
+    actRegister->setText(tr("名前を登録"));
+    actNameKey->setText(tr("名前の鍵…"));
+    actLeaderboard->setText(tr("成績：ランキング"));
+    actOwnPage->setText(tr("成績：自分のページ"));
 
     RenderTable();
 

@@ -29,12 +29,13 @@ bool TTablePlace::ChoiceIgnored() const
     return level_ == TLevel::Level1 && (choice_.Table || choice_.Key || choice_.Watch);
 }
 
-std::string TTablePlace::Announcement(const std::string& resumeToken) const
+std::string TTablePlace::Announcement(const std::string& resumeToken, const std::optional<std::string>& nameKey) const
 {
     Protocol::Tables::TAnnouncement announcement;
     announcement.Token = resumeToken;
     announcement.Table = choice_.Table;
     announcement.Key = choice_.Key;
+    announcement.NameKey = nameKey;
     announcement.Watch = choice_.Watch;
     return Protocol::Tables::AnnouncementText(announcement);
 }

@@ -48,8 +48,10 @@ public:
     bool ChoiceIgnored() const;
 
     const TTableChoice& Choice() const { return choice_; }
-    // The level-2 announcement of a join, or of a resume with the token.
-    std::string Announcement(const std::string& resumeToken = {}) const;
+    // The level-2 announcement of a join, or of a resume with the token; with
+    // the key of the player's registered name when there is one.
+    std::string Announcement(const std::string& resumeToken = {},
+                             const std::optional<std::string>& nameKey = std::nullopt) const;
     // A watcher at a server with tables: it sends nothing but "/tables" and
     // never comes back by itself with a token.
     bool Watching() const { return connected_ && choice_.Watch && level_ != TLevel::Level1; }

@@ -71,6 +71,7 @@ void TForm1::RenderPlace()
     for (QWidget* control : std::initializer_list<QWidget*>{btnDraw, edtMokuteki, btnSet, btnB2Y, btnInit})
         control->setEnabled(moves);
     RenderGame();
+    RenderNames();
 }
 
 void TForm1::btnTablesClick()
@@ -125,6 +126,10 @@ void TForm1::RefusedCommand(std::string_view text)
     const QString sentence = refused->Text.empty()
                                  ? tr("サーバーが接続を断りました（%1）").arg(Cp932::Decode(refused->Reason))
                                  : Cp932::Decode(refused->Text);
+    if (refused->Reason == Tables::RefusalReason(Tables::TRefusal::Claimed)) {
+        ClaimedRefusal(sentence);
+        return;
+    }
     // Shown after the packet handler has returned, as every report is.
     Application.Post(
         [sentence] { Application.MessageBox(sentence, tr("接続できません"), MB_OK); });

@@ -386,6 +386,66 @@
         <source>%1枚 %2位</source>
         <translation>%1 · #%2</translation>
     </message>
+    <message>
+        <source>名前の登録</source>
+        <translation>Name registration</translation>
+    </message>
+    <message>
+        <source>名前「%1」を登録しました。この名前で参加するたびに、この鍵が使われます。別の端末で使うには、鍵をコピーしてその端末で取り込んでください。</source>
+        <translation>The name “%1” is registered. This key is sent whenever you join under this name. To use the name on another device, copy the key and import it there.</translation>
+    </message>
+    <message>
+        <source>この鍵を別の端末で取り込むと、そこでもこの名前で参加できます。</source>
+        <translation>Import this key on another device to join under this name there too.</translation>
+    </message>
+    <message>
+        <source>ブラウザーを開けませんでした：%1</source>
+        <translation>The browser could not be opened: %1</translation>
+    </message>
+    <message>
+        <source>成績</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>別の端末でこの名前を登録したなら、そこで表示した鍵を取り込むと参加できます。鍵を取り込みますか？</source>
+        <translation>If you registered this name on another device, import the key shown there to join. Import a key?</translation>
+    </message>
+    <message>
+        <source>鍵を貼り付けて取り込むと、この名前でもう一度参加します。</source>
+        <translation>Paste the key and import it to join under this name again.</translation>
+    </message>
+    <message>
+        <source>名前・成績</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>名前の登録と、このサーバーの成績のページ</source>
+        <translation>Register your name, and this server&apos;s records pages</translation>
+    </message>
+    <message>
+        <source>名前を登録</source>
+        <translation>Register name</translation>
+    </message>
+    <message>
+        <source>名前の鍵…</source>
+        <translation>Name key…</translation>
+    </message>
+    <message>
+        <source>成績：ランキング</source>
+        <translation>Records: leaderboard</translation>
+    </message>
+    <message>
+        <source>成績：自分のページ</source>
+        <translation>Records: my page</translation>
+    </message>
+    <message>
+        <source>名前「%1」を登録しましたが、鍵を設定に保存できませんでした。鍵をコピーして控えておいてください。</source>
+        <translation>The name “%1” is registered, but its key could not be saved in the settings. Copy the key and keep it somewhere safe.</translation>
+    </message>
+    <message>
+        <source>鍵を設定に保存できませんでした</source>
+        <translation>The key could not be saved in the settings</translation>
+    </message>
 </context>
 <context>
     <name>TForm2</name>
@@ -408,6 +468,60 @@
     <message>
         <source>バージョン情報</source>
         <translation>About</translation>
+    </message>
+</context>
+<context>
+    <name>TNameKeyDialog</name>
+    <message>
+        <source>名前の鍵</source>
+        <translation>Name key</translation>
+    </message>
+    <message>
+        <source>別の端末で表示した鍵を貼り付け</source>
+        <translation>Paste the key shown on the other device</translation>
+    </message>
+    <message>
+        <source>サーバー</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>鍵</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>鍵をコピー</source>
+        <translation>Copy key</translation>
+    </message>
+    <message>
+        <source>この鍵を取り込む</source>
+        <translation>Import this key</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>鍵をコピーしました</source>
+        <translation>The key was copied</translation>
+    </message>
+</context>
+<context>
+    <name>TNameKeys</name>
+    <message>
+        <source>サーバーのアドレスを入力してください</source>
+        <translation>Enter the server&apos;s address</translation>
+    </message>
+    <message>
+        <source>名前が正しくありません</source>
+        <translation>The name is not valid</translation>
+    </message>
+    <message>
+        <source>鍵は 32 桁の 16 進数です</source>
+        <translation>A key is 32 hexadecimal digits</translation>
     </message>
 </context>
 <context>

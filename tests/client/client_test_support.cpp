@@ -101,6 +101,7 @@ Player::Player(const QString& assetDirectory) : window(std::make_unique<TForm1>(
             if (&image == buffer)
                 sounds_ << QString::fromLatin1(name);
     };
+    window->NameKeys.UseFile(SettingsFile());
     window->show();
 }
 

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <chrono>
 #include <memory>
 #include <random>
@@ -110,10 +111,13 @@ private:
     int port_ = 0;
 };
 
-// One player's window, shown offscreen, with the sounds it starts recorded.
+// One player's window, shown offscreen, with the sounds it starts recorded,
+// keeping the keys of registered names in a settings file of its own (or of
+// another player's, to stand for the same user's next start).
 class Player {
 public:
     explicit Player(const QString& assetDirectory = ProgramDirectory());
+    QString SettingsFile() const { return settings_.filePath(QStringLiteral("kivolcli.conf")); }
 
     // Types the name and the loopback address, presses Connect and waits
     // until the connection is up.
@@ -125,6 +129,7 @@ public:
     std::unique_ptr<TForm1> window;
 
 private:
+    QTemporaryDir settings_;
     QStringList sounds_;
 };
 

@@ -16,7 +16,10 @@
 // window at a table and its table list) and /tmp/kivol_client_watching.png;
 // from 練習 against two bots, /tmp/kivol_client_dealt_answer.png (the
 // player's answer open with its countdown) and
-// /tmp/kivol_client_dealt_standings.png (the standings at the end).
+// /tmp/kivol_client_dealt_standings.png (the standings at the end); with a
+// registered name, /tmp/kivol_client_names.png (a full field beside the
+// 名前・成績 button), /tmp/kivol_client_names_menu.png and
+// /tmp/kivol_client_name_key.png (the key just registered).
 #include <functional>
 #include <random>
 
@@ -29,7 +32,10 @@
 #include <QTest>
 #include <sys/socket.h>
 
+#include <QMenu>
+
 #include "client/deal_dialog.h"
+#include "client/name_key_dialog.h"
 #include "client/table_list_dialog.h"
 #include "client/version_dialog.h"
 #include "protocol/roster_text.h"
@@ -247,4 +253,32 @@ TEST(ClientScreenshot, DISABLED_APracticeGameItsOpenAnswerAndItsStandings)
     ASSERT_TRUE(answered);
     ASSERT_TRUE(WaitUntil([&] { return w.frmStandings->isVisible() && Roster(w).size() == 1; }));
     Save(w, "/tmp/kivol_client_dealt_standings.png");
+}
+
+TEST(ClientScreenshot, DISABLED_ARegisteredNameItsMenuAndItsKey)
+{
+    test::RawListener listener;
+    Player player;
+    TForm1& w = *player.window;
+    ASSERT_TRUE(player.Connect(QStringLiteral("KENJ"), listener.Port()));
+    ScriptedPeer peer(listener.Accept(WaitMs));
+    peer.ReadPacket();
+    std::vector<std::string> field;
+    for (int card = 1; card <= TForm1::SlotCount; ++card)
+        field.push_back("/draw " + std::string(card % 2 ? "TARO    " : "KENJ    ") + " " +
+                        (card < 10 ? "0" : "") + std::to_string(card));
+    peer.SendAndWait(player, {"/list " + Protocol::RosterText({"TARO    ", "KENJ    "}),
+                              "/state begin " + std::string(32, 'a') + " 120", "/init", "/take 0 TARO    ",
+                              "/take 3 KENJ    "});
+    for (const std::string& draw : field)
+        peer.Send({draw});
+    peer.SendAndWait(player, {"/state end", "/site http://127.0.0.1:8080/"});
+    Save(w, "/tmp/kivol_client_names.png");
+    QTest::mouseClick(w.btnNames, Qt::LeftButton);
+    Save(*w.mnuNames, "/tmp/kivol_client_names_menu.png");
+    w.mnuNames->hide();
+    w.actRegister->trigger();
+    peer.ReadPacket();
+    peer.SendAndWait(player, {"/namekey KENJ     00112233445566778899aabbccddeeff"});
+    Save(*w.NameKeyDialog, "/tmp/kivol_client_name_key.png");
 }
