@@ -3,7 +3,8 @@
 //       --gtest_also_run_disabled_tests --gtest_filter='ClientScreenshot.*'
 // writes /tmp/kivol_client.png (connected, before the first game) and
 // /tmp/kivol_client_game.png and /tmp/kivol_client_game2.png (the two
-// players' tables during a game, "HIT!!" showing) and
+// players' tables during a game, "HIT!!" showing; the first again in English:
+// /tmp/kivol_client_game_english.png) and
 // /tmp/kivol_client_version.png (the version dialog); on a level-2 server
 // /tmp/kivol_client_early.png and /tmp/kivol_client_late.png (a player who was
 // there from the start beside one who joined mid-game), then
@@ -34,6 +35,7 @@
 
 #include <QMenu>
 
+#include "client/client_language.h"
 #include "client/deal_dialog.h"
 #include "client/name_key_dialog.h"
 #include "client/table_list_dialog.h"
@@ -110,6 +112,10 @@ TEST(ClientScreenshot, DISABLED_AGameInProgress)
     ASSERT_TRUE(WaitUntil([&] { return taro.ChatLines().value(0).contains(QStringLiteral("はやっ")); }));
     Save(k, "/tmp/kivol_client_game.png");
     Save(t, "/tmp/kivol_client_game2.png");
+    // The same window once the client speaks English.
+    ASSERT_TRUE(UseClientLanguage(TClientLanguage::English));
+    Save(k, "/tmp/kivol_client_game_english.png");
+    UseClientLanguage(TClientLanguage::Japanese);
 }
 
 TEST(ClientScreenshot, DISABLED_TheVersionDialog)
