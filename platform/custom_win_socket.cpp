@@ -9,11 +9,11 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/application.h"
+#include "platform/deadline_heap.h"
 #include "platform/exceptions.h"
 #include "platform/socket_address.h"
 #include "platform/socket_calls.h"
@@ -182,10 +182,16 @@ void TCustomWinSocket::SuspendReadWatch(int milliseconds)
         return;
     readSuspended_ = true;
     UpdateWatch();
-    QTimer::singleShot(milliseconds, guard_.get(), [this] {
-        readSuspended_ = false;
-        UpdateWatch();
-    });
+    // Overlapping holds end at the earliest of their ends.
+    const auto until = TDeadline::Clock::now() + std::chrono::milliseconds(milliseconds);
+    if (!resumeRead_) {
+        resumeRead_ = std::make_unique<TDeadline>([this] {
+            readSuspended_ = false;
+            UpdateWatch();
+        });
+    }
+    if (!resumeRead_->Pending() || until < resumeRead_->When())
+        resumeRead_->StartAt(until);
 }
 
 void TCustomWinSocket::WriteReady()

@@ -119,6 +119,8 @@ private:
     std::recursive_mutex mutex_;
     std::unique_ptr<TSocketWatch> watch_;
     std::unique_ptr<class QObject> guard_;
+    // Ends a suspension of the read watch; made on first need.
+    std::unique_ptr<class TDeadline> resumeRead_;
 };
 
 // "Windows ソケットエラー： <text> (<code>) [API '<call>']" for a system error code.
