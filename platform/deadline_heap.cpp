@@ -1,7 +1,8 @@
 #include "platform/deadline_heap.h"
 
 #include <QTimer>
-#include <memory>
+#include <algorithm>
+#include <limits>
 
 #include "platform/application.h"
 

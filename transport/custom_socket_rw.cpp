@@ -83,12 +83,10 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
 {
     // A handler that runs a nested event loop must not see its own
     // connection's next read event inside it: the bytes it is still handling
-    // lie at the head of the buffer. Such an event is taken up here instead,
-    // once the outer delivery has returned.
-    if (reading_) {
-        readPending_ = true;
+    // lie at the head of the buffer. The outer loop receives what came once
+    // the delivery has returned.
+    if (reading_)
         return;
-    }
     const auto alive = alive_;
     struct Reading {
         TCustomSocketRW* rw;
@@ -109,7 +107,6 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     int want = SmallestReceive;
     for (;;) {
         if (taken == 0) {
-            readPending_ = false;
             taken = TakeFromSocket(budget, want);
             if (taken < 0)
                 return;
@@ -136,10 +133,9 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
 
 std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want)
 {
-    const int before = RecvBuffer->Count();
     if (MaxRecvSize > 0) {
         const std::int64_t waiting = SocketStream->GetSize();
-        if (std::int64_t{before} + waiting > MaxRecvSize) {
+        if (std::int64_t{RecvBuffer->Count()} + waiting > MaxRecvSize) {
             FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
             return -1;
         }

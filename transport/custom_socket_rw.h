@@ -139,7 +139,6 @@ private:
     bool reading_ = false;
     // Bytes the read-ready event's own receive brought, not yet handled.
     int received_ = 0;
-    bool readPending_ = false;
     bool flushMarked_ = false;
     bool sendQueueOverflow_ = false;
     // What the connection may still spend; the first read finds a full burst
