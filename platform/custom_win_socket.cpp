@@ -9,11 +9,11 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/application.h"
+#include "platform/deadline_heap.h"
 #include "platform/exceptions.h"
 #include "platform/socket_address.h"
 #include "platform/socket_calls.h"
@@ -157,6 +157,25 @@ void TCustomWinSocket::PostToSelf(std::function<void()> fn)
 
 void TCustomWinSocket::ReadReady()
 {
+    // With a reader's room the receive itself tells bytes, the peer's close
+    // and a stale notification apart: one system call per event.
+    int size = 0;
+    if (char* room = receiveRoom_ ? receiveRoom_->ReceiveRoom(size) : nullptr) {
+        ssize_t n;
+        do {
+            n = CurrentSocketCalls().Recv(handle_, room, static_cast<std::size_t>(size), 0);
+        } while (n < 0 && errno == EINTR);
+        const int error = errno;
+        receiveRoom_->Received(n > 0 ? static_cast<int>(n) : 0);
+        if (n > 0) {
+            Event(this, seRead);
+        } else if (n == 0) {
+            Close();
+        } else if (!WouldBlock(error)) {
+            SocketFailure(eeReceive, error);
+        }
+        return;
+    }
     if (ReceiveLength() > 0) {
         Event(this, seRead);
         return;
@@ -182,10 +201,16 @@ void TCustomWinSocket::SuspendReadWatch(int milliseconds)
         return;
     readSuspended_ = true;
     UpdateWatch();
-    QTimer::singleShot(milliseconds, guard_.get(), [this] {
-        readSuspended_ = false;
-        UpdateWatch();
-    });
+    // Overlapping holds end at the earliest of their ends.
+    const auto until = TDeadline::Clock::now() + std::chrono::milliseconds(milliseconds);
+    if (!resumeRead_) {
+        resumeRead_ = std::make_unique<TDeadline>([this] {
+            readSuspended_ = false;
+            UpdateWatch();
+        });
+    }
+    if (!resumeRead_->Pending() || until < resumeRead_->When())
+        resumeRead_->StartAt(until);
 }
 
 void TCustomWinSocket::WriteReady()

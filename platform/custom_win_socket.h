@@ -9,6 +9,22 @@
 #include "platform/socket_reactor.h"
 #include "platform/socket_types.h"
 
+// Room a reader offers for the receive of a read-ready event: the event then
+// costs one recv straight into the reader's buffer instead of a count of the
+// waiting bytes followed by a receive.
+class TReceiveRoom {
+public:
+    // Where up to size bytes may be received now; null (size untouched) when
+    // the reader wants to be told of readiness only.
+    virtual char* ReceiveRoom(int& size) = 0;
+    // count bytes were received into the room just offered (0: none came,
+    // the peer closed, or the receive failed).
+    virtual void Received(int count) = 0;
+
+protected:
+    ~TReceiveRoom() = default;
+};
+
 // One TCP socket handle with the events of an event-driven socket.
 //
 // In non-blocking mode the socket watches its handle from the Qt event loop of
@@ -40,6 +56,11 @@ public:
     int ReceiveBuf(void* buffer, int count);
     // Bytes waiting to be received.
     int ReceiveLength();
+    // While set (null: none), a read-ready event first receives into the
+    // room offered: read-ready follows only when bytes came, the peer's close
+    // is the disconnect event, and an event finding nothing is dropped, as
+    // without a room.
+    void SetReceiveRoom(TReceiveRoom* room) { receiveRoom_ = room; }
     // Stops read-ready events for a while (a listening socket that cannot
     // accept now must not spin; a peer that has used its share waits).
     void SuspendReadWatch(int milliseconds);
@@ -119,6 +140,9 @@ private:
     std::recursive_mutex mutex_;
     std::unique_ptr<TSocketWatch> watch_;
     std::unique_ptr<class QObject> guard_;
+    // Ends a suspension of the read watch; made on first need.
+    std::unique_ptr<class TDeadline> resumeRead_;
+    TReceiveRoom* receiveRoom_ = nullptr;
 };
 
 // "Windows ソケットエラー： <text> (<code>) [API '<call>']" for a system error code.

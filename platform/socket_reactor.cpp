@@ -55,6 +55,15 @@ private:
 
 thread_local TSocketReactor* TSocketReactor::current_ = nullptr;
 
+namespace {
+thread_local std::function<void()> afterSocketBatches;
+}  // namespace
+
+void AfterSocketBatches(std::function<void()> fn)
+{
+    afterSocketBatches = std::move(fn);
+}
+
 TSocketReactor& TSocketReactor::OfThisThread()
 {
     if (!current_)
@@ -146,6 +155,9 @@ void TSocketReactor::DispatchBatch()
     ++dispatchDepth_;
     for (int i = 0; i < n; ++i)
         Dispatch(batch[i]);
+    // Still counted as dispatching: the function may remove the last watch.
+    if (dispatchDepth_ == 1 && n > 0 && afterSocketBatches)
+        afterSocketBatches();
     --dispatchDepth_;
     EndIfUnused();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Readiness of many socket handles for one thread, from one epoll handle that
 // a single QSocketNotifier watches on that thread's Qt event loop. The event
@@ -44,3 +45,9 @@ private:
     class TSocketReactor* reactor_;
     std::uint32_t slot_;
 };
+
+// Runs fn on this thread after each batch of socket events, once every
+// handler of the batch has returned (after the outermost batch, when a
+// handler runs a nested event loop). One function per thread; a later call
+// replaces it.
+void AfterSocketBatches(std::function<void()> fn);

@@ -132,6 +132,7 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
     else if (table)
         table->Closed(found->second);
     peers_.erase(found);
+    kickGraceEnds_.erase(connection);
     RemoveIfEmpty(table);
 }
 

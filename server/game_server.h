@@ -14,6 +14,7 @@
 
 #include "platform/ansi_string.h"
 #include "platform/address_pattern.h"
+#include "platform/deadline_heap.h"
 #include "protocol/tables.h"
 #include "records/record_store.h"
 #include "server/address_limits.h"
@@ -195,6 +196,8 @@ private:
     // listing's order.
     std::map<AnsiString, std::unique_ptr<TGameTable>> tables_;
     std::unordered_map<const TPacketConnection*, TPeer> peers_;
+    // The end of the grace a kicked connection has to close by itself.
+    std::unordered_map<const TPacketConnection*, std::unique_ptr<TDeadline>> kickGraceEnds_;
     // The next wake of each table that has one (a grace end, a dealer's
     // step), earliest first.
     std::set<std::pair<std::chrono::steady_clock::time_point, TGameTable*>> wakes_;

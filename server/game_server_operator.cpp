@@ -84,11 +84,15 @@ void TGameServer::Kick(const TPacketConnection* connection, Tables::TRefusal ref
     }
     // A client that obeys "/kill" leaves and closes by itself; one that does
     // not is closed all the same.
-    QTimer::singleShot(std::chrono::milliseconds(KickGrace), &wakeTimer_, [this, connection] {
+    auto& graceEnd = kickGraceEnds_[connection];
+    if (graceEnd)
+        return;
+    graceEnd = std::make_unique<TDeadline>([this, connection] {
         const auto still = peers_.find(connection);
         if (still != peers_.end() && still->second.Kicked)
             still->second.Connection->CloseAfterSending();
     });
+    graceEnd->Start(std::chrono::milliseconds(KickGrace));
 }
 
 void TGameServer::KickEntry(TGameTable& table, int index, Tables::TRefusal refusal, const AnsiString& text)

@@ -5,12 +5,13 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <QTimer>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <utility>
+
+#include "platform/deadline_heap.h"
 
 // What the workers share with the lookup object; it outlives the object for
 // as long as a worker still runs.
@@ -78,8 +79,9 @@ THostNameLookup::~THostNameLookup()
 void THostNameLookup::Find(const AnsiString& address, Answer answer)
 {
     const std::uint64_t id = nextId_++;
-    waiting_.emplace(id, std::move(answer));
-    QTimer::singleShot(limit_, context_.get(), [this, id] { Give(id, {}); });
+    auto limit = std::make_unique<TDeadline>([this, id] { Give(id, {}); });
+    limit->Start(limit_);
+    waiting_.emplace(id, TWaiting{std::move(answer), std::move(limit)});
     {
         const std::lock_guard lock(shared_->mutex);
         shared_->queue.emplace_back(id, address);
@@ -101,7 +103,7 @@ void THostNameLookup::Give(std::uint64_t id, const AnsiString& name)
     const auto it = waiting_.find(id);
     if (it == waiting_.end())
         return;
-    const Answer answer = std::move(it->second);
+    const Answer answer = std::move(it->second.answer);
     waiting_.erase(it);
     answer(name);
 }

@@ -9,6 +9,7 @@
 #include "platform/ansi_string.h"
 
 class QObject;
+class TDeadline;
 
 // Finds the host names of peer addresses on worker threads, so that a slow
 // name service never stalls the event thread, and gives each answer on the
@@ -42,11 +43,16 @@ public:
 
 private:
     struct Shared;
+    // An answer still owed and the end of its time limit.
+    struct TWaiting {
+        Answer answer;
+        std::unique_ptr<TDeadline> limit;
+    };
     void Give(std::uint64_t id, const AnsiString& name);
 
     std::shared_ptr<Shared> shared_;
     std::chrono::milliseconds limit_;
     std::unique_ptr<QObject> context_;
     std::uint64_t nextId_ = 0;
-    std::map<std::uint64_t, Answer> waiting_;
+    std::map<std::uint64_t, TWaiting> waiting_;
 };

@@ -80,9 +80,7 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
 
     FollowRoster(Game.Main());
     Game.OnTableAdded = [this](TGameTable& table) { FollowRoster(table); };
-    Game.OnTableRemoved = [this](TGameTable& table) {
-        listedTables_.erase(std::find(listedTables_.begin(), listedTables_.end(), &table));
-    };
+    Game.OnTableRemoved = [this](TGameTable& table) { rosterRows_.Remove(table); };
 
     PacketServerSocket1.OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
         PacketServerSocket1ClientConnect(sender, socket);
@@ -174,9 +172,12 @@ void TForm1::FormDestroy()
 void TForm1::AddLog(const AnsiString& message)
 {
     const QString line = Cp932::Decode(DateTimeText::Now()) + QStringLiteral("  ") + Cp932::Decode(message);
-    mmLog->appendPlainText(line);
+    // Headless, nobody sees the window: the line goes to standard output only,
+    // and no text document is built, laid out or trimmed for it.
     if (Application.Headless)
         WriteLogLine(stdout, line, TLogPriority::Info);
+    else
+        mmLog->appendPlainText(line);
 }
 
 void TForm1::PacketServerSocket1ClientConnect(TObject*, TCustomWinSocket* aSocket)
@@ -197,32 +198,25 @@ void TForm1::PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode)
 
 void TForm1::FollowRoster(TGameTable& table)
 {
-    listedTables_.push_back(&table);
+    rosterRows_.Add(table, 0);
     table.Roster.OnAdded = [this, &table](int index, const AnsiString&) {
-        lstPlayers->insertItem(FirstRow(table) + index, RowText(table, table.Roster.Entry(index)));
+        lstPlayers->insertItem(rosterRows_.FirstRow(table) + index, RowText(table, table.Roster.Entry(index)));
+        rosterRows_.Change(table, +1);
     };
-    table.Roster.OnDeleted = [this, &table](int index) { delete lstPlayers->takeItem(FirstRow(table) + index); };
+    table.Roster.OnDeleted = [this, &table](int index) {
+        delete lstPlayers->takeItem(rosterRows_.FirstRow(table) + index);
+        rosterRows_.Change(table, -1);
+    };
     table.Roster.OnChanged = [this, &table](int index, const TRosterEntry& entry) {
         // An away row keeps its name and is greyed with a mark, so the
         // operator sees whose connection dropped and may still come back.
-        QListWidgetItem* row = lstPlayers->item(FirstRow(table) + index);
+        QListWidgetItem* row = lstPlayers->item(rosterRows_.FirstRow(table) + index);
         if (!row)
             return;
         row->setText(RowText(table, entry));
         row->setForeground(entry.Away ? palette().brush(QPalette::Disabled, QPalette::Text)
                                       : palette().brush(QPalette::Active, QPalette::Text));
     };
-}
-
-int TForm1::FirstRow(const TGameTable& table) const
-{
-    int row = 0;
-    for (const TGameTable* listed : listedTables_) {
-        if (listed == &table)
-            break;
-        row += listed->Roster.Count();
-    }
-    return row;
 }
 
 QString TForm1::RowText(const TGameTable& table, const TRosterEntry& entry) const
@@ -236,15 +230,8 @@ QString TForm1::RowText(const TGameTable& table, const TRosterEntry& entry) cons
 std::pair<TGameTable*, int> TForm1::SelectedEntry() const
 {
     const QListWidgetItem* item = lstPlayers->currentItem();
-    int row = item && item->isSelected() ? lstPlayers->row(item) : -1;
-    for (TGameTable* table : listedTables_) {
-        if (row < 0)
-            break;
-        if (row < table->Roster.Count())
-            return {table, row};
-        row -= table->Roster.Count();
-    }
-    return {nullptr, -1};
+    const int row = item && item->isSelected() ? lstPlayers->row(item) : -1;
+    return rosterRows_.At(row);
 }
 
 void TForm1::btnKillClick()

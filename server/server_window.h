@@ -8,6 +8,7 @@
 #include "server/connection_log.h"
 #include "server/game_server.h"
 #include "server/operator_commands.h"
+#include "server/grouped_rows.h"
 #include "server/server_options.h"
 #include "transport/packet_server_socket.h"
 #include "web_port/web_port.h"
@@ -84,8 +85,6 @@ private:
     void PacketServerSocket1Error(TErrorEvent errorEvent, int& errorCode);
     // The list follows the table's roster entry for entry.
     void FollowRoster(TGameTable& table);
-    // The row of the table's first entry.
-    int FirstRow(const TGameTable& table) const;
     // A roster entry as its row shows it: the table's name unless it is the
     // main one, the name, and a mark when the entry is away.
     QString RowText(const TGameTable& table, const TRosterEntry& entry) const;
@@ -98,6 +97,6 @@ private:
 
     std::unique_ptr<QSystemTrayIcon> TrayIcon;
     TServerOptions Options;
-    // The tables whose entries the list shows, in the list's order.
-    std::vector<TGameTable*> listedTables_;
+    // Where each table's entries stand in the list.
+    TGroupedRows<TGameTable> rosterRows_;
 };

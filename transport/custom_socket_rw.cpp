@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <limits>
+#include <utility>
 
 #include "platform/exceptions.h"
 #include "transport/deferred_flush.h"
@@ -34,8 +35,10 @@ TCustomSocketRW::~TCustomSocketRW()
 
 void TCustomSocketRW::SetSocket(TCustomWinSocket* socket)
 {
-    if (Socket)
+    if (Socket) {
         Socket->OnSocketEvent = SavedSocketEvent;
+        Socket->SetReceiveRoom(nullptr);
+    }
     Socket = socket;
     SavedSocketEvent = nullptr;
     // The stream follows the reader-writer to its new socket.
@@ -45,6 +48,8 @@ void TCustomSocketRW::SetSocket(TCustomWinSocket* socket)
         socket->OnSocketEvent = [this](TObject* sender, TCustomWinSocket* s, TSocketEvent event) {
             SocketEvent(sender, s, event);
         };
+        TReceiveRoom& room = *this;
+        socket->SetReceiveRoom(&room);
     }
 }
 
@@ -78,12 +83,10 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
 {
     // A handler that runs a nested event loop must not see its own
     // connection's next read event inside it: the bytes it is still handling
-    // lie at the head of the buffer. Such an event is taken up here instead,
-    // once the outer delivery has returned.
-    if (reading_) {
-        readPending_ = true;
+    // lie at the head of the buffer. The outer loop receives what came once
+    // the delivery has returned.
+    if (reading_)
         return;
-    }
     const auto alive = alive_;
     struct Reading {
         TCustomSocketRW* rw;
@@ -98,24 +101,28 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     if (!MayRead())
         return;
     std::int64_t budget = ReadBudget > 0 ? ReadBudget : std::numeric_limits<std::int64_t>::max();
+    // The event's own receive is the first take.
+    std::int64_t taken = std::exchange(received_, 0);
+    budget -= taken;
+    int want = SmallestReceive;
     for (;;) {
-        readPending_ = false;
-        const int before = RecvBuffer->Count();
-        const std::int64_t waiting = SocketStream->GetSize();
-        if (MaxRecvSize > 0 && std::int64_t{before} + waiting > MaxRecvSize) {
-            FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
-            return;
+        if (taken == 0) {
+            taken = TakeFromSocket(budget, want);
+            if (taken < 0)
+                return;
+            if (taken == 0)
+                break;
+            budget -= taken;
+            // A receive that filled what it asked for asks for twice as much next.
+            if (taken >= want)
+                want = want < std::numeric_limits<int>::max() / 2 ? want * 2 : want;
         }
-        const std::int64_t take = std::min({waiting, budget, std::int64_t{std::numeric_limits<int>::max()}});
-        const std::int64_t taken = take > 0 ? RecvBuffer->ReadFromStream(SocketStream.get(), static_cast<int>(take)) : 0;
-        budget -= taken;
-        if (RecvBuffer->Count() <= before && !readPending_)
-            break;
         const std::int64_t queuedBefore = QueuedOnThisThread();
         ReadEvent(sender, socket);
         if (!*alive)
             return;
         credit_ -= static_cast<double>(taken + QueuedOnThisThread() - queuedBefore);
+        taken = 0;
         if (!WithinUnprocessedLimit(RecvBuffer->Count()))
             return;
         if (budget <= 0 || (RelayRate > 0 && credit_ < 0))
@@ -124,15 +131,63 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     GiveBackIfEmpty(*RecvBuffer);
 }
 
-bool TCustomSocketRW::MayRead()
+std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want)
+{
+    if (MaxRecvSize > 0) {
+        const std::int64_t waiting = SocketStream->GetSize();
+        if (std::int64_t{RecvBuffer->Count()} + waiting > MaxRecvSize) {
+            FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
+            return -1;
+        }
+        const std::int64_t take = std::min({waiting, budget, std::int64_t{std::numeric_limits<int>::max()}});
+        return take > 0 ? RecvBuffer->ReadFromStream(SocketStream.get(), static_cast<int>(take)) : 0;
+    }
+    const int room = static_cast<int>(std::min<std::int64_t>(std::max(RecvBuffer->Room(), want), budget));
+    if (room <= 0 || !Socket)
+        return 0;
+    const int n = Socket->ReceiveBuf(RecvBuffer->Reserve(room), room);
+    if (n <= 0)
+        return 0;
+    RecvBuffer->Appended(n);
+    return n;
+}
+
+char* TCustomSocketRW::ReceiveRoom(int& size)
+{
+    // The limit on received bytes counts those still in the kernel, and a
+    // connection that owes is not read: both count the waiting bytes first.
+    if (MaxRecvSize > 0 || reading_ || Owes())
+        return nullptr;
+    size = std::max(RecvBuffer->Room(), SmallestReceive);
+    if (ReadBudget > 0)
+        size = std::min(size, ReadBudget);
+    return RecvBuffer->Reserve(size);
+}
+
+void TCustomSocketRW::Received(int count)
+{
+    if (count > 0) {
+        RecvBuffer->Appended(count);
+        received_ += count;
+    } else {
+        GiveBackIfEmpty(*RecvBuffer);
+    }
+}
+
+bool TCustomSocketRW::Owes()
 {
     if (RelayRate <= 0)
-        return true;
+        return false;
     const auto now = std::chrono::steady_clock::now();
     const double seconds = std::chrono::duration<double>(now - earned_).count();
     credit_ = std::min(credit_ + seconds * static_cast<double>(RelayRate), static_cast<double>(RelayBurst));
     earned_ = now;
-    if (credit_ >= 0)
+    return credit_ < 0;
+}
+
+bool TCustomSocketRW::MayRead()
+{
+    if (!Owes())
         return true;
     const std::chrono::milliseconds held(static_cast<int>(-credit_ * 1000 / static_cast<double>(RelayRate)) + 1);
     CountPaced(held);

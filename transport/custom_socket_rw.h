@@ -29,9 +29,12 @@
 // delivers the whole messages among them; the rest waits in the kernel for
 // the next round of the event loop, so one busy peer never holds the thread,
 // and a peer that sends faster than its messages are handled is slowed by
-// TCP flow control. Both buffers hold no memory while they are empty: it is
+// TCP flow control. Without MaxRecvSize the bytes are received straight into
+// the free room of RecvBuffer, one receive after another until the socket
+// would block or the budget is spent, and the read-ready event's own receive
+// is the first of them: no system call asks how many bytes wait. Both buffers hold no memory while they are empty: it is
 // taken when bytes come and given back once they have all gone.
-class TCustomSocketRW : public TObject {
+class TCustomSocketRW : public TObject, private TReceiveRoom {
 public:
     explicit TCustomSocketRW(TCustomWinSocket* socket);
     ~TCustomSocketRW() override;
@@ -111,16 +114,31 @@ protected:
     bool WithinUnprocessedLimit(std::int64_t held);
 
 private:
+    // The smallest room a receive is given: below a page, so that a block
+    // taken for a short line and given back does not count towards a trim.
+    static constexpr int SmallestReceive = 2048;
+
+    char* ReceiveRoom(int& size) override;
+    void Received(int count) override;
     void ReadLoop(TObject* sender, TCustomWinSocket* socket);
-    // Earns credit for the time passed; false, with reading suspended until
-    // the debt is paid, while the connection owes.
+    // Takes bytes from the socket into RecvBuffer, at most budget: one
+    // receive of up to want bytes into the buffer's room, or, while
+    // MaxRecvSize counts the bytes still waiting in the kernel, as many as
+    // wait. Returns the bytes taken, or -1 when the connection was failed for
+    // MaxRecvSize.
+    std::int64_t TakeFromSocket(std::int64_t budget, int want);
+    // Earns credit for the time passed; true while the connection owes.
+    bool Owes();
+    // False, with reading suspended until the debt is paid, while the
+    // connection owes.
     bool MayRead();
     // Frees the buffer's block when it holds no bytes.
     static void GiveBackIfEmpty(TPipedMemoryStream& buffer);
 
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool reading_ = false;
-    bool readPending_ = false;
+    // Bytes the read-ready event's own receive brought, not yet handled.
+    int received_ = 0;
     bool flushMarked_ = false;
     bool sendQueueOverflow_ = false;
     // What the connection may still spend; the first read finds a full burst

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/application.h"
+#include "platform/socket_reactor.h"
 #include "transport/custom_socket_rw.h"
 
 DeferredFlush& DeferredFlush::ForThisThread()
@@ -21,6 +22,9 @@ DeferredFlush::DeferredFlush()
     auto* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread());
     connect(dispatcher, &QAbstractEventDispatcher::awake, this, &DeferredFlush::Run);
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &DeferredFlush::Run);
+    // What the handlers of a batch of socket events queued goes out as the
+    // batch ends, not only when the dispatcher next wakes.
+    AfterSocketBatches([this] { Run(); });
 }
 
 void DeferredFlush::Mark(TCustomSocketRW* rw)

@@ -1,6 +1,6 @@
 #include "transport/packet_server_client_sockets.h"
 
-#include <QTimer>
+#include "platform/deadline_heap.h"
 
 TCustomPacketServerClientWinSocket::TCustomPacketServerClientWinSocket(int socketHandle,
                                                                        TServerWinSocket* serverWinSocket)
@@ -81,11 +81,11 @@ void TPacketServerClientWinSocket::CloseAfterSending()
     // Posted: the caller may be inside this connection's own packet handling,
     // and a deferred flush of what it just queued runs before this.
     PostToSelf([this] { CloseWhenDrained(); });
-    const auto alive = AliveToken();
-    QTimer::singleShot(CloseAfterSendingMs, [this, alive] {
-        if (*alive && Connected())
+    closeLimit_ = std::make_unique<TDeadline>([this] {
+        if (Connected())
             Close();
     });
+    closeLimit_->Start(std::chrono::milliseconds(CloseAfterSendingMs));
 }
 
 void TPacketServerClientWinSocket::CloseWhenDrained()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+
+#include "platform/deadline_heap.h"
 #include "platform/server_win_socket.h"
 #include "transport/packet_connection.h"
 #include "transport/packet_endpoints.h"
@@ -62,6 +65,8 @@ private:
 
     AnsiString peerAddress_;
     bool closing_ = false;
+    // Closes a peer that does not read within CloseAfterSendingMs.
+    std::unique_ptr<TDeadline> closeLimit_;
 };
 
 class TLineServerClientWinSocket : public TCustomPacketServerClientWinSocket, public TLineEndpoint {

@@ -74,6 +74,12 @@ void TPipedMemoryStream::MakeRoom(int count)
     MoveToFront(static_cast<int>(size), extra > 0 ? Capacity + extra : Capacity);
 }
 
+char* TPipedMemoryStream::Reserve(int count)
+{
+    MakeRoom(std::max(count, 0));
+    return Tail;
+}
+
 int TPipedMemoryStream::Write(const void* buffer, int count)
 {
     if (count <= 0)

@@ -42,6 +42,12 @@ public:
     void WriteToStream(TStream* destination, int count);
 
     void AdvanceHead(int count);
+    // Room for at least count bytes behind Tail, for a source that writes
+    // there itself and then tells Appended how many it wrote.
+    char* Reserve(int count);
+    void Appended(int count) { Tail += count; }
+    // The bytes that fit behind Tail without moving or growing the block.
+    int Room() const { return static_cast<int>(Capacity - (Tail - Buffer)); }
 
     // No range check: index must lie in 0 .. size - 1.
     char GetData(int index) const { return Head[index]; }

@@ -1,6 +1,7 @@
 #include "web_port/web_socket_connection.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "platform/cp932.h"
 #include "protocol/command_words.h"
@@ -36,10 +37,8 @@ TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, Q
     // waits in the kernel (and, once it owes, stays there).
     if (transport_)
         transport_->setReadBufferSize(4 * (limits_.MaxMessageBytes + 16));
-    resumeTimer_.setSingleShot(true);
-    closeTimer_.setSingleShot(true);
-    connect(&resumeTimer_, &QTimer::timeout, this, &TWebSocketConnection::Resume);
-    connect(&closeTimer_, &QTimer::timeout, this, &TWebSocketConnection::Drop);
+    resumeDeadline_.SetAction([this] { Resume(); });
+    closeDeadline_.SetAction([this] { Drop(); });
     connect(socket_.get(), &QWebSocket::textMessageReceived, this, &TWebSocketConnection::MessageArrived);
     connect(socket_.get(), &QWebSocket::binaryFrameReceived, this,
             [this] { Close(QWebSocketProtocol::CloseCodeDatatypeNotSupported, QStringLiteral("text frames only")); });
@@ -154,7 +153,7 @@ void TWebSocketConnection::Close(QWebSocketProtocol::CloseCode code, const QStri
         return;
     closing_ = true;
     socket_->close(code, reason);
-    closeTimer_.start(CloseWait);
+    closeDeadline_.Start(CloseWait);
 }
 
 void TWebSocketConnection::Drop()
@@ -170,8 +169,8 @@ void TWebSocketConnection::Disconnected()
         return;
     disconnected_ = true;
     closing_ = true;
-    resumeTimer_.stop();
-    closeTimer_.stop();
+    resumeDeadline_.Cancel();
+    closeDeadline_.Cancel();
     // The owner hears of it from the event loop, never inside one of its own
     // calls (a send that overflowed, a close it asked for).
     QTimer::singleShot(0, this, [this] {
@@ -195,7 +194,7 @@ void TWebSocketConnection::HoldUntilPaid()
 {
     const std::chrono::milliseconds held = pacing_.TimeToPay();
     TCustomSocketRW::CountPaced(held);
-    resumeTimer_.start(held);
+    resumeDeadline_.Start(held);
 }
 
 void TWebSocketConnection::Resume()

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QWebSocket>
 #include <chrono>
 #include <deque>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/deadline_heap.h"
 #include "transport/packet_connection.h"
 #include "web_port/pacing_account.h"
 
@@ -87,8 +87,8 @@ private:
     std::function<void(TWebSocketConnection*)> finished_;
 
     TPacingAccount pacing_;
-    QTimer resumeTimer_;
-    QTimer closeTimer_;
+    TDeadline resumeDeadline_;
+    TDeadline closeDeadline_;
     // Messages the peer sent after it ran into debt, delivered once paid.
     std::deque<QByteArray> held_;
     Clock::time_point lastHeard_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/custom_win_socket.h"
+#include "platform/socket_reactor.h"
 #include "support/socket_test_support.h"
 
 namespace {
@@ -99,4 +100,20 @@ TEST(SocketReactor, AHandlerDestroyingOtherSocketsOfItsBatchStopsTheirEvents)
             EXPECT_EQ(end->reads, 1);
         }
     }
+}
+
+// The function run after each batch sees every handler of the batch done: a
+// batch of readable sockets is followed by one call, after all their reads.
+TEST(SocketReactor, TheAfterBatchFunctionRunsOnceTheBatchsHandlersHaveAllReturned)
+{
+    std::vector<std::unique_ptr<WatchedEnd>> ends;
+    for (int i = 0; i < 5; ++i)
+        ends.push_back(std::make_unique<WatchedEnd>());
+    std::vector<int> bytesAtCalls;
+    AfterSocketBatches([&] { bytesAtCalls.push_back(TotalBytes(ends)); });
+    for (auto& end : ends)
+        end->Poke();
+    ASSERT_TRUE(test::WaitUntil([&] { return TotalBytes(ends) == 5; }));
+    AfterSocketBatches({});
+    EXPECT_EQ(bytesAtCalls, std::vector<int>{5});
 }

@@ -194,6 +194,19 @@ TEST_F(ServerWindowLogTest, TheLogKeepsTheNewestLinesOnly)
         QStringLiteral("  line %1").arg(TForm1::MaxLogLines + extra - 1)));
 }
 
+// Headless, nobody sees the window: a line goes to standard output and no
+// text document holds it.
+TEST_F(ServerWindowLogTest, AHeadlessServerLogsToStandardOutputOnly)
+{
+    Application.Headless = true;
+    testing::internal::CaptureStdout();
+    form.AddLog("headless line");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    Application.Headless = false;
+    EXPECT_NE(printed.find("  headless line\n"), std::string::npos);
+    EXPECT_FALSE(form.mmLog->toPlainText().contains(QStringLiteral("headless line")));
+}
+
 namespace {
 int NoFileHandlesLeft(int, sockaddr*, socklen_t*, int)
 {

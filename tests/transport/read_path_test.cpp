@@ -1,0 +1,63 @@
+// The read path of a server connection: a read-ready event receives straight
+// into the connection's buffer and goes on until the socket would block,
+// without asking how many bytes wait; the peer's close still comes as the
+// disconnect, after every packet before it.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include "platform/socket_calls.h"
+#include "transport/transport_test_support.h"
+
+using namespace test;
+
+namespace {
+
+int watchedHandle = -1;
+int receives = 0;
+int peeks = 0;
+
+ssize_t CountingRecv(int handle, void* buffer, std::size_t length, int flags)
+{
+    if (handle == watchedHandle)
+        ++((flags & MSG_PEEK) ? peeks : receives);
+    return ::recv(handle, buffer, length, flags);
+}
+
+class ReadPath : public ServerFixture<TPacketServerSocket> {
+protected:
+    void SetUp() override
+    {
+        watchedHandle = -1;
+        receives = peeks = 0;
+        server.OnPacketArrived = [this](TObject*, TCustomWinSocket*, const void* data, int size) {
+            packets.emplace_back(static_cast<const char*>(data), static_cast<std::size_t>(size));
+        };
+        StartServer();
+    }
+
+    std::vector<std::string> packets;
+    ScopedSocketCalls calls{{::send, CountingRecv}};
+};
+
+}  // namespace
+
+TEST_F(ReadPath, PacketsArriveInOneReceiveAndTheCloseWithoutAPeek)
+{
+    RawPeer peer = ConnectPeer();
+    watchedHandle = Connection(0)->SocketHandle();
+    std::string burst;
+    for (int i = 0; i < 5; ++i)
+        burst += Packet("line " + std::to_string(i));
+    peer.Write(burst);
+    ASSERT_TRUE(WaitUntil([&] { return packets.size() == 5; }));
+    EXPECT_EQ(packets[4], "line 4");
+    // The event's own receive took the burst; one more found the socket empty.
+    EXPECT_LE(receives, 2);
+
+    peer.Write(Packet("last"));
+    peer.Close();
+    ASSERT_TRUE(WaitUntil([&] { return disconnects == 1; }));
+    ASSERT_EQ(packets.size(), 6u);
+    EXPECT_EQ(packets[5], "last");
+    EXPECT_EQ(peeks, 0);
+}
