@@ -15,6 +15,7 @@
 
 #include "platform/custom_win_socket.h"
 #include "platform/deadline_heap.h"
+#include "watched_socket_end.h"
 
 namespace {
 
@@ -32,31 +33,6 @@ int QtTimersOfThisThread()
             ++count;
     return count;
 }
-
-// One end of a socket pair that counts the bytes it reads; its peer is a
-// plain handle.
-class ReadingEnd : public TCustomWinSocket {
-public:
-    ReadingEnd() : TCustomWinSocket(-1, true)
-    {
-        int ends[2];
-        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-        SetHandle(ends[0]);
-        peer = ends[1];
-        SetConnected(true);
-        WatchRead();
-        OnSocketEvent = [this](TObject*, TCustomWinSocket*, TSocketEvent event) {
-            char buffer[16];
-            if (event == seRead)
-                for (int n; (n = ReceiveBuf(buffer, sizeof buffer)) > 0;)
-                    bytes += n;
-        };
-    }
-    ~ReadingEnd() override { ::close(peer); }
-
-    int peer = -1;
-    int bytes = 0;
-};
 
 }  // namespace
 
@@ -157,9 +133,9 @@ TEST(Deadline, ThousandsOfPacingHoldsCostNoQtTimers)
 {
     constexpr int Sockets = 2000;
     const int timersBefore = QtTimersOfThisThread();
-    std::vector<std::unique_ptr<ReadingEnd>> ends;
+    std::vector<std::unique_ptr<WatchedEnd>> ends;
     for (int i = 0; i < Sockets; ++i) {
-        ends.push_back(std::make_unique<ReadingEnd>());
+        ends.push_back(std::make_unique<WatchedEnd>());
         ends.back()->SuspendReadWatch(200);
         ASSERT_EQ(::write(ends.back()->peer, "x", 1), 1);
     }
