@@ -7,81 +7,13 @@
 // player stops it. Screenshots of both while an answer is open and at the standings
 // land in KIVOL_SCREENSHOT_DIR.
 import assert from "node:assert/strict";
-import { ChildProcess, spawn } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
-import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { createInterface } from "node:readline";
 import test from "node:test";
 
 import { openPage, phone, shots, tableLink, typeName, withSession } from "./browser_session.js";
 import { answerFromPage, Board, checkStandings, fieldChanged, fitsWidth, hitFromPage, nextTurn } from "./dealt_game_page.js";
+import { desktopProgram, DesktopPlayer } from "./desktop_player.js";
 import { solveField } from "./field_solver.js";
-
-const desktopProgram = process.env.KIVOL_DESKTOP_PLAYER ?? "";
-/** Longer than the player's own waits (a minute each), so that its error line comes first. */
-const AnswerMs = 90000;
-
-/** The desktop player's window in a process of its own, asked one command at a time. */
-class DesktopPlayer {
-    private readonly lines: string[] = [];
-    private waiting?: (line: string) => void;
-    private log = "";
-
-    private constructor(private readonly child: ChildProcess, private readonly settings: string) {
-        createInterface({ input: child.stdout! }).on("line", line => {
-            const waiting = this.waiting;
-            this.waiting = undefined;
-            if (waiting)
-                waiting(line);
-            else
-                this.lines.push(line);
-        });
-        child.stderr!.on("data", (data: Buffer) => { this.log += data.toString("utf8"); });
-    }
-
-    static async start(address: string, name: string): Promise<DesktopPlayer> {
-        const settings = mkdtempSync(join(tmpdir(), "kivol-desktop-"));
-        const child = spawn(desktopProgram, [address, name, shots], {
-            env: { ...process.env, QT_QPA_PLATFORM: "offscreen", XDG_CONFIG_HOME: settings },
-            stdio: ["pipe", "pipe", "pipe"],
-        });
-        const player = new DesktopPlayer(child, settings);
-        assert.equal(await player.next(), "connected", player.log);
-        return player;
-    }
-
-    /** The next line the player writes, or a failure with what it wrote on its error output. */
-    private next(): Promise<string> {
-        const line = this.lines.shift();
-        if (line !== undefined)
-            return Promise.resolve(line);
-        return new Promise((resolve, reject) => {
-            const timer = setTimeout(() => reject(new Error(`the desktop player said nothing: ${this.log}`)), AnswerMs);
-            this.child.once("exit", code => reject(new Error(`the desktop player ended (${code}): ${this.log}`)));
-            this.waiting = line => {
-                clearTimeout(timer);
-                resolve(line);
-            };
-        });
-    }
-
-    async ask(command: string): Promise<string> {
-        this.child.stdin!.write(command + "\n");
-        const answer = await this.next();
-        assert.ok(!answer.startsWith("error"), `${command}: ${answer}\n${this.log}`);
-        return answer;
-    }
-
-    async close(): Promise<void> {
-        if (this.child.exitCode === null && this.child.signalCode === null) {
-            const exited = new Promise(resolve => this.child.once("exit", resolve));
-            this.child.stdin!.end("quit\n");
-            await exited;
-        }
-        rmSync(this.settings, { recursive: true, force: true });
-    }
-}
 
 test("the browser on a phone and the desktop window at one dealt game: 対局を始める, a take each, the same standings, もう一局", async () => {
     assert.ok(desktopProgram, "KIVOL_DESKTOP_PLAYER is set");
@@ -91,8 +23,9 @@ test("the browser on a phone and the desktop window at one dealt game: 対局を
         await page.goto(tableLink(server, "対局"));
         await page.getByRole("heading", { name: "対局を始める" }).waitFor();
 
-        const desktop = await DesktopPlayer.start(`127.0.0.1:${server.gamePort}/対局`, "花子");
+        const { player: desktop, first } = await DesktopPlayer.start(`127.0.0.1:${server.gamePort}/対局`, "花子");
         try {
+            assert.equal(first, "connected");
             await page.locator(".greeting").getByRole("button", { name: "対局を始める" }).click();
             await page.getByRole("heading", { name: "対局の設定" }).waitFor();
             await page.getByLabel("目標数（1～999）").fill("10");

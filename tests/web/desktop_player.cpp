@@ -7,6 +7,9 @@
 //
 //   kivol_desktop_player HOST:PORT/TABLE NAME SCREENSHOT_DIR
 //
+// It first writes "connected" once the window is at the level-2 table, or
+// "refused SENTENCE" when the name is registered and the window offers to
+// import its key (the offer is accepted: the key dialog is open).
 // Commands, one a line; each is answered by one line, "error ..." when what
 // was waited for did not come within a minute:
 //   sit               presses the first free seat's 座る      -> "seated SEAT"
@@ -18,6 +21,8 @@
 //                     -> "standings PLACE NAME CARDS|PLACE NAME CARDS|..."
 //   again             presses もう一局, waits for the next game  -> "started"
 //   stop              presses 対局をやめる and OK, waits for the end -> "stopped"
+//   import KEY        pastes the key into the open key dialog and presses
+//                     取り込む; the window joins again   -> "connected"
 //   quit              closes the window and ends               -> "bye"
 // A message box is answered OK at once; its text goes to standard error.
 #include <QApplication>
@@ -34,6 +39,7 @@
 #include <vector>
 
 #include "client/main_window.h"
+#include "client/name_key_dialog.h"
 #include "client/version_dialog.h"
 #include "platform/application.h"
 #include "platform/cp932.h"
@@ -61,6 +67,11 @@ QString Utf8(const AnsiString& cp932)
     return Cp932::Decode(cp932).trimmed();
 }
 
+bool AtTable(const TForm1& window)
+{
+    return window.btnDisconnect->isEnabled() && window.btnDeal->isVisible();
+}
+
 class TDesktopPlayer {
 public:
     TDesktopPlayer(TForm1& window, QString shots) : w_(window), shots_(std::move(shots)) {}
@@ -77,6 +88,8 @@ public:
             return Again();
         if (command == "stop")
             return Stop();
+        if (command.rfind("import ", 0) == 0)
+            return Import(command.substr(7));
         return "error unknown command " + command;
     }
 
@@ -158,6 +171,15 @@ private:
                    ? "stopped" : "error the game did not stop";
     }
 
+    std::string Import(const std::string& key)
+    {
+        if (!w_.NameKeyDialog->isVisible())
+            return "error no key dialog";
+        w_.NameKeyDialog->edtKey->setText(QString::fromStdString(key));
+        QTest::mouseClick(w_.NameKeyDialog->btnImport, Qt::LeftButton);
+        return WaitFor([&] { return AtTable(w_); }) ? "connected" : "error not connected after the import";
+    }
+
     void Save(const char* file) const
     {
         w_.grab().save(shots_ + u'/' + QString::fromLatin1(file));
@@ -179,8 +201,10 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("kivol"));
     QCoreApplication::setApplicationName(QStringLiteral("kivolcli"));
     Application.Title = TForm1::ProgramTitle();
-    Application.OnMessageBox = [](const QString& text, const QString& caption, int) {
+    QString lastMessage;
+    Application.OnMessageBox = [&lastMessage](const QString& text, const QString& caption, int) {
         std::cerr << "message box " << caption.toStdString() << ": " << text.toStdString() << std::endl;
+        lastMessage = text;
         return IDOK;
     };
     TForm1 window;
@@ -190,11 +214,14 @@ int main(int argc, char** argv)
     window.edtAddress->setText(QString::fromUtf8(argv[1]));
     window.show();
     QTest::mouseClick(window.btnConnect, Qt::LeftButton);
-    if (!WaitFor([&] { return window.btnDisconnect->isEnabled() && window.btnDeal->isVisible(); })) {
+    if (!WaitFor([&] { return AtTable(window) || window.NameKeyDialog->isVisible(); })) {
         std::cout << "error not connected at a level-2 table" << std::endl;
         return 1;
     }
-    std::cout << "connected" << std::endl;
+    if (AtTable(window))
+        std::cout << "connected" << std::endl;
+    else
+        std::cout << "refused " << lastMessage.section(u'\n', 0, 0).toStdString() << std::endl;
 
     TDesktopPlayer player(window, QString::fromUtf8(argv[3]));
     QSocketNotifier input(0, QSocketNotifier::Read);
