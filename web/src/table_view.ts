@@ -67,7 +67,8 @@ function sendTyped(input: HTMLInputElement, send: (text: string) => string | und
 /** How long "HIT!!" shows after the latest hit. */
 const HitShownMs = 3000;
 
-function cardValue(number: string): string {
+/** A card's value as the table shows it: 1 to 13, or JOKER; number is its two digits. */
+export function cardValue(number: string): string {
     const n = Number(number);
     return n >= 53 ? "JOKER" : String(((n - 1) % 13) + 1);
 }
