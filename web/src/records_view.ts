@@ -65,7 +65,8 @@ class RecordsPages {
         let offset = 0;
         const load = () => this.load<{ players: LeaderboardRow[] }>(`/api/leaderboard?offset=${offset}&limit=${LeaderboardRows}`,
             status, board => {
-                status.textContent = board.players.length === 0 && offset === 0 ? t("leaderboardEmpty") : "";
+                if (board.players.length === 0 && offset === 0)
+                    status.textContent = t("leaderboardEmpty");
                 fill(rows, ...board.players.map(row => h("tr", {},
                     h("td", {}, String(row.rank)), h("th", { scope: "row" }, this.playerLink(row.name)),
                     h("td", {}, row.rating.toFixed(0)), h("td", {}, String(row.games)), h("td", {}, String(row.wins)))));
@@ -89,7 +90,6 @@ class RecordsPages {
         const status = h("p", { class: "list-status", role: "status" }, t("loading"));
         const content = h("div", { class: "player-content" });
         this.load<PlayerPage>(`/api/players/${encodeURIComponent(name)}`, status, player => {
-            status.textContent = "";
             const s = player.statistics;
             const seconds = (ms: number | null) => ms === null ? t("none") : t("seconds", (ms / 1000).toFixed(2));
             const rating = player.rating;
@@ -139,7 +139,6 @@ class RecordsPages {
         const content = h("div", { class: "game-content" });
         let replayView: ReplayView | undefined;
         this.load<RecordedGame>(`/api/games/${id}`, status, game => {
-            status.textContent = "";
             replayView = new ReplayView(this.texts, new Replay(game), this.hooks);
             fill(content,
                 h("p", { class: "game-facts" }, `${game.table || t("mainTable")}　${localTime(game.start)}　`,
@@ -157,8 +156,10 @@ class RecordsPages {
     private load<T>(address: string, status: HTMLElement, then: (value: T) => void,
                     parse: (text: string) => T = text => JSON.parse(text) as T): void {
         status.textContent = this.t("loading");
-        this.hooks.fetchText(address).then(text => then(parse(text)),
-            (error: Error) => status.textContent = this.t("loadFailed", error.message));
+        this.hooks.fetchText(address).then(text => {
+            status.textContent = "";
+            then(parse(text));
+        }, (error: Error) => status.textContent = this.t("loadFailed", error.message));
     }
 
     private page(kind: string, title: string, ...children: HTMLElement[]): RecordsPage {
@@ -246,9 +247,9 @@ class ReplayView {
             h("h2", { id: "replay-heading" }, t("replay")),
             h("div", { class: "replay-controls" }, ...Object.values(this.buttons), this.position),
             this.caption,
+            this.table.root,
             h("section", { class: "replay-standings-area", "aria-labelledby": "replay-standings-heading" },
-                h("h3", { id: "replay-standings-heading" }, t("replayStandings")), this.standings),
-            this.table.root);
+                h("h3", { id: "replay-standings-heading" }, t("replayStandings")), this.standings));
         this.render();
     }
 
