@@ -14,7 +14,7 @@ import { join } from "node:path";
 import test from "node:test";
 import { Page } from "playwright-core";
 
-import { desktop, openPage, phone, shots, typeName, withSession } from "./browser_session.js";
+import { axeViolations, desktop, openPage, phone, shots, typeName, withSession } from "./browser_session.js";
 import { RealServer } from "./real_server.js";
 import { LeaderboardRow, PlayerPage, RecordedGame, gamesOfNdjson } from "../../web/src/records.js";
 
@@ -52,12 +52,14 @@ test("the records pages after a season, and a name registered in the browser", {
                 assert.equal(player.rating?.rating, row.rating, row.name);
                 assert.equal(player.rating?.provisional, false, row.name);
             }
-            const { context, page, problems } = await openPage(browser, desktop);
+            const { context, page, problems } = await openPage(browser, desktop, { bypassCSP: true });
+            const accessible = async (what: string) => assert.deepEqual((await axeViolations(page, what)).serious, [], what);
             await page.goto(server.url + "/leaderboard");
             await page.locator(".leaderboard tbody tr").first().waitFor();
             assert.deepEqual(await texts(page, ".leaderboard tbody th"), board.players.map(p => p.name));
             assert.deepEqual(await texts(page, ".leaderboard tbody td:nth-child(3)"), ratings.map(r => r.toFixed(0)));
             await page.screenshot({ path: join(shots, "browser-leaderboard.png"), fullPage: true });
+            await accessible("leaderboard");
 
             // A profile: its numbers are those of the player's recorded games.
             const best = board.players[0];
@@ -88,6 +90,7 @@ test("the records pages after a season, and a name registered in the browser", {
             assert.deepEqual(await texts(page, ".last-games tbody td:nth-child(4)"), games.map(g => String(own(g).cards)));
             await page.evaluate(() => window.scrollTo(0, 0));
             await page.screenshot({ path: join(shots, "browser-profile.png") });
+            await accessible("profile");
 
             // A replay stepped to its end shows the recorded standings.
             const newest = await json<RecordedGame>(server, `/api/games/${games[0].id}`);
@@ -109,6 +112,7 @@ test("the records pages after a season, and a name registered in the browser", {
             assert.deepEqual(await texts(page, ".replay-standings li"), recorded);
             await page.setViewportSize(phone);
             await page.screenshot({ path: join(shots, "browser-replay-phone.png") });
+            await accessible("replay, phone");
             assert.deepEqual(problems, []);
             await context.close();
 

@@ -382,6 +382,8 @@ class App {
             return this.t("reconnecting", r.attempt);
         if (this.seat?.watch)
             return this.t("watching");
+        if (this.registering !== undefined)
+            return this.t("registering");
         return "";
     }
 
@@ -425,8 +427,10 @@ class App {
         this.model = undefined;
         history.pushState(null, "", "/");
         this.showLobby(this.seat?.table);
-        if (reason === "claimed" && seat && !registering)
-            this.importKey(name, `${text}\n${this.t("claimedImport")}`, () => this.join({ name, ...seat }));
+        // Imported while registering: the name is someone's already, and now this browser's too.
+        if (reason === "claimed" && seat)
+            this.importKey(name, `${text}\n${this.t("claimedImport")}`,
+                registering ? () => this.showLobby() : () => this.join({ name, ...seat }));
         else
             this.message(text);
     }

@@ -79,8 +79,8 @@ class RecordsPages {
         document.title = `${t("leaderboard")} – Kivol`;
         return this.page("leaderboard-page", t("leaderboard"),
             h("table", { class: "leaderboard" },
-                h("thead", {}, h("tr", {}, ...["rankColumn", "playerColumn", "ratingColumn", "gamesColumn", "winsColumn"]
-                    .map(key => h("th", { scope: "col" }, t(key as "rankColumn"))))),
+                h("thead", {}, h("tr", {}, ...(["rankColumn", "playerColumn", "ratingColumn", "gamesColumn", "winsColumn"] as const)
+                    .map(key => h("th", { scope: "col" }, t(key))))),
                 rows),
             status, h("p", { class: "paging" }, previous, next));
     }
@@ -171,7 +171,7 @@ class RecordsPages {
             h("header", { class: "bar" }, h("h1", {}, title),
                 h("nav", {}, h("a", { href: pageAddress.leaderboard }, t("leaderboard")), h("a", { href: "/" }, t("toLobby"))),
                 language),
-            kind === "game-page" ? h("div", { class: "records-body" }, ...children) : h("main", { class: "records-body" }, ...children));
+            h("main", { class: "records-body" }, ...children));
         return { root, dispose: () => undefined };
     }
 
@@ -230,7 +230,7 @@ class ReplayView {
             newGame: none, startGame: none, stopGame: none, setTarget: none, showAnswer: none, answer: none, chat: none,
             copyLink: none, leave: none, switchLanguage: () => hooks.switchLanguage(),
         };
-        this.table = new TableView(texts, actions, none);
+        this.table = new TableView(texts, actions, none, true);
         const button = (caption: string, action: () => void, cls: string) => {
             const b = h("button", { type: "button", class: cls }, caption);
             b.addEventListener("click", action);
