@@ -22,10 +22,12 @@ export interface Session {
     browser: Browser;
 }
 
-export async function withSession(run: (session: Session) => Promise<void>, grace = 120): Promise<void> {
+export async function withSession(run: (session: Session) => Promise<void>, grace = 120,
+                                  serverArguments: string[] = []): Promise<void> {
     assert.ok(program && webRoot && shots, "KIVOL_SERVER, KIVOL_WEB_ROOT and KIVOL_SCREENSHOT_DIR are set");
     mkdirSync(shots, { recursive: true });
-    const server = await startRealServer(program, webRoot, ["--grace", String(grace), "--solver-limit", "1000"]);
+    const server = await startRealServer(program, webRoot,
+        ["--grace", String(grace), "--solver-limit", "1000", ...serverArguments]);
     try {
         const browser = await chromium.launch({
             executablePath: "/usr/bin/chromium",

@@ -1,13 +1,18 @@
 // The page: the lobby or a table, the page's address following the table
 // ("/t/NAME", a private table's key in "#key="), the connection's frames into
 // the table model, the model's events into sounds and chat lines, and the
-// player's clicks into the texts the model says to send.
+// player's clicks into the texts the model says to send; the keys of
+// registered names on every join, registering and importing them; and the
+// records pages ("/leaderboard", "/p/NAME", "/g/ID").
 import { Bytes, decode, encode, unwritableCharacter } from "./cp932.js";
 import { Connection } from "./connection.js";
 import { GameFields } from "./dealt_game.js";
 import { h } from "./dom.js";
 import { LobbyChoice, LobbyView, PracticeChoice } from "./lobby_view.js";
-import { paddedName } from "./protocol.js";
+import { NameKeys, foldedName, readKey } from "./name_keys.js";
+import { paddedName, registerText } from "./protocol.js";
+import { RecordsRoute, recordsRoute } from "./records.js";
+import { RecordsPage, browserFetchText, recordsPage } from "./records_view.js";
 import { browserClock } from "./reconnector.js";
 import { Sounds } from "./sounds.js";
 import { Action, TableEvent, TableModel } from "./table_model.js";
@@ -36,6 +41,10 @@ class App {
     private chatLines: string[] = [];
     /** A practice table being joined: the game it starts once the join's sync block is in. */
     private practice: GameFields | undefined;
+    /** A name being registered: the join that asks for it is under way. */
+    private registering: string | undefined;
+    private readonly keys = new NameKeys(localStorage, location.host);
+    private records: RecordsPage | undefined;
     private readonly dialog = h("dialog", { class: "message" });
 
     constructor(private readonly body: HTMLElement) {
@@ -45,7 +54,7 @@ class App {
         this.connection = new Connection({
             tables: rows => this.lobby?.showTables(rows),
             command: text => this.received(text),
-            refused: text => this.backToLobby(text),
+            refused: (text, reason) => this.backToLobby(text, reason),
             ended: () => this.ended(),
             status: () => this.render(),
             unreachable: () => this.lobby?.showUnavailable(),
@@ -55,6 +64,11 @@ class App {
         // A reload or a closed tab is a drop, not a leave: the entry and its
         // seats wait for the tab's token (a reload resumes with it at once).
         window.addEventListener("pagehide", () => this.connection.drop());
+        const records = recordsRoute(location.pathname);
+        if (records) {
+            this.showRecords(records);
+            return;
+        }
         this.showLobby();
         // A table's link joins it; a reload of the main table resumes the tab's entry there.
         const route = App.route();
@@ -90,6 +104,10 @@ class App {
             practise: choice => this.practise(choice),
             nameChanged: name => localStorage.setItem(NameKey, name),
             switchLanguage: () => this.switchLanguage(),
+            register: name => this.register(name),
+            showKey: name => this.showKey(name),
+            importKey: name => this.importKey(name, this.t("keyImportText", name), () => this.showLobby()),
+            holdsKey: name => this.keys.key(name) !== undefined,
         }, localStorage.getItem(NameKey) ?? "", table, route.key, route.table !== undefined && route.table === table);
         this.body.replaceChildren(this.lobby.root, this.dialog);
         this.connection.startListing();
@@ -106,15 +124,70 @@ class App {
         this.model = new TableModel(paddedName(encode(choice.name)));
         this.chatLines = [];
         this.showTable();
-        this.connection.join(this.model.playerName, { table: choice.table, key: choice.key, watch: choice.watch });
+        this.connection.join(this.model.playerName,
+            { table: choice.table, key: choice.key, watch: choice.watch, nameKey: this.keys.key(choice.name) });
+    }
+
+    private showRecords(route: RecordsRoute): void {
+        this.records?.dispose();
+        this.records = recordsPage(this.texts, route, { switchLanguage: () => this.switchLanguage(), fetchText: browserFetchText });
+        this.body.replaceChildren(this.records.root, this.dialog);
+    }
+
+    /**
+     * Registers the name: "/register" needs a connection that plays under it,
+     * so the page joins a private table of its own, asks, and comes back to
+     * the lobby with the key (or the reason there is none).
+     */
+    private register(name: string): void {
+        this.joinPrivateTable(name);
+        this.registering = name;
+    }
+
+    /** A key shown to copy, for another device. */
+    private showKey(name: string, text = this.t("keyShowText")): void {
+        const key = this.keys.key(name) ?? "";
+        const field = h("input", { type: "text", readonly: true, value: key, class: "name-key", id: "name-key",
+            spellcheck: "false", autocomplete: "off" });
+        const copy = h("button", { type: "button", class: "copy-key" }, this.t("copyKey"));
+        const copied = h("span", { role: "status" });
+        copy.addEventListener("click", () => {
+            field.select();
+            navigator.clipboard?.writeText(key).then(() => copied.textContent = this.t("keyCopied"), () => undefined);
+        });
+        this.showDialog([h("p", {}, text), h("label", { for: "name-key" }, this.t("keyLabel", name)), field,
+            h("div", {}, copy, copied)], this.t("close"), false, () => true);
+    }
+
+    /** A key pasted for the name; kept, then next. */
+    private importKey(name: string, text: string, next: () => void): void {
+        const field = h("input", { type: "text", class: "name-key", id: "import-key", spellcheck: "false", autocomplete: "off",
+            "aria-describedby": "import-error" });
+        const error = h("p", { class: "error", id: "import-error", "aria-live": "polite" });
+        this.showDialog([h("p", { role: "alert" }, text), h("label", { for: "import-key" }, this.t("keyLabel", name)), field, error],
+            this.t("importAndJoin"), true, () => {
+                const key = readKey(field.value);
+                if (!key)
+                    error.textContent = this.t("keyInvalid");
+                else if (!this.keys.keep(name, key))
+                    error.textContent = this.t("keyNotKept");
+                else
+                    next();
+                return error.textContent === "";
+            });
+        field.focus();
     }
 
     /** A private table of a random name and key, where this player sits and starts a game against bots. */
     private practise(choice: PracticeChoice): void {
+        this.joinPrivateTable(choice.name);
+        this.practice = { target: "random", pace: choice.pace, answer: 20, bots: choice.bots, level: choice.level };
+    }
+
+    private joinPrivateTable(name: string): void {
         const random = (bytes: number) => Array.from(crypto.getRandomValues(new Uint8Array(bytes)),
             b => b.toString(16).padStart(2, "0")).join("");
-        this.join({ name: choice.name, table: `練習${random(4)}`, key: random(12), watch: false });
-        this.practice = { target: "random", pace: choice.pace, answer: 20, bots: choice.bots, level: choice.level };
+        this.join({ name, table: `練習${random(4)}`, key: random(12), watch: false });
     }
 
     private showTable(): void {
@@ -244,6 +317,8 @@ class App {
             this.chat(this.t("unknownCommand"));
             break;
         case "synced":
+            if (this.registering !== undefined)
+                this.connection.send([registerText(encode(this.registering))]);
             if (this.practice) {
                 const fields = this.practice;
                 this.practice = undefined;
@@ -255,13 +330,43 @@ class App {
                 this.view?.focusAnswer();
             break;
         case "gameRefused":
+            this.endRegistering();
             this.message(decode(event.text));
+            break;
+        case "nameKey":
+            if (this.registering !== undefined && foldedName(decode(event.name)) === foldedName(this.registering))
+                this.registered(this.registering, event.key);
             break;
         case "roster":
         case "gameStarted":
         case "gameEnded":
             break;
         }
+    }
+
+    /** Back from the registration's table to the lobby. */
+    private endRegistering(): void {
+        if (this.registering === undefined)
+            return;
+        this.registering = undefined;
+        this.leaveTable();
+        history.pushState(null, "", "/");
+    }
+
+    private registered(name: string, key: string): void {
+        this.endRegistering();
+        const kept = this.keys.keep(name, key);
+        this.showLobby();
+        if (kept)
+            this.showKey(name, this.t("registeredNow", name));
+        else
+            this.showKeyText(name, key);
+    }
+
+    /** A key that could not be kept: shown, to be copied by hand. */
+    private showKeyText(name: string, key: string): void {
+        this.showDialog([h("p", { role: "alert" }, this.t("keyNotKept")), h("p", {}, this.t("keyLabel", name)),
+            h("p", { class: "name-key" }, key)], this.t("ok"), false, () => true);
     }
 
     private chat(line: string): void {
@@ -277,6 +382,8 @@ class App {
             return this.t("reconnecting", r.attempt);
         if (this.seat?.watch)
             return this.t("watching");
+        if (this.registering !== undefined)
+            return this.t("registering");
         return "";
     }
 
@@ -297,6 +404,7 @@ class App {
     }
 
     private ended(): void {
+        this.registering = undefined;
         if (!this.model)
             return;
         const gaveUp = this.connection.reconnector.gaveUp;
@@ -306,12 +414,25 @@ class App {
         this.message(this.t(gaveUp ? "reconnectGaveUp" : "closed"));
     }
 
-    /** A refused join: the lobby keeps the table's name, so that the player can add its key and try again. */
-    private backToLobby(text: string): void {
+    /**
+     * A refused join: the lobby keeps the table's name, so that the player can
+     * add its key and try again; a registered name without its key is offered
+     * the import, which joins again.
+     */
+    private backToLobby(text: string, reason: string): void {
+        const name = this.model ? decode(this.model.playerName).trimEnd() : "";
+        const seat = this.seat;
+        const registering = this.registering !== undefined;
+        this.registering = undefined;
         this.model = undefined;
         history.pushState(null, "", "/");
         this.showLobby(this.seat?.table);
-        this.message(text);
+        // Imported while registering: the name is someone's already, and now this browser's too.
+        if (reason === "claimed" && seat)
+            this.importKey(name, `${text}\n${this.t("claimedImport")}`,
+                registering ? () => this.showLobby() : () => this.join({ name, ...seat }));
+        else
+            this.message(text);
     }
 
     private switchLanguage(): void {
@@ -319,27 +440,36 @@ class App {
         localStorage.setItem(LanguageKey, language);
         this.texts = new Texts(language);
         document.documentElement.lang = language;
+        const records = recordsRoute(location.pathname);
         if (this.model)
             this.showTable();
+        else if (records)
+            this.showRecords(records);
         else
             this.showLobby();
     }
 
     private message(text: string): void {
-        this.showDialog(text, false, () => undefined);
+        this.showDialog([h("p", { role: "alert" }, text)], this.t("ok"), false, () => true);
     }
 
     private confirm(text: string, then: () => void): void {
-        this.showDialog(text, true, then);
+        this.showDialog([h("p", { role: "alert" }, text)], this.t("ok"), true, () => {
+            then();
+            return true;
+        });
     }
 
-    private showDialog(text: string, cancellable: boolean, then: () => void): void {
-        const ok = h("button", { type: "button", class: "ok" }, this.t("ok"));
+    /** The dialog with its content; ok closes it when done says so. */
+    private showDialog(content: HTMLElement[], okCaption: string, cancellable: boolean, done: () => boolean): void {
+        const ok = h("button", { type: "button", class: "ok" }, okCaption);
         const cancel = cancellable ? h("button", { type: "button" }, this.t("cancel")) : null;
-        this.dialog.replaceChildren(h("p", { role: "alert" }, text), h("div", { class: "dialog-buttons" }, ok, cancel));
+        this.dialog.replaceChildren(...content, h("div", { class: "dialog-buttons" }, ok, cancel));
         ok.addEventListener("click", () => {
+            // The dialog closes first: what done opens next may be a dialog itself.
             this.dialog.close();
-            then();
+            if (!done())
+                this.dialog.showModal();
         });
         cancel?.addEventListener("click", () => this.dialog.close());
         if (!this.dialog.open)

@@ -15,7 +15,8 @@ export interface ConnectionListener {
     tables(rows: TableRow[]): void;
     /** A command after the join; state tells whether the level-2 token arrived. */
     command(text: Bytes): void;
-    refused(text: string): void;
+    /** The join was refused: the reason word ("claimed", "key", ...) and the sentence for the player. */
+    refused(text: string, reason: string): void;
     /** The connection ended and will not come back by itself. */
     ended(): void;
     /** The reconnection status changed. */
@@ -186,7 +187,8 @@ export class Connection {
             this.leaving = true;
             this.reconnector.stop();
             sessionStorage.removeItem(ResumeKey);
-            this.listener.refused(readRefused(text)?.text ?? text);
+            const refusal = readRefused(text);
+            this.listener.refused(refusal?.text ?? text, refusal?.reason ?? "");
         } else if (this.joined) {
             // The roster answers every join: the server took the player back.
             if (text.startsWith(Command.List) && this.reconnector.active)

@@ -1,10 +1,13 @@
-// The lobby: the player's name, the table of the page's address (a shared
-// link, a private table's too) to join, the listed tables with join and
-// watch, and a new table with an optional key. It checks what the player typed and hands
-// the choice on; the listing comes from the connection.
+// The lobby: the player's name with its registration (register it, show its
+// key for another device, import a key), the table of the page's address (a
+// shared link, a private table's too) to join, the listed tables with join
+// and watch, a new table with an optional key, and links to the records
+// pages. It checks what the player typed and hands the choice on; the
+// listing comes from the connection.
 import { fill, h } from "./dom.js";
 import { NameProblem, TableRow, isTableKey, isTableName, nameProblem } from "./protocol.js";
 import { levelSelect } from "./game_view.js";
+import { pageAddress } from "./records.js";
 import { TextKey, Texts } from "./texts.js";
 
 export interface LobbyChoice {
@@ -26,6 +29,11 @@ export interface LobbyActions {
     practise(choice: PracticeChoice): void;
     nameChanged(name: string): void;
     switchLanguage(): void;
+    register(name: string): void;
+    showKey(name: string): void;
+    importKey(name: string): void;
+    /** This browser holds the key of the name. */
+    holdsKey(name: string): boolean;
 }
 
 const problemText: Record<NameProblem["kind"], TextKey> = {
@@ -39,6 +47,10 @@ export class LobbyView {
     private readonly rows = h("tbody");
     private readonly listStatus = h("p", { class: "list-status", role: "status" });
     private readonly tableError = h("p", { class: "error", id: "table-error", "aria-live": "polite" });
+    private readonly keyState = h("p", { class: "key-state" });
+    private readonly registerButton: HTMLButtonElement;
+    private readonly showKeyButton: HTMLButtonElement;
+    private readonly ownRecords = h("a", { class: "own-records" });
 
     /** presetTable and presetKey fill the new-table form; linked: they came from the page's address. */
     constructor(private readonly texts: Texts, private readonly actions: LobbyActions, name: string,
@@ -51,7 +63,20 @@ export class LobbyView {
         this.nameInput.addEventListener("input", () => {
             this.nameError.textContent = "";
             actions.nameChanged(this.nameInput.value);
+            this.renderName();
         });
+        const nameAction = (caption: string, act: (name: string) => void) => {
+            const b = h("button", { type: "button" }, caption);
+            b.addEventListener("click", () => {
+                const checked = this.checkedName();
+                if (checked !== undefined)
+                    act(checked);
+            });
+            return b;
+        };
+        this.registerButton = nameAction(t("register"), name => actions.register(name));
+        this.showKeyButton = nameAction(t("showKey"), name => actions.showKey(name));
+        const importButton = nameAction(t("importKey"), name => actions.importKey(name));
 
         const tableName = h("input", { type: "text", id: "new-table-name", value: presetTable ?? "", maxlength: 16, "aria-describedby": "table-error" });
         const tableKey = h("input", { type: "text", id: "new-table-key", value: presetKey ?? "", maxlength: 32, autocomplete: "off", spellcheck: "false",
@@ -104,7 +129,10 @@ export class LobbyView {
             h("header", { class: "bar" }, h("h1", {}, t("title")),
                 this.languageButton()),
             h("section", { class: "name" },
-                h("label", { for: "player-name" }, t("name")), this.nameInput, this.nameError),
+                h("label", { for: "player-name" }, t("name")), this.nameInput, this.nameError,
+                h("div", { class: "registration", role: "group", "aria-label": t("registration") },
+                    this.keyState, this.registerButton, this.showKeyButton, importButton),
+                h("nav", { class: "records-links" }, h("a", { href: pageAddress.leaderboard }, t("leaderboard")), this.ownRecords)),
             linkedTable,
             practice,
             h("section", { class: "tables", "aria-labelledby": "tables-heading" },
@@ -118,6 +146,22 @@ export class LobbyView {
                 this.listStatus),
             newTable);
         this.listStatus.textContent = t("tablesRefreshing");
+        this.renderName();
+    }
+
+    /** What the name's registration offers: register it, or show the key this browser holds. */
+    private renderName(): void {
+        const name = this.nameInput.value;
+        const usable = nameProblem(name) === undefined;
+        const held = usable && this.actions.holdsKey(name);
+        this.keyState.textContent = !usable ? this.texts.get("registrationText")
+            : held ? this.texts.get("keyKept") : `${this.texts.get("keyNotHeld")} ${this.texts.get("registrationText")}`;
+        this.registerButton.hidden = held;
+        this.showKeyButton.hidden = !held;
+        this.ownRecords.hidden = !usable;
+        this.ownRecords.textContent = this.texts.get("myRecords");
+        if (usable)
+            this.ownRecords.href = pageAddress.player(name);
     }
 
     private languageButton(): HTMLButtonElement {

@@ -1,6 +1,6 @@
 // The wire texts of the game as byte strings (code page 932): command words,
 // fields read by 1-based byte position, padded names, the roster text, the
-// level-2 announcement and the table listing.
+// level-2 announcement, the table listing and the texts of registered names.
 import { Bytes, byteLength, unwritableCharacter } from "./cp932.js";
 
 export const Command = {
@@ -9,7 +9,7 @@ export const Command = {
     Kill: "/kill", Hele: "/hele",
     StateBegin: "/state begin", StateEnd: "/state end", Away: "/away", Back: "/back", Judge: "/judge",
     Answer: "/answer", Tables: "/tables", TablesBegin: "/tables begin", TablesRow: "/tables row ",
-    TablesEnd: "/tables end", Refused: "/refused",
+    TablesEnd: "/tables end", Refused: "/refused", Register: "/register", NameKey: "/namekey", Site: "/site",
 } as const;
 
 /** Where the fields of each command stand: 1-based byte positions. */
@@ -155,6 +155,8 @@ export interface JoinRequest {
     key?: string;
     watch: boolean;
     resumeToken?: string;
+    /** The key of the player's registered name. */
+    nameKey?: string;
 }
 
 /** The announcement after the NUL of "/join": "KIVOL/2" and its fields. */
@@ -166,6 +168,8 @@ export function announcementText(request: JoinRequest): string {
         text += " TABLE=" + request.table;
     if (request.key)
         text += " KEY=" + request.key;
+    if (request.nameKey)
+        text += " NAMEKEY=" + request.nameKey;
     if (request.watch)
         text += " WATCH";
     return text;
@@ -200,4 +204,19 @@ export function readRefused(text: string): { reason: string; text: string } | un
 
 export function isToken(text: string): boolean {
     return text.length === TokenLength && /^[0-9a-f]+$/.test(text);
+}
+
+/** "/register " name: this connection asks for one of its names (its bytes, unpadded). */
+export function registerText(name: Bytes): Bytes {
+    return `${Command.Register} ${name}`;
+}
+
+/** "/namekey " padded name " " key, the answer to "/register"; undefined for any other text. */
+export function readNameKey(text: Bytes): { name: Bytes; key: string } | undefined {
+    const nameAt = Command.NameKey.length + 2;
+    const keyAt = nameAt + PaddedNameLength + 1;
+    const key = fieldFrom(text, keyAt);
+    if (!isCommand(text, Command.NameKey + " ") || field(text, keyAt - 1, 1) !== " " || !isToken(key))
+        return undefined;
+    return { name: nameField(text, nameAt), key };
 }

@@ -7,7 +7,7 @@ import { Bytes } from "./cp932.js";
 import { DealWord, DealtGame, GameEvent, GameFields, fieldsText } from "./dealt_game.js";
 import {
     Command, Layout, PaddedNameLength, Prefix, TokenLength, field, fieldFrom, isCommand, isToken, nameField,
-    splitRosterText,
+    readNameKey, splitRosterText,
 } from "./protocol.js";
 
 export const SeatCount = 6;
@@ -61,6 +61,8 @@ export type TableEvent =
     | { kind: "roster" }
     | { kind: "synced" }
     | { kind: "unknown" }
+    /** The server registered the name: its key, given once. */
+    | { kind: "nameKey"; name: Bytes; key: string }
     | GameEvent;
 
 /** What a button sends, or why it sends nothing (a key of the texts). */
@@ -255,6 +257,13 @@ export class TableModel {
             this.applyJudgement(text);
             return [];
         }
+        if (isCommand(text, Command.NameKey)) {
+            const answer = readNameKey(text);
+            return answer ? [{ kind: "nameKey", ...answer }] : undefined;
+        }
+        // Where the server's pages are: this page came from there.
+        if (isCommand(text, Command.Site))
+            return [];
         const events = this.game.receive(text, this.now());
         // The dealer sat every player at one seat before the start: this player's is its own again.
         if (events?.some(event => event.kind === "gameStarted"))

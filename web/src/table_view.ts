@@ -67,7 +67,8 @@ function sendTyped(input: HTMLInputElement, send: (text: string) => string | und
 /** How long "HIT!!" shows after the latest hit. */
 const HitShownMs = 3000;
 
-function cardValue(number: string): string {
+/** A card's value as the table shows it: 1 to 13, or JOKER; number is its two digits. */
+export function cardValue(number: string): string {
     const n = Number(number);
     return n >= 53 ? "JOKER" : String(((n - 1) % 13) + 1);
 }
@@ -111,7 +112,9 @@ export class TableView {
     private hitTimer: number | undefined;
     private readonly hitKey: (e: KeyboardEvent) => void;
 
-    constructor(private readonly texts: Texts, actions: TableActions, private readonly onHitEnded: () => void) {
+    /** embedded: the table is a part of another page (a replay), not the page's main content. */
+    constructor(private readonly texts: Texts, actions: TableActions, private readonly onHitEnded: () => void,
+                embedded = false) {
         const t = texts.get;
         const button = (caption: string, action: () => void, attributes: Record<string, string> = {}) => {
             const b = h("button", { type: "button", ...attributes }, caption);
@@ -189,7 +192,7 @@ export class TableView {
 
         // A phone shows the chat right below the field, the seats after it:
         // the newest line and the hit button fit on one screen.
-        this.root = h("main", { class: "table-screen" },
+        this.root = h(embedded ? "div" : "main", { class: "table-screen" },
             h("header", { class: "bar" }, this.heading, this.me,
                 button(t("copyLink"), () => actions.copyLink(), { class: "copy-link", "aria-label": t("copyLinkLabel") }),
                 button(t("languageSwitch"), () => actions.switchLanguage(), { lang: texts.language === "ja" ? "en" : "ja", "aria-label": t("languageSwitchLabel") }),
