@@ -5,7 +5,7 @@
 // and a game's replay stepped to its end shows the recorded standings. Then
 // a name registered in the browser: its key survives a reload, another
 // browser without it is refused with the sentence, and the imported key lets
-// it in. Screenshots of the leaderboard, a profile and a replay.
+// it in, and so does the key imported into the desktop client's window. Screenshots of the leaderboard, a profile and a replay.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, rmSync } from "node:fs";
@@ -15,6 +15,7 @@ import test from "node:test";
 import { Page } from "playwright-core";
 
 import { axeViolations, desktop, openPage, phone, shots, typeName, withSession } from "./browser_session.js";
+import { DesktopPlayer } from "./desktop_player.js";
 import { RealServer } from "./real_server.js";
 import { LeaderboardRow, PlayerPage, RecordedGame, gamesOfNdjson } from "../../web/src/records.js";
 
@@ -154,6 +155,15 @@ test("the records pages after a season, and a name registered in the browser", {
             assert.deepEqual([...first.problems, ...second.problems], []);
             await first.context.close();
             await second.context.close();
+
+            // The same name in the desktop client's window: refused without the key, let in by importing it.
+            const started = await DesktopPlayer.start(`127.0.0.1:${server.gamePort}`, "Yuki");
+            try {
+                assert.equal(started.first, "refused この名前は登録されています");
+                assert.equal(await started.player.ask(`import ${key}`), "connected");
+            } finally {
+                await started.player.close();
+            }
         }, 120, ["--state-dir", state]);
     } finally {
         rmSync(state, { recursive: true, force: true });
