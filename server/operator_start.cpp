@@ -11,10 +11,12 @@
 #include "server/state_directory.h"
 
 QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOperatorCommands& commands,
-                           std::unique_ptr<Control::TControlServer>& control)
+                           TStateLock& lock, std::unique_ptr<Control::TControlServer>& control)
 {
     const QString stateDirectory = StateDirectory(options.StateDirectory);
     if (QString problem = MakeStateDirectory(stateDirectory); !problem.isEmpty())
+        return problem;
+    if (QString problem = lock.Take(stateDirectory); !problem.isEmpty())
         return problem;
     if (QString problem = game.Bans.Load(QDir(stateDirectory).filePath(QStringLiteral("bans.json")));
         !problem.isEmpty())
