@@ -21,11 +21,13 @@ QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOp
     if (QString problem = game.Bans.Load(QDir(stateDirectory).filePath(QStringLiteral("bans.json")));
         !problem.isEmpty())
         return problem;
-    QString recordsProblem;
-    auto records = Records::OpenSqliteRecordStore(stateDirectory, game.RecordsLog(), recordsProblem);
-    if (!records)
-        return recordsProblem;
-    game.UseRecords(std::move(records));
+    if (options.Records) {
+        QString recordsProblem;
+        auto records = Records::OpenSqliteRecordStore(stateDirectory, game.RecordsLog(), recordsProblem);
+        if (!records)
+            return recordsProblem;
+        game.UseRecords(std::move(records));
+    }
     game.SetAddressLimits(options.Limits);
 
     std::optional<gid_t> group;

@@ -23,6 +23,7 @@
 #include <random>
 
 #include "../game_server_fixture.h"
+#include "program_start.h"
 #include "dealer/dealer.h"
 #include "protocol/command_text.h"
 #include "protocol/command_words.h"
@@ -121,14 +122,15 @@ protected:
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QString::fromLatin1(name));
         server.setProcessEnvironment(environment);
-        server.start(QStringLiteral(KIVOLSRV_PATH),
-                     {QStringLiteral("--port"), QString::number(port), QStringLiteral("--web-port"), QStringLiteral("0"),
-                      QStringLiteral("--state-dir"), state, QStringLiteral("--control"),
-                      dir.filePath(QStringLiteral("control"))});
-        ASSERT_TRUE(server.waitForStarted());
-        ASSERT_TRUE(WaitUntil([&] { return LoopbackPeer(port).Open() || server.state() == QProcess::NotRunning; },
-                              30000));
-        ASSERT_EQ(server.state(), QProcess::Running) << server.readAllStandardError().toStdString();
+        ASSERT_EQ(StartListening(server, port,
+                                 [&](int gamePort) {
+                                     server.start(QStringLiteral(KIVOLSRV_PATH),
+                                                  {QStringLiteral("--port"), QString::number(gamePort),
+                                                   QStringLiteral("--web-port"), QStringLiteral("0"),
+                                                   QStringLiteral("--state-dir"), state, QStringLiteral("--control"),
+                                                   dir.filePath(QStringLiteral("control"))});
+                                 }),
+                  "");
     }
 
     void Kill()

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include "../game_server_fixture.h"
+#include "program_start.h"
 #include "client/table_model.h"
 #include "dealer/dealer.h"
 #include "protocol/command_text.h"
@@ -95,11 +96,7 @@ protected:
 
     void Start()
     {
-        Launch(server, port);
-        ASSERT_TRUE(server.waitForStarted());
-        ASSERT_TRUE(WaitUntil([&] { return LoopbackPeer(port).Open() || server.state() == QProcess::NotRunning; },
-                              30000));
-        ASSERT_EQ(server.state(), QProcess::Running) << server.readAllStandardError().toStdString();
+        ASSERT_EQ(StartListening(server, port, [&](int gamePort) { Launch(server, gamePort); }), "");
     }
 
     // SIGTERM, and the program's own end with 0.
