@@ -1,14 +1,16 @@
 #include "server/event_loop_stalls.h"
 
 #include <QAbstractEventDispatcher>
-#include <QObject>
+#include <QCoreApplication>
 #include <algorithm>
 
 TEventLoopStalls::TEventLoopStalls()
 {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->installEventFilter(this);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        awake_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this] { Awake(); });
-        aboutToBlock_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { AboutToBlock(); });
+        awake_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this] { EndTurn(); });
+        aboutToBlock_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { EndTurn(); });
     }
 }
 
@@ -25,22 +27,18 @@ double TEventLoopStalls::TakeLongestSeconds()
     return seconds;
 }
 
-void TEventLoopStalls::Awake()
+bool TEventLoopStalls::eventFilter(QObject*, QEvent*)
 {
-    const TClock::time_point now = TClock::now();
-    EndTurn(now);
-    inTurn_ = true;
-    turnStart_ = now;
+    if (!inTurn_) {
+        inTurn_ = true;
+        turnStart_ = TClock::now();
+    }
+    return false;
 }
 
-void TEventLoopStalls::AboutToBlock()
-{
-    EndTurn(TClock::now());
-}
-
-void TEventLoopStalls::EndTurn(TClock::time_point now)
+void TEventLoopStalls::EndTurn()
 {
     if (inTurn_)
-        longest_ = std::max(longest_, now - turnStart_);
+        longest_ = std::max(longest_, TClock::now() - turnStart_);
     inTurn_ = false;
 }

@@ -1,30 +1,32 @@
 #pragma once
 
 #include <QMetaObject>
+#include <QObject>
 #include <chrono>
 
-// The longest turn of this thread's event loop: from its waking (or from
-// the start of a turn that follows another without waiting) until it is
-// about to wait again or starts its next turn. Every packet and timer waits
-// for the turn in progress, so the longest turn is the longest the loop kept
-// everything else waiting: its longest stall.
-class TEventLoopStalls {
+// The longest turn of the main thread's event loop: from the first event it
+// handles after waking until it is about to wait again or starts its next
+// turn. Every packet and timer waits for the turn in progress, so the
+// longest turn is the longest the loop kept everything else waiting: its
+// longest stall. (The dispatcher says when the loop is about to wait and
+// when a turn begins, not when a wait ends: the first event after a wait
+// marks that, seen through an application-wide event filter.)
+class TEventLoopStalls : public QObject {
 public:
-    // Watches the event loop of the thread that makes the object.
+    // Call on the main thread, once the application object exists.
     TEventLoopStalls();
-    ~TEventLoopStalls();
-    TEventLoopStalls(const TEventLoopStalls&) = delete;
-    TEventLoopStalls& operator=(const TEventLoopStalls&) = delete;
+    ~TEventLoopStalls() override;
 
     // The longest finished turn since the last call, in seconds; starts counting anew.
     double TakeLongestSeconds();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     using TClock = std::chrono::steady_clock;
 
-    void Awake();
-    void AboutToBlock();
-    void EndTurn(TClock::time_point now);
+    void EndTurn();
 
     QMetaObject::Connection awake_, aboutToBlock_;
     bool inTurn_ = false;

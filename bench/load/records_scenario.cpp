@@ -134,7 +134,7 @@ public:
     void Tick(std::int64_t now, std::int64_t interval)
     {
         if (nextStart_ == 0)
-            nextStart_ = now;
+            nextStart_ = firstStart_ = now;
         for (; nextStart_ <= now; nextStart_ += interval) {
             if (idle_.empty()) {
                 ++missedStarts_;
@@ -147,7 +147,7 @@ public:
         }
     }
 
-    void Receive(int index, std::string_view text)
+    void Receive(int index, std::string_view text, std::int64_t arrived)
     {
         const int number = index < static_cast<int>(byIndex_.size()) ? byIndex_[static_cast<std::size_t>(index)] : -1;
         if (number < 0)
@@ -156,7 +156,7 @@ public:
         if (text.starts_with("/draw ") && text.substr(6, 8) == Dealer && ++player.dealt == DealsPerGame) {
             fleet_.Queue(player.index, Packet("/deal " + player.name + " stop"));
         } else if (text.starts_with("/game end")) {
-            ++finished_;
+            ends_.push_back(arrived);
             idle_.push_back(number);
         } else if (text.starts_with("/game refused")) {
             ++refused_;
@@ -164,7 +164,13 @@ public:
         }
     }
 
-    long Finished() const { return finished_; }
+    // Games that ended from seconds after the first start, for as many seconds.
+    long Finished(double from, double seconds) const
+    {
+        const auto at = [this](double s) { return firstStart_ + static_cast<std::int64_t>(s * 1e9); };
+        return std::count_if(ends_.begin(), ends_.end(),
+                             [&](std::int64_t end) { return end >= at(from) && end < at(from + seconds); });
+    }
     long Refused() const { return refused_; }
     long MissedStarts() const { return missedStarts_; }
 
@@ -179,8 +185,9 @@ private:
     std::vector<Player> players_;
     std::vector<int> byIndex_;  // fleet index → player number
     std::deque<int> idle_;
-    std::int64_t nextStart_ = 0;
-    long finished_ = 0, refused_ = 0, missedStarts_ = 0;
+    std::int64_t firstStart_ = 0, nextStart_ = 0;
+    std::vector<std::int64_t> ends_;
+    long refused_ = 0, missedStarts_ = 0;
 };
 
 struct RunFigures {
@@ -225,7 +232,9 @@ RunFigures MeasureRun(const RecordsPlan& plan, bool records)
 
         const auto interval = static_cast<std::int64_t>(1e9 / gamesPerSecond);
         const ChatPlan chat{plan.busyTables * PlayersPerBusyTable, 5, plan.measureSeconds, 1};
-        const ChatHooks hooks{[&](int index, std::string_view text, std::int64_t) { games.Receive(index, text); },
+        const ChatHooks hooks{[&](int index, std::string_view text, std::int64_t arrived) {
+                                  games.Receive(index, text, arrived);
+                              },
                               [&](std::int64_t now) { games.Tick(now, interval); }};
         const int count = static_cast<int>(busy.size());
         HttpGet(webPort, "/metrics");  // the stall counts from here
@@ -235,8 +244,9 @@ RunFigures MeasureRun(const RecordsPlan& plan, bool records)
         }, hooks);
         const std::string metrics = HttpGet(webPort, "/metrics");
         f.longestStallMs = 1000 * PrometheusValue(metrics, "kivol_event_loop_longest_stall_seconds");
-        const double runSeconds = chat.warmupSeconds + chat.measureSeconds + chat.drainSeconds;
-        f.gamesPerMinute = 60.0 * static_cast<double>(games.Finished()) / runSeconds;
+        // Games end at the full rate once the first have run their length: within the warm-up.
+        f.gamesPerMinute =
+            60.0 * static_cast<double>(games.Finished(chat.warmupSeconds, chat.measureSeconds)) / chat.measureSeconds;
         f.refused = games.Refused();
         f.missedStarts = games.MissedStarts();
     }
