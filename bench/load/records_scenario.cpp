@@ -200,21 +200,43 @@ struct RunFigures {
     long refused = 0, missedStarts = 0;
 };
 
+// The server on two free ports (port and webPort), tried again on others
+// when another program took one of them before the server could.
+std::unique_ptr<ChildProgram> StartOnFreePorts(int tables, const std::vector<std::string>& options, int& port,
+                                               int& webPort)
+{
+    for (int attempt = 1;; ++attempt) {
+        port = FreeLoopbackPort();
+        do
+            webPort = FreeLoopbackPort();
+        while (webPort == port);
+        std::vector<std::string> arguments{"--web-port", std::to_string(webPort)};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        try {
+            auto server = StartKivol(port, tables, arguments);
+            HttpGet(webPort, "/metrics");  // the web port listens too
+            return server;
+        } catch (const std::runtime_error&) {
+            if (attempt == 3)
+                throw;
+        }
+    }
+}
+
 RunFigures MeasureRun(const RecordsPlan& plan, bool records)
 {
     const StateDirectory state;
-    const int port = FreeLoopbackPort();
-    const int webPort = FreeLoopbackPort();
     const double gamesPerSecond = plan.gamesPerMinute / 60.0;
     const int gameTables = std::max(4, static_cast<int>(gamesPerSecond * GameTablesPerGameASecond));
-    std::vector<std::string> options{"--web-port", std::to_string(webPort), "--state-dir", state.Path()};
+    std::vector<std::string> options{"--state-dir", state.Path()};
     if (!records)
         options.push_back("--no-records");
     RunFigures f;
     f.records = records;
     double emptyBytes = 0;
     {
-        const auto server = StartKivol(port, plan.busyTables + gameTables, options);
+        int port = 0, webPort = 0;
+        const auto server = StartOnFreePorts(plan.busyTables + gameTables, options, port, webPort);
         if (records)
             emptyBytes = MeasureDatabase(state.Database()).bytes;
         Fleet fleet(port);
@@ -237,7 +259,7 @@ RunFigures MeasureRun(const RecordsPlan& plan, bool records)
                               },
                               [&](std::int64_t now) { games.Tick(now, interval); }};
         const int count = static_cast<int>(busy.size());
-        HttpGet(webPort, "/metrics");  // the stall counts from here
+        HttpGet(webPort, "/metrics");  // the longest stall counts from here
         f.chat = RunChat(fleet, Texts, chat, server->Pid(), [&](long line, std::int64_t sentAt) {
             const int player = static_cast<int>(line % count);
             fleet.Queue(busy[static_cast<std::size_t>(player)], Packet(LineText(Named("b%07d", player), sentAt)));
