@@ -33,6 +33,13 @@
 // bench/load/games_scenario.cpp):
 //
 //   load_bench games [--bots] [seconds to measure, default 20] [tables, default 1000]
+//
+// The fifth measures what keeping records costs: busy tables chatting while
+// short dealt games finish at other tables, with records and without (see
+// bench/load/records_scenario.cpp):
+//
+//   load_bench records [seconds to measure, default 20] [rounds, default 3]
+//                      [busy tables, default 2000] [games a minute, default 1000]
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -52,6 +59,7 @@
 #include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
 #include "bench/load/median.h"
+#include "bench/load/records_scenario.h"
 #include "bench/load/server_process.h"
 #include "bench/load/tables_scenario.h"
 #include "server/game_server.h"
@@ -251,6 +259,18 @@ int main(int argc, char** argv)
         if (argc > next)
             plan.tables = std::atoi(argv[next]);
         return load::RunGames(plan);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "records") == 0) {
+        load::RecordsPlan plan;
+        if (argc > 2)
+            plan.measureSeconds = std::atof(argv[2]);
+        if (argc > 3)
+            plan.rounds = std::atoi(argv[3]);
+        if (argc > 4)
+            plan.busyTables = std::atoi(argv[4]);
+        if (argc > 5)
+            plan.gamesPerMinute = std::atoi(argv[5]);
+        return load::RunRecords(plan);
     }
     return RunFanOut(argc, argv);
 }

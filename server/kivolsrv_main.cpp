@@ -65,10 +65,12 @@ int main(int argc, char** argv)
         quiet.ReportMessageBoxes();
     try {
         QApplication::setWindowIcon(ServerIcon());
+        // Declared first so that it is released last, after the records' writer has finished.
+        TStateLock stateLock;
         TForm1 form(parsed.Values);
         std::unique_ptr<Control::TControlServer> control;
         // Never serve without the bans the operator gave.
-        if (const QString problem = StartOperatorTools(parsed.Values, form.Game, form.Operator, control);
+        if (const QString problem = StartOperatorTools(parsed.Values, form.Game, form.Operator, stateLock, control);
             !problem.isEmpty()) {
             std::fprintf(stderr, "kivolsrv: %s\n", problem.toLocal8Bit().constData());
             return EXIT_FAILURE;

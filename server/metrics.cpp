@@ -152,6 +152,9 @@ void Declare(TMetricsRegistry& registry)
     registry.Declare(RecordsDropped, TType::Counter,
                      "Records lost: the writer's queue was full, or the write could never succeed.");
     registry.Declare(RecordsFailedWrites, TType::Counter, "Attempts to write records that failed and were retried.");
+    registry.Declare(EventLoopLongestStall, TType::Gauge,
+                     "The longest turn of the event loop since the metrics were last read, in seconds: the longest "
+                     "that packets and timers waited for it.");
     // Series without labels are there from the start, at zero.
     for (const char* name : {Tables, Players, Watchers, Bans, UptimeSeconds})
         registry.Gauge(name);

@@ -69,6 +69,7 @@ inline constexpr const char* RecordsQueue = "kivol_records_queue";            //
 inline constexpr const char* RecordsWritten = "kivol_records_written_total";  // counter
 inline constexpr const char* RecordsDropped = "kivol_records_dropped_total";  // counter
 inline constexpr const char* RecordsFailedWrites = "kivol_records_failed_writes_total";  // counter
+inline constexpr const char* EventLoopLongestStall = "kivol_event_loop_longest_stall_seconds";  // gauge
 
 // Declares every series above with its help text.
 void Declare(TMetricsRegistry& registry);

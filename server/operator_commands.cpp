@@ -495,6 +495,7 @@ std::string TOperatorCommands::MetricsText()
     metrics.Gauge(UptimeSeconds) =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     metrics.Counter(PacedSeconds) = TCustomSocketRW::PacedSeconds() - pacedAtStart_;
+    metrics.Gauge(EventLoopLongestStall) = stalls_.TakeLongestSeconds();
     if (const Records::TRecordStore* records = game_.RecordStore()) {
         const Records::TStoreCounts kept = records->Counts();
         metrics.Gauge(RecordsQueue) = static_cast<double>(kept.Queued);

@@ -9,6 +9,7 @@
 
 #include "control/command_handler.h"
 #include "control/control_command.h"
+#include "server/event_loop_stalls.h"
 #include "server/game_server.h"
 
 // The operator's commands carried out on a game server: what kivolctl sends
@@ -71,6 +72,8 @@ private:
     // The process's paced seconds when these commands began: the metrics
     // count from there.
     double pacedAtStart_;
+    // The metrics give the longest turn of the event loop between two readings.
+    TEventLoopStalls stalls_;
     QTimer shutdownTimer_;
     std::chrono::steady_clock::time_point shutdownAt_{};
     std::string shutdownReason_;

@@ -11,19 +11,23 @@
 #include "server/state_directory.h"
 
 QString StartOperatorTools(const TServerOptions& options, TGameServer& game, TOperatorCommands& commands,
-                           std::unique_ptr<Control::TControlServer>& control)
+                           TStateLock& lock, std::unique_ptr<Control::TControlServer>& control)
 {
     const QString stateDirectory = StateDirectory(options.StateDirectory);
     if (QString problem = MakeStateDirectory(stateDirectory); !problem.isEmpty())
         return problem;
+    if (QString problem = lock.Take(stateDirectory); !problem.isEmpty())
+        return problem;
     if (QString problem = game.Bans.Load(QDir(stateDirectory).filePath(QStringLiteral("bans.json")));
         !problem.isEmpty())
         return problem;
-    QString recordsProblem;
-    auto records = Records::OpenSqliteRecordStore(stateDirectory, game.RecordsLog(), recordsProblem);
-    if (!records)
-        return recordsProblem;
-    game.UseRecords(std::move(records));
+    if (options.Records) {
+        QString recordsProblem;
+        auto records = Records::OpenSqliteRecordStore(stateDirectory, game.RecordsLog(), recordsProblem);
+        if (!records)
+            return recordsProblem;
+        game.UseRecords(std::move(records));
+    }
     game.SetAddressLimits(options.Limits);
 
     std::optional<gid_t> group;

@@ -54,6 +54,8 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
              .arg(options.Limits.MaxPerAddress),
          QStringLiteral("N")},
         {QStringLiteral("limit-loopback"), QStringLiteral("Apply the limits per address to loopback addresses too.")},
+        {QStringLiteral("no-records"),
+         QStringLiteral("Keep no records: no games, registered names or ratings (every name plays as a guest).")},
         {QStringLiteral("metrics-allow"),
          QStringLiteral("Answer /metrics to ADDRESS[/PREFIX] besides loopback peers (repeatable)."),
          QStringLiteral("ADDRESS[/PREFIX]")},
@@ -123,6 +125,7 @@ TParsedCommandLine<TServerOptions> ParseServerOptions(const QStringList& argumen
     options.StateDirectory = parser.value(QStringLiteral("state-dir"));
     options.Limits.LimitLoopback = parser.isSet(QStringLiteral("limit-loopback"));
     options.Headless = parser.isSet(QStringLiteral("headless"));
+    options.Records = !parser.isSet(QStringLiteral("no-records"));
     options.Rules.TrustNames = parser.isSet(QStringLiteral("trust-names"));
     return parsed;
 }

@@ -28,6 +28,8 @@ struct TServerOptions {
     QString ControlGroup;
     // Where bans.json, tables.json and kivol.db live (empty: the default folder).
     QString StateDirectory;
+    // Keep kivol.db: games, registered names and ratings.
+    bool Records = true;
     TAddressLimitOptions Limits;
     // Who besides loopback peers may read /metrics on the web port.
     std::vector<TAddressPattern> MetricsAllow;
@@ -47,9 +49,10 @@ struct TServerOptions {
 // the web port's options (web_port_options.h)
 //   --control PATH        the operator's control socket
 //   --control-group GROUP whose members may use it too
-//   --state-dir DIR       the folder of bans.json and tables.json
+//   --state-dir DIR       the folder of bans.json, tables.json and kivol.db
 //   --max-per-address N   connections at once from one address (0: no limit)
 //   --limit-loopback      loopback addresses are limited too
+//   --no-records          no kivol.db: no records, registrations or ratings
 //   --metrics-allow ADDRESS[/PREFIX]  who may read /metrics (repeatable)
 //   --public-url URL      where players are told the server's pages are (http or https)
 // and --help and --version.

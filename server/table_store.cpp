@@ -83,26 +83,96 @@ std::optional<std::vector<AnsiString>> ReadTexts(const QJsonValue& value)
     return texts;
 }
 
-QJsonObject GameObject(const Dealer::TSavedGame& game)
+QJsonObject RecordingObject(const TGameRecorder::TSaved& recording)
 {
-    QJsonArray penalised;
-    for (const AnsiString& name : game.Penalised)
-        penalised.append(TextValue(name));
-    QJsonArray players;
-    for (const AnsiString& name : game.Players)
-        players.append(TextValue(name));
-    QJsonArray bots;
-    for (const auto& [name, level] : game.Bots)
-        bots.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("level"), level}});
-    return QJsonObject{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
-                       {QStringLiteral("bots"), bots},
-                       {QStringLiteral("host"), TextValue(game.Host)},
-                       {QStringLiteral("round"), game.Round},
-                       {QStringLiteral("phase"), game.Phase},
-                       {QStringLiteral("wake_in_ms"), static_cast<qint64>(game.WakeInMs)},
-                       {QStringLiteral("hitter"), TextValue(game.Hitter)},
-                       {QStringLiteral("penalised"), penalised},
-                       {QStringLiteral("players"), players}};
+    const Records::TGameRecord& record = recording.Record;
+    QJsonArray events;
+    for (const Records::TGameEvent& event : record.Events)
+        events.append(QJsonObject{{QStringLiteral("ms"), static_cast<qint64>(event.Ms)},
+                                  {QStringLiteral("kind"), QString::fromUtf8(Records::EventKindWord(event.Kind))},
+                                  {QStringLiteral("player"), TextValue(event.Player)},
+                                  {QStringLiteral("number"), event.Number},
+                                  {QStringLiteral("flag"), event.Flag},
+                                  {QStringLiteral("text"), TextValue(event.Text)}});
+    QJsonArray fieldDeals;
+    for (const std::size_t index : recording.FieldDeals)
+        fieldDeals.append(static_cast<qint64>(index));
+    QJsonArray seats;
+    for (const auto& [name, seat] : recording.Seats)
+        seats.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("seat"), seat}});
+    const Records::TGameFields& fields = record.Fields;
+    return QJsonObject{
+        {QStringLiteral("table"), TextValue(record.Table)},
+        {QStringLiteral("host"), TextValue(record.Host)},
+        {QStringLiteral("start_ms"), static_cast<qint64>(Records::MillisecondsOf(record.Start))},
+        {QStringLiteral("fields"), QJsonArray{fields.Target ? QJsonValue(*fields.Target) : QJsonValue(),
+                                              fields.PaceSeconds, fields.AnswerSeconds, fields.Bots, fields.BotLevel}},
+        {QStringLiteral("target"), recording.Target ? QJsonValue(*recording.Target) : QJsonValue()},
+        {QStringLiteral("field_deals"), fieldDeals},
+        {QStringLiteral("seats"), seats},
+        {QStringLiteral("events"), events}};
+}
+
+bool IsInteger(const QJsonValue& value)
+{
+    return value.isDouble() && value.toDouble() == static_cast<double>(value.toInteger());
+}
+
+std::optional<int> ReadOptionalInteger(const QJsonValue& value, bool& ok)
+{
+    if (value.isNull())
+        return std::nullopt;
+    ok = ok && IsInteger(value);
+    return value.toInt();
+}
+
+QString ReadRecording(const QJsonValue& value, TGameRecorder::TSaved& recording)
+{
+    const QString wrong = QStringLiteral("\"game\".\"record\" is not a game's record");
+    const QJsonObject object = value.toObject();
+    const auto table = ReadText(object.value(u"table"));
+    const auto host = ReadText(object.value(u"host"));
+    const QJsonArray fields = object.value(u"fields").toArray();
+    bool ok = value.isObject() && table && host && IsInteger(object.value(u"start_ms")) && fields.size() == 5 &&
+              object.value(u"field_deals").isArray() && object.value(u"seats").isArray() &&
+              object.value(u"events").isArray();
+    if (!ok)
+        return wrong;
+    Records::TGameRecord& record = recording.Record;
+    record.Table = *table;
+    record.Host = *host;
+    record.Start = Records::TimeOfMilliseconds(object.value(u"start_ms").toInteger());
+    record.Fields.Target = ReadOptionalInteger(fields[0], ok);
+    for (int i = 1; i < 5; ++i)
+        ok = ok && IsInteger(fields[i]);
+    record.Fields.PaceSeconds = fields[1].toInt();
+    record.Fields.AnswerSeconds = fields[2].toInt();
+    record.Fields.Bots = fields[3].toInt();
+    record.Fields.BotLevel = fields[4].toInt();
+    recording.Target = ReadOptionalInteger(object.value(u"target"), ok);
+    for (const QJsonValue& event : object.value(u"events").toArray()) {
+        const QJsonObject e = event.toObject();
+        const auto kind = Records::EventKindFromWord(e.value(u"kind").toString().toStdString());
+        const auto player = ReadText(e.value(u"player"));
+        const auto text = ReadText(e.value(u"text"));
+        if (!kind || !player || !text || !IsInteger(e.value(u"ms")) || !IsInteger(e.value(u"number")) ||
+            !e.value(u"flag").isBool())
+            return wrong;
+        record.Events.push_back({e.value(u"ms").toInteger(), *kind, *player, e.value(u"number").toInt(),
+                                 e.value(u"flag").toBool(), *text});
+    }
+    for (const QJsonValue& index : object.value(u"field_deals").toArray()) {
+        ok = ok && IsInteger(index) && index.toInteger() >= 0 &&
+             index.toInteger() < static_cast<qint64>(record.Events.size());
+        recording.FieldDeals.push_back(static_cast<std::size_t>(index.toInteger()));
+    }
+    for (const QJsonValue& seat : object.value(u"seats").toArray()) {
+        const auto name = ReadText(seat.toObject().value(u"name"));
+        const QJsonValue number = seat.toObject().value(u"seat");
+        ok = ok && name && IsInteger(number) && number.toInt() >= 0 && number.toInt() < TTableRecord::SeatCount;
+        recording.Seats.emplace_back(name.value_or(AnsiString()), number.toInt());
+    }
+    return ok ? QString() : wrong;
 }
 
 QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
@@ -135,6 +205,32 @@ QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
     return {};
 }
 
+// A running game; with its record so far when one is kept.
+QJsonObject GameObject(const Dealer::TSavedGame& game, const std::optional<TGameRecorder::TSaved>& recording)
+{
+    QJsonArray penalised;
+    for (const AnsiString& name : game.Penalised)
+        penalised.append(TextValue(name));
+    QJsonArray players;
+    for (const AnsiString& name : game.Players)
+        players.append(TextValue(name));
+    QJsonArray bots;
+    for (const auto& [name, level] : game.Bots)
+        bots.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("level"), level}});
+    QJsonObject object{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
+                       {QStringLiteral("bots"), bots},
+                       {QStringLiteral("host"), TextValue(game.Host)},
+                       {QStringLiteral("round"), game.Round},
+                       {QStringLiteral("phase"), game.Phase},
+                       {QStringLiteral("wake_in_ms"), static_cast<qint64>(game.WakeInMs)},
+                       {QStringLiteral("hitter"), TextValue(game.Hitter)},
+                       {QStringLiteral("penalised"), penalised},
+                       {QStringLiteral("players"), players}};
+    if (recording)
+        object.insert(QStringLiteral("record"), RecordingObject(*recording));
+    return object;
+}
+
 QJsonObject TableObject(const TSavedTable& table)
 {
     QJsonArray hands;
@@ -163,7 +259,7 @@ QJsonObject TableObject(const TSavedTable& table)
         {QStringLiteral("seats"), seats},
         {QStringLiteral("set"), TextValue(table.Record.SetText)},
         {QStringLiteral("roster"), roster},
-        {QStringLiteral("game"), table.Game ? QJsonValue(GameObject(*table.Game)) : QJsonValue()}};
+        {QStringLiteral("game"), table.Game ? QJsonValue(GameObject(*table.Game, table.Recording)) : QJsonValue()}};
 }
 
 bool IsTokenHash(const QString& text)
@@ -249,6 +345,13 @@ QString ReadTable(const QJsonObject& object, TSavedTable& table)
         if (const QString problem = ReadGame(game, saved); !problem.isEmpty())
             return problem;
         table.Game = std::move(saved);
+        // Files written before records have no "record".
+        if (const QJsonValue record = game.toObject().value(u"record"); !record.isUndefined()) {
+            TGameRecorder::TSaved recording;
+            if (const QString problem = ReadRecording(record, recording); !problem.isEmpty())
+                return problem;
+            table.Recording = std::move(recording);
+        }
     }
     return {};
 }
@@ -313,8 +416,11 @@ std::vector<TSavedTable> SaveTables(TGameServer& server)
         out.Record = table->Table;
         for (const TRosterEntry& entry : table->Roster.Entries())
             out.Entries.push_back({entry.Name, entry.TokenHash, entry.Away});
-        if (table->Game().Running())
+        if (table->Game().Running()) {
             out.Game = table->Game().Save(server.Now());
+            if (table->Recorder().Recording())
+                out.Recording = table->Recorder().Save();
+        }
     }
     return saved;
 }
@@ -334,7 +440,7 @@ void RestoreTables(TGameServer& server, const std::vector<TSavedTable>& tables)
         for (const TSavedTable::TEntry& entry : saved.Entries)
             table.AddAwayEntry(entry.Name, entry.TokenHash);
         if (saved.Game)
-            table.RestoreGame(*saved.Game);
+            table.RestoreGame(*saved.Game, saved.Recording);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "dealer/dealer.h"
 #include "platform/ansi_string.h"
+#include "table/game_recorder.h"
 #include "table/table_record.h"
 
 class TGameServer;
@@ -36,6 +37,8 @@ struct TSavedTable {
     std::vector<TEntry> Entries;
     // The dealt game running at the table, if one was.
     std::optional<Dealer::TSavedGame> Game;
+    // Its record so far, so that the game is recorded whole at its end.
+    std::optional<TGameRecorder::TSaved> Recording;
 };
 
 // The tables' file: a JSON object {"version": 1, "tables": [...]}.

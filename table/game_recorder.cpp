@@ -40,6 +40,21 @@ void TGameRecorder::Started(const AnsiString& table, const AnsiString& host, con
     seats_.clear();
 }
 
+TGameRecorder::TSaved TGameRecorder::Save() const
+{
+    return {record_, target_, fieldDeals_, seats_};
+}
+
+void TGameRecorder::Restore(TSaved saved, TimePoint now)
+{
+    record_ = std::move(saved.Record);
+    target_ = saved.Target;
+    fieldDeals_ = std::move(saved.FieldDeals);
+    seats_ = std::move(saved.Seats);
+    start_ = now - std::chrono::duration_cast<TimePoint::duration>(std::chrono::system_clock::now() - record_.Start);
+    recording_ = true;
+}
+
 void TGameRecorder::Sat(const AnsiString& name, int seat, TimePoint now)
 {
     const AnsiString trimmed = Protocol::TrimmedName(name);

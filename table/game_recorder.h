@@ -16,7 +16,21 @@ class TGameRecorder {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
+    // What a restart keeps of the game being recorded, so that its record
+    // after the restart holds every event from its start.
+    struct TSaved {
+        Records::TGameRecord Record;  // the table, host, start, fields and events so far
+        std::optional<int> Target;
+        std::vector<std::size_t> FieldDeals;
+        std::vector<std::pair<AnsiString, int>> Seats;
+    };
+
     bool Recording() const { return recording_; }
+
+    TSaved Save() const;
+    // Goes on recording a saved game; the time between the save and now (the
+    // restart) counts as time of the game, as the players lived it.
+    void Restore(TSaved saved, TimePoint now);
 
     // The game starts; its players' seats follow as Sat.
     void Started(const AnsiString& table, const AnsiString& host, const Dealer::TGameOptions& options, TimePoint now);

@@ -103,8 +103,11 @@ public:
     // Ends the running game with its standings; false when none runs.
     bool StopGame();
     const Dealer::TDealer& Game() const { return dealer_; }
-    // Goes on with a game saved before a restart, once a seated player is back.
-    void RestoreGame(const Dealer::TSavedGame& saved);
+    const TGameRecorder& Recorder() const { return recorder_; }
+    // Goes on with a game saved before a restart, once a seated player is back,
+    // and with its record when one was being kept (a save without one, from
+    // before records, leaves the game unrecorded).
+    void RestoreGame(const Dealer::TSavedGame& saved, std::optional<TGameRecorder::TSaved> recording);
     // Sends a chat line (or any text) to every connection here.
     void Announce(std::string_view text) { SendTextToAll(text); }
     // The connections here, players and watchers, in the order they came.

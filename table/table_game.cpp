@@ -125,9 +125,11 @@ bool TGameTable::StopGame()
     return true;
 }
 
-void TGameTable::RestoreGame(const Dealer::TSavedGame& saved)
+void TGameTable::RestoreGame(const Dealer::TSavedGame& saved, std::optional<TGameRecorder::TSaved> recording)
 {
     dealer_.Restore(saved, services_.Now());
+    if (recording)
+        recorder_.Restore(std::move(*recording), services_.Now());
     // The bots' entries came back away, as every entry does: they are the
     // table's again at once.
     for (const Dealer::TBotPlayer& bot : dealer_.Bots())

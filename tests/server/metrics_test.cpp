@@ -8,10 +8,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
+#include <thread>
 #include <cmath>
 #include <map>
 #include <stdexcept>
 
+#include "server/event_loop_stalls.h"
 #include "server/metrics.h"
 
 namespace {
@@ -76,7 +80,7 @@ TEST(MetricsTest, PrometheusReadsEverySeriesAsCounted)
         {"kivol_uptime_seconds", "gauge"}, {"kivol_games_running", "gauge"}, {"kivol_games", "counter"},
         {"kivol_bots", "gauge"}, {"kivol_bot_solves", "counter"}, {"kivol_bot_solves_delayed", "counter"},
         {"kivol_records_queue", "gauge"}, {"kivol_records_written", "counter"}, {"kivol_records_dropped", "counter"},
-        {"kivol_records_failed_writes", "counter"}};
+        {"kivol_records_failed_writes", "counter"}, {"kivol_event_loop_longest_stall_seconds", "gauge"}};
     EXPECT_EQ(families.size(), static_cast<qsizetype>(types.size()));
     for (const auto& [name, type] : types) {
         EXPECT_EQ(families.value(name).toObject().value(u"type").toString(), type) << name.toStdString();
@@ -99,6 +103,24 @@ TEST(MetricsTest, PrometheusReadsEverySeriesAsCounted)
 
     EXPECT_THROW(registry.Gauge(KivolMetrics::PacketsSent), std::logic_error);
     EXPECT_THROW(registry.Counter("kivol_undeclared_total"), std::logic_error);
+}
+
+// A turn of the event loop that keeps it busy is the longest stall until
+// it has been read; the reading starts counting anew.
+TEST(MetricsTest, TheLongestStallIsTheLongestTurnOfTheEventLoopSinceTheLastReading)
+{
+    TEventLoopStalls stalls;
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        done = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+    // The turn ends when the loop next waits or turns: let it.
+    QTest::qWait(20);
+    const double longest = stalls.TakeLongestSeconds();
+    EXPECT_GE(longest, 0.040);
+    EXPECT_LT(stalls.TakeLongestSeconds(), longest) << "read once, counted anew";
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include "../loopback_peer.h"
+#include "platform/cp932.h"
 #include "support/socket_test_support.h"
 
 namespace {
@@ -235,6 +236,30 @@ TEST_F(KivolsrvOperator, AFinishedGameLandsInTheRecords)
     EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
     ASSERT_TRUE(server.waitForFinished(30000));
     EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
+}
+
+// Without records a finished game leaves no database behind, and names
+// cannot be registered.
+TEST_F(KivolsrvOperator, WithoutRecordsNoDatabaseIsMade)
+{
+    QProcess server;
+    Start(server, 0, {QStringLiteral("--web-port"), QStringLiteral("0"), QStringLiteral("--no-records")});
+    WaitServing(server);
+    server_test::LoopbackPeer ann(port);
+    ASSERT_TRUE(ann.Open());
+    const auto command = [](std::string text) { return server_test::Framed(text + '\0'); };
+    ASSERT_TRUE(ann.SendRaw(server_test::Framed(std::string("/join ann     ") + '\0' + "KIVOL/2") +
+                            command("/take 2 ann     ") + command("/deal ann      start PACE=1 BOTS=1 LEVEL=2") +
+                            command("/deal ann      stop") + command("/register ann")));
+    const std::string refusal = "/game refused " + Cp932::FromUtf8("このサーバーは名前を登録しません");
+    bool refused = false;
+    for (std::optional<std::string> packet; !refused && (packet = ann.NextPacket());)
+        refused = packet->starts_with(refusal);
+    EXPECT_TRUE(refused) << "the registration is refused";
+    EXPECT_EQ(Ctl({"shutdown"}).Status, 0);
+    ASSERT_TRUE(server.waitForFinished(30000));
+    EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFile::exists(state + QStringLiteral("/kivol.db")));
 }
 
 // Records of a newer schema than this program's stop the start, naming the

@@ -1,12 +1,15 @@
 // The kivolsrv program stopped with SIGTERM and started again: the tables
 // come back from the state directory card for card, level-2 players resume
-// with their tokens, and a broken or interrupted save never blocks a start.
+// with their tokens, a dealt game goes on and is recorded whole, a broken or
+// interrupted save never blocks a start, and a second server on the same
+// state directory is refused.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include <QDir>
 #include <QFile>
@@ -15,9 +18,14 @@
 #include <QTemporaryDir>
 
 #include "../game_server_fixture.h"
+#include "program_start.h"
 #include "client/table_model.h"
+#include "dealer/dealer.h"
 #include "protocol/command_text.h"
+#include "protocol/command_words.h"
 #include "protocol/level2.h"
+#include "records/sqlite_record_store.h"
+#include "records/standings.h"
 #include "table/session_token.h"
 #include "server/table_store.h"
 
@@ -40,6 +48,17 @@ struct Client {
 
     bool ReadUntil(std::string_view text)
     {
+        return ReadUntilMatch([text](const std::string& command) { return command == text; });
+    }
+
+    // Reads until count commands that start with prefix have come since the call.
+    bool ReadUntilCount(std::string_view prefix, int count)
+    {
+        return ReadUntilMatch([&](const std::string& command) { return command.starts_with(prefix) && --count == 0; });
+    }
+
+    bool ReadUntilMatch(const std::function<bool(const std::string&)>& found)
+    {
         for (std::optional<std::string> packet; (packet = peer->NextPacket());) {
             const std::string command = Protocol::CommandText(packet->data(), static_cast<int>(packet->size()));
             if (command.starts_with(Protocol::Level2::StateBegin)) {
@@ -54,7 +73,7 @@ struct Client {
             }
             model.Apply(command);
             seen.push_back(command);
-            if (command == text)
+            if (found(command))
                 return true;
         }
         return false;
@@ -63,18 +82,21 @@ struct Client {
 
 class RestartProgramTest : public ::testing::Test {
 protected:
-    void Start()
+    // Starts a server over the test's state directory on gamePort.
+    void Launch(QProcess& process, int gamePort)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QString::fromLatin1(name));
         environment.insert(QStringLiteral("STATE_DIRECTORY"), state.path());
-        server.setProcessEnvironment(environment);
-        server.start(QStringLiteral(KIVOLSRV_PATH), {QStringLiteral("--port"), QString::number(port), QStringLiteral("--web-port"), QStringLiteral("0")});
-        ASSERT_TRUE(server.waitForStarted());
-        ASSERT_TRUE(WaitUntil([&] { return LoopbackPeer(port).Open() || server.state() == QProcess::NotRunning; },
-                              30000));
-        ASSERT_EQ(server.state(), QProcess::Running) << server.readAllStandardError().toStdString();
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KIVOLSRV_PATH), {QStringLiteral("--port"), QString::number(gamePort),
+                                                      QStringLiteral("--web-port"), QStringLiteral("0")});
+    }
+
+    void Start()
+    {
+        ASSERT_EQ(StartListening(server, port, [&](int gamePort) { Launch(server, gamePort); }), "");
     }
 
     // SIGTERM, and the program's own end with 0.
@@ -240,6 +262,70 @@ TEST_F(RestartProgramTest, AKillDuringTheSaveLeavesNoFileOrAWholeOne)
             EXPECT_EQ(ReadTablesFile(ReadAll(TablesPath()), tables), QString()) << "round " << round;
         }
     }
+}
+
+// A dealt game running at a restart goes on after it and, at its end, is
+// recorded whole: the events from before the restart and after it, in
+// order, replaying to the recorded standings.
+TEST_F(RestartProgramTest, AGameRunningAtARestartIsRecordedWholeAtItsEnd)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const std::string A = PaddedName("AA");
+    Client a = Join("AA", "TABLE=Den KEY=s3cret");
+    ASSERT_NO_FATAL_FAILURE(Play(a, "AA", {"/take 0 " + A, "/deal " + A + " start PACE=1 BOTS=1 LEVEL=5"}));
+    const std::string draw = "/draw " + Dealer::DealerName();
+    ASSERT_TRUE(a.ReadUntilCount(draw, 2));
+    ASSERT_NO_FATAL_FAILURE(Stop());
+
+    ASSERT_NO_FATAL_FAILURE(Start());
+    a.peer = std::make_unique<LoopbackPeer>(port);
+    ASSERT_TRUE(a.peer->SendPacket(Nul("/join " + A) + "KIVOL/2 TABLE=Den KEY=s3cret RESUME=" + a.token));
+    ASSERT_TRUE(a.ReadUntil(Protocol::Level2::StateEnd));
+    ASSERT_TRUE(a.ReadUntilCount(draw, 2)) << "the game goes on";
+    ASSERT_TRUE(a.peer->SendPacket(Nul("/deal " + A + " stop")));
+    ASSERT_TRUE(a.ReadUntil(std::string(Protocol::Command::Game) + " end stop"));
+    ASSERT_NO_FATAL_FAILURE(Stop());
+
+    QString error;
+    auto store = Records::OpenSqliteRecordStore(state.path(), {}, error);
+    ASSERT_TRUE(store) << error.toStdString();
+    const std::optional<Records::TGameRecord> game = store->Game(1);
+    ASSERT_TRUE(game);
+    EXPECT_FALSE(store->Game(2));
+    EXPECT_EQ(game->Table, "Den");
+    EXPECT_EQ(game->EndReason, Records::EGameEnd::Stop);
+    const auto deals = std::count_if(game->Events.begin(), game->Events.end(),
+                                     [](const Records::TGameEvent& e) { return e.Kind == Records::EEventKind::Deal; });
+    EXPECT_GE(deals, 4) << "two deals before the restart and two after";
+    EXPECT_TRUE(std::is_sorted(game->Events.begin(), game->Events.end(),
+                               [](const Records::TGameEvent& x, const Records::TGameEvent& y) { return x.Ms < y.Ms; }));
+    std::vector<Records::TStanding> recorded;
+    for (const Records::TGamePlayer& player : game->Players)
+        recorded.push_back({player.Name, player.Cards, player.Place});
+    EXPECT_EQ(Records::ReplayStandings(game->Events), recorded);
+    ASSERT_EQ(game->Players.size(), 2u);
+}
+
+// A second server on a state directory in use ends at once with exit status
+// 1, naming the directory; the first serves on. Once the first has ended the
+// directory is free again (the restart above depends on it).
+TEST_F(RestartProgramTest, ASecondServerOnTheSameStateDirectoryIsRefused)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    QProcess second;
+    Launch(second, test::ClosedPort());
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    const QByteArray error = second.readAllStandardError();
+    EXPECT_TRUE(error.contains(QFile::encodeName(state.path()))) << error.toStdString();
+    EXPECT_TRUE(error.contains("another kivolsrv uses this state directory")) << error.toStdString();
+    EXPECT_FALSE(Join("AA", "").token.empty()) << "the first server serves on";
+
+    server.kill();
+    ASSERT_TRUE(server.waitForFinished(30000));
+    ASSERT_NO_FATAL_FAILURE(Start()) << "a killed server leaves the directory free";
+    ASSERT_NO_FATAL_FAILURE(Stop());
 }
 
 }  // namespace server_test
