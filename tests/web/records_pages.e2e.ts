@@ -37,6 +37,7 @@ async function statistic(page: Page, caption: string): Promise<string> {
     return (await page.locator(".statistics dt", { hasText: caption }).locator("xpath=following-sibling::dd[1]").textContent() ?? "").trim();
 }
 
+// A practice game under the registered name is on its page with its replay.
 test("the records pages after a season, and a name registered in the browser", { timeout: 240000 }, async () => {
     assert.ok(season, "KIVOL_SEASON names the season writer");
     const state = mkdtempSync(join(tmpdir(), "kivol-season-"));
@@ -138,6 +139,32 @@ test("the records pages after a season, and a name registered in the browser", {
             await first.page.getByRole("button", { name: "退出" }).click();
             await first.page.getByRole("rowheader", { name: "メインテーブル" }).waitFor();
 
+            // The registered player practises against computer players and stops the game: it is
+            // recorded under the name, and its replay on the player's page ends at its standings.
+            await first.page.getByLabel("コンピューターの人数").selectOption("2");
+            await first.page.getByLabel("強さ", { exact: true }).selectOption({ label: "達人" });
+            await first.page.getByLabel("配札の間隔（秒）").selectOption("1");
+            await first.page.getByRole("button", { name: "練習を始める" }).click();
+            await first.page.locator(".game-summary", { hasText: "第1局" }).waitFor();
+            await first.page.locator(".seat .hand", { hasText: /手札 [1-9]/ }).first().waitFor({ timeout: 60000 });
+            await first.page.getByRole("button", { name: "対局をやめる" }).click();
+            await first.page.getByRole("button", { name: "OK" }).click();
+            await first.page.getByRole("heading", { name: "終局（中止）" }).waitFor();
+            const played = await first.page.locator(".standings li").allTextContents();
+            const deadline = Date.now() + 15000;
+            while ((await json<PlayerPage>(server, "/api/players/Yuki")).statistics.games === 0) {
+                assert.ok(Date.now() < deadline, "the practice game is recorded");
+                await new Promise(resolve => setTimeout(resolve, 50));
+            }
+            await first.page.goto(server.url + "/p/Yuki");
+            assert.equal(await statistic(first.page, "対局数"), "1");
+            assert.match(await first.page.locator(".rating-now").textContent() ?? "", /暫定/);
+            await first.page.locator(".last-games tbody a").click();
+            await first.page.locator(".replay-end").click();
+            const replayed = await texts(first.page, ".replay-standings li");
+            assert.deepEqual(replayed, await texts(first.page, ".final-standings li"));
+            assert.equal(replayed.length, played.length, JSON.stringify({ played, replayed }));
+
             // Another browser, without the key, in another letter case: refused, then let in by the import.
             const second = await openPage(browser, phone);
             await typeName(second.page, server, "YUKI");
@@ -152,6 +179,7 @@ test("the records pages after a season, and a name registered in the browser", {
             await dialog.getByRole("button", { name: "取り込んで参加" }).click();
             await second.page.locator(".table-screen").waitFor();
             await second.page.locator(".roster li", { hasText: "YUKI" }).waitFor();
+            assert.equal(await dialog.isVisible(), false);
             assert.deepEqual([...first.problems, ...second.problems], []);
             await first.context.close();
             await second.context.close();

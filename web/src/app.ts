@@ -167,6 +167,7 @@ class App {
         this.showDialog([h("p", { role: "alert" }, text), h("label", { for: "import-key" }, this.t("keyLabel", name)), field, error],
             this.t("importAndJoin"), true, () => {
                 const key = readKey(field.value);
+                error.textContent = "";
                 if (!key)
                     error.textContent = this.t("keyInvalid");
                 else if (!this.keys.keep(name, key))
