@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include "../loopback_peer.h"
 
@@ -14,14 +15,14 @@ namespace {
 constexpr int GamePort = 16523;
 
 // Starts kivolsrv as on a machine without a display.
-void StartHeadless(QProcess& process)
+void StartHeadless(QProcess& process, const QStringList& arguments = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KIVOLSRV_PATH), QStringList());
+    process.start(QStringLiteral(KIVOLSRV_PATH), arguments);
 }
 
 }  // namespace
@@ -50,8 +51,10 @@ TEST(KivolsrvProgram, ASecondServerOnThePortEndsWithTheWarningWhileTheFirstKeeps
         return output.contains("/参加  AB      [127.0.0.1]") && output.contains("/接続  ");
     })) << "log lines go to standard output: " << output.toStdString();
 
+    // A state folder of its own: one folder serves one server, which would refuse first.
+    QTemporaryDir secondState;
     QProcess second;
-    StartHeadless(second);
+    StartHeadless(second, {QStringLiteral("--state-dir"), secondState.path()});
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
