@@ -185,10 +185,11 @@ TEST_F(ServerWindowLogTest, ANameLookupThatTakesSecondsDoesNotDelayOtherPlayersP
     for (auto packet = a->NextPacket(); packet; packet = a->NextPacket())
         if (packet->starts_with("/list "))
             break;  // the roster that answered b's join
-    ASSERT_TRUE(WaitUntil([&] { return slow->asked == 2; }));
+    // Both come from 127.0.0.1: one lookup answers both.
+    ASSERT_TRUE(WaitUntil([&] { return slow->asked == 1; }));
 
     // Every line reaches the other player within a few milliseconds while
-    // both name lookups are still waiting for the name service.
+    // the name lookup is still waiting for the name service.
     for (int i = 0; i < 200; ++i) {
         const std::string chat = Nul("AB      : line " + std::to_string(i));
         ASSERT_TRUE(a->SendPacket(chat));
