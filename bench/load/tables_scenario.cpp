@@ -72,7 +72,9 @@ const TextCutter RedisTexts = [](std::string& input, const std::function<void(st
     CutRedisReplies(input, take);
 };
 
-// A redis-server with a throwaway configuration: no persistence, loopback only.
+// A redis-server with a throwaway configuration: no persistence, loopback
+// only, and no protected mode, which would refuse every client but
+// 127.0.0.1 (the idle players come from 127.0.0.2 too).
 class RedisServer {
 public:
     RedisServer(int port, int clients)
@@ -82,7 +84,8 @@ public:
             throw std::runtime_error("no directory for redis-server");
         directory_ = directory;
         std::ofstream config(directory_ + "/redis.conf");
-        config << "port " << port << "\nbind 127.0.0.1\nsave \"\"\nappendonly no\ndaemonize no\nlogfile \"\"\n"
+        config << "port " << port << "\nbind 127.0.0.1\nprotected-mode no\nsave \"\"\nappendonly no\ndaemonize no\n"
+               << "logfile \"\"\n"
                << "maxclients " << clients << "\ndir " << directory_ << "\n";
         config.close();
         program_ = std::make_unique<ChildProgram>(RedisServerPath, std::vector<std::string>{directory_ + "/redis.conf"});
