@@ -25,8 +25,9 @@
 // bench/load/tables_scenario.cpp):
 //
 //   load_bench tables [seconds to measure, default 10] [busy tables, default
-//                     2000] [idle tables, default 3750; 0: the busy
-//                     measurement alone] [rounds, default 3]
+//                     2000; 0: no busy measurement] [idle tables, default
+//                     5000; 0: no idle measurement] [rounds, default 3]
+//                     [idle players, default 19790]
 //
 // The fourth plays dealt games at many tables of the release kivolsrv with
 // scripted players, five a table, or one beside three level-5 bots (see
@@ -244,7 +245,9 @@ int main(int argc, char** argv)
         if (argc > 4)
             plan.idleTables = std::atoi(argv[4]);
         if (argc > 5)
-            plan.rounds = std::atoi(argv[5]);
+            plan.rounds = std::max(1, std::atoi(argv[5]));
+        if (argc > 6)
+            plan.idlePlayers = std::atoi(argv[6]);
         return load::RunTables(plan);
     }
     if (argc > 1 && std::strcmp(argv[1], "games") == 0) {

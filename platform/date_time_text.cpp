@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/cp932.h"
 
@@ -77,7 +78,19 @@ QString Format(const QDateTime& moment, const QString& localeName)
 
 AnsiString Now()
 {
-    return Cp932::Encode(Format(QDateTime::currentDateTime(), CurrentLocaleName()));
+    // Every line of a second has the same text: it is made once a second,
+    // since making it reads the time zone's file and converts the text.
+    struct TMade {
+        std::time_t second = -1;
+        QString localeName;
+        AnsiString text;
+    };
+    static thread_local TMade made;
+    const std::time_t second = std::time(nullptr);
+    const QString localeName = CurrentLocaleName();
+    if (second != made.second || localeName != made.localeName)
+        made = {second, localeName, Cp932::Encode(Format(QDateTime::fromSecsSinceEpoch(second), localeName))};
+    return made.text;
 }
 
 }  // namespace DateTimeText

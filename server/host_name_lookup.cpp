@@ -18,7 +18,7 @@
 struct THostNameLookup::Shared {
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::pair<std::uint64_t, AnsiString>> queue;
+    std::deque<AnsiString> queue;  // addresses
     LookupFunction lookup;
     // Where answers go; null once the lookup object is being destroyed.
     THostNameLookup* owner = nullptr;
@@ -36,7 +36,7 @@ void THostNameLookup::Shared::Work(const std::shared_ptr<Shared>& shared)
         shared->wake.wait(lock, [&] { return !shared->owner || !shared->queue.empty(); });
         if (!shared->owner)
             return;
-        const auto [id, address] = shared->queue.front();
+        const AnsiString address = shared->queue.front();
         shared->queue.pop_front();
         --shared->idle;
         lock.unlock();
@@ -51,7 +51,7 @@ void THostNameLookup::Shared::Work(const std::shared_ptr<Shared>& shared)
         if (shared->owner) {
             THostNameLookup* owner = shared->owner;
             QMetaObject::invokeMethod(
-                shared->context, [owner, id = id, name] { owner->Give(id, name); }, Qt::QueuedConnection);
+                shared->context, [owner, address, name] { owner->Answered(address, name); }, Qt::QueuedConnection);
         }
     }
 }
@@ -82,9 +82,13 @@ void THostNameLookup::Find(const AnsiString& address, Answer answer)
     auto limit = std::make_unique<TDeadline>([this, id] { Give(id, {}); });
     limit->Start(limit_);
     waiting_.emplace(id, TWaiting{std::move(answer), std::move(limit)});
+    std::vector<std::uint64_t>& askers = askers_[address];
+    askers.push_back(id);
+    if (askers.size() > 1)
+        return;  // its lookup runs or queues already
     {
         const std::lock_guard lock(shared_->mutex);
-        shared_->queue.emplace_back(id, address);
+        shared_->queue.push_back(address);
         // A worker for every queued lookup, as far as the limit allows: an
         // idle worker that has not taken its job yet counts as busy.
         if (static_cast<int>(shared_->queue.size()) > shared_->idle && shared_->threads < Workers) {
@@ -106,6 +110,17 @@ void THostNameLookup::Give(std::uint64_t id, const AnsiString& name)
     const Answer answer = std::move(it->second.answer);
     waiting_.erase(it);
     answer(name);
+}
+
+void THostNameLookup::Answered(const AnsiString& address, const AnsiString& name)
+{
+    const auto found = askers_.find(address);
+    if (found == askers_.end())
+        return;
+    const std::vector<std::uint64_t> askers = std::move(found->second);
+    askers_.erase(found);
+    for (const std::uint64_t id : askers)
+        Give(id, name);
 }
 
 AnsiString THostNameLookup::ReverseLookup(const AnsiString& address)

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/ansi_string.h"
 
@@ -14,7 +15,10 @@ class TDeadline;
 // Finds the host names of peer addresses on worker threads, so that a slow
 // name service never stalls the event thread, and gives each answer on the
 // thread that asked, from its event loop. At most Workers lookups run at a
-// time; the others queue.
+// time; the others queue. One address is looked up once at a time: whoever
+// asks for it while its lookup runs or queues shares that lookup's answer
+// (many connections from one address, a slow name service, would otherwise
+// queue a lookup each and see most of them run out of time).
 class THostNameLookup {
 public:
     // A blocking lookup: the host name of a numeric address, empty when none
@@ -49,10 +53,15 @@ private:
         std::unique_ptr<TDeadline> limit;
     };
     void Give(std::uint64_t id, const AnsiString& name);
+    // A worker's answer for every asker of the address since its lookup began.
+    void Answered(const AnsiString& address, const AnsiString& name);
 
     std::shared_ptr<Shared> shared_;
     std::chrono::milliseconds limit_;
     std::unique_ptr<QObject> context_;
     std::uint64_t nextId_ = 0;
     std::map<std::uint64_t, TWaiting> waiting_;
+    // The askers of each address whose lookup runs or queues (some may have
+    // had their answer from the time limit already).
+    std::map<AnsiString, std::vector<std::uint64_t>> askers_;
 };

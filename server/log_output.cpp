@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <cstdlib>
+#include <string_view>
 
 bool IsJournalStream(int handle, const char* journalStream)
 {
@@ -28,9 +29,31 @@ std::string LogLineText(const QString& line, TLogPriority priority, bool journal
     return text;
 }
 
+namespace {
+
+// IsJournalStream for the stream, asked again only when its handle or
+// JOURNAL_STREAM changed since the last line: a line costs no fstat.
+bool GoesToJournal(std::FILE* stream)
+{
+    struct TKnown {
+        int handle = -1;
+        std::string journalStream;
+        bool journal = false;
+    };
+    static thread_local TKnown known;
+    const int handle = fileno(stream);
+    const char* variable = std::getenv("JOURNAL_STREAM");
+    const std::string_view journalStream = variable ? variable : "";
+    if (handle != known.handle || journalStream != known.journalStream)
+        known = {handle, std::string(journalStream), IsJournalStream(handle, variable)};
+    return known.journal;
+}
+
+}  // namespace
+
 void WriteLogLine(std::FILE* stream, const QString& line, TLogPriority priority)
 {
-    const bool journal = IsJournalStream(fileno(stream), std::getenv("JOURNAL_STREAM"));
+    const bool journal = GoesToJournal(stream);
     const std::string text = LogLineText(line, priority, journal);
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fflush(stream);

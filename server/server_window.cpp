@@ -78,9 +78,13 @@ TForm1::TForm1(const TServerOptions& options, QWidget* parent)
     ConnectHandler(btnBan, &QPushButton::clicked, [this] { btnBanClick(); });
     ConnectHandler(btnMute, &QPushButton::clicked, [this] { btnMuteClick(); });
 
-    FollowRoster(Game.Main());
-    Game.OnTableAdded = [this](TGameTable& table) { FollowRoster(table); };
-    Game.OnTableRemoved = [this](TGameTable& table) { rosterRows_.Remove(table); };
+    // The list of players is the window's: headless, nobody sees it, and no
+    // join or leave keeps it up to date.
+    if (!Application.Headless) {
+        FollowRoster(Game.Main());
+        Game.OnTableAdded = [this](TGameTable& table) { FollowRoster(table); };
+        Game.OnTableRemoved = [this](TGameTable& table) { rosterRows_.Remove(table); };
+    }
 
     PacketServerSocket1.OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
         PacketServerSocket1ClientConnect(sender, socket);

@@ -3,12 +3,13 @@
 #include <utility>
 
 #include "protocol/card_number_text.h"
+#include "table/system_random.h"
 
 namespace {
 
 std::mt19937& DefaultEngine()
 {
-    static std::mt19937 engine{std::random_device{}()};
+    static std::mt19937 engine{SystemRandomSeed()};
     return engine;
 }
 

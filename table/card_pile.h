@@ -10,7 +10,7 @@ public:
     static constexpr int Capacity = 54;
 
     // Fills the pile with a full deck shuffled by the process's default
-    // engine, a std::mt19937 seeded once from std::random_device.
+    // engine, a std::mt19937 seeded once from the system's random source.
     TCardPile();
 
     // A full deck, 1 to 54, shuffled.

@@ -10,6 +10,7 @@
 #include "protocol/padded_name.h"
 #include "protocol/player_name.h"
 #include "table/identity.h"
+#include "table/system_random.h"
 
 using namespace Protocol;
 
@@ -29,7 +30,7 @@ bool TakeCard(TCardPile& pile, int& card)
 
 TGameTable::TGameTable(TTableServices& services, AnsiString name)
     : Judge(std::chrono::milliseconds(services.Rules.SolverLimitMs), services.SolveBudget), services_(services),
-      name_(std::move(name)), dealerRandom_(services.Engine ? (*services.Engine)() : std::random_device()()),
+      name_(std::move(name)), dealerRandom_(services.Engine ? (*services.Engine)() : SystemRandomSeed()),
       dealer_(dealerRandom_)
 {
     if (services_.Engine)

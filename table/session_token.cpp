@@ -1,25 +1,14 @@
 #include "table/session_token.h"
 
-#include <sys/random.h>
-
 #include <QCryptographicHash>
-#include <cerrno>
 #include <cstdint>
 
-#include "platform/exceptions.h"
+#include "table/system_random.h"
 
 std::string NewSessionToken()
 {
     std::uint8_t bytes[16];
-    std::size_t filled = 0;
-    while (filled < sizeof bytes) {
-        const ssize_t n = getrandom(bytes + filled, sizeof bytes - filled, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw Exception("乱数を取得できません");
-        filled += static_cast<std::size_t>(n);
-    }
+    FillFromSystemRandom(bytes, sizeof bytes);
     static constexpr char Hex[] = "0123456789abcdef";
     std::string token;
     token.reserve(2 * sizeof bytes);

@@ -53,12 +53,10 @@ TWebPort::TWebPort(const TWebPortOptions& options, TPacketConnectionOwner& owner
     server_.WebSocketOpened = [this](std::unique_ptr<QWebSocket> socket, QTcpSocket* transport) {
         WebSocketOpened(std::move(socket), transport);
     };
-    connect(&keepAlive_, &QTimer::timeout, this, &TWebPort::KeepAlive);
 }
 
 TWebPort::~TWebPort()
 {
-    keepAlive_.stop();
     for (auto& [connection, owned] : connections_)
         connection->ReportClosed();
     connections_.clear();
@@ -85,7 +83,6 @@ QString TWebPort::Start(const QString& listenAddress)
         return QStringLiteral("The web port cannot listen on port %1: %2").arg(options_.Port).arg(listener->errorString());
     listener_ = listener.release();
     server_.bind(listener_);
-    keepAlive_.start(limits_.PingInterval);
     return {};
 }
 
@@ -148,11 +145,4 @@ void TWebPort::Finished(TWebSocketConnection* connection)
     // The connection is inside its own call now; it goes once that returned.
     found->second.release()->deleteLater();
     connections_.erase(found);
-}
-
-void TWebPort::KeepAlive()
-{
-    const auto now = TWebSocketConnection::Clock::now();
-    for (auto& [connection, owned] : connections_)
-        connection->KeepAlive(now);
 }

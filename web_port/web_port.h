@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QTimer>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -50,7 +49,6 @@ private:
     THttpUpgradeServer::TUpgradeVerdict Upgrade(const QHttpServerRequest& request, bool secure) const;
     void WebSocketOpened(std::unique_ptr<QWebSocket> socket, QTcpSocket* transport);
     void Finished(TWebSocketConnection* connection);
-    void KeepAlive();
 
     TWebPortOptions options_;
     TPacketConnectionOwner& owner_;
@@ -63,6 +61,5 @@ private:
     std::vector<TWebOrigin> allowedOrigins_;
     THttpUpgradeServer server_;
     QTcpServer* listener_ = nullptr;  // owned by server_
-    QTimer keepAlive_;
     std::unordered_map<TWebSocketConnection*, std::unique_ptr<TWebSocketConnection>> connections_;
 };

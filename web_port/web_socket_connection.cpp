@@ -39,6 +39,7 @@ TWebSocketConnection::TWebSocketConnection(std::unique_ptr<QWebSocket> socket, Q
         transport_->setReadBufferSize(4 * (limits_.MaxMessageBytes + 16));
     resumeDeadline_.SetAction([this] { Resume(); });
     closeDeadline_.SetAction([this] { Drop(); });
+    pingDeadline_.SetAction([this] { KeepAlive(); });
     connect(socket_.get(), &QWebSocket::textMessageReceived, this, &TWebSocketConnection::MessageArrived);
     connect(socket_.get(), &QWebSocket::binaryFrameReceived, this,
             [this] { Close(QWebSocketProtocol::CloseCodeDatatypeNotSupported, QStringLiteral("text frames only")); });
@@ -56,6 +57,7 @@ TWebSocketConnection::~TWebSocketConnection()
 
 void TWebSocketConnection::Open()
 {
+    pingDeadline_.Start(limits_.PingInterval);
     owner_.ConnectionOpened(this);
 }
 
@@ -77,11 +79,14 @@ void TWebSocketConnection::CloseAfterSending()
     Close(QWebSocketProtocol::CloseCodeNormal, QString());
 }
 
-void TWebSocketConnection::KeepAlive(Clock::time_point now)
+void TWebSocketConnection::KeepAlive()
 {
-    if (closing_ || paused_)
+    if (closing_)
         return;
-    if (now - lastHeard_ > limits_.SilenceLimit)
+    pingDeadline_.Start(limits_.PingInterval);
+    if (paused_)
+        return;
+    if (Clock::now() - lastHeard_ > limits_.SilenceLimit)
         Drop();
     else
         socket_->ping();
@@ -171,6 +176,7 @@ void TWebSocketConnection::Disconnected()
     closing_ = true;
     resumeDeadline_.Cancel();
     closeDeadline_.Cancel();
+    pingDeadline_.Cancel();
     // The owner hears of it from the event loop, never inside one of its own
     // calls (a send that overflowed, a close it asked for).
     QTimer::singleShot(0, this, [this] {

@@ -58,8 +58,6 @@ public:
     TKind Kind() const override { return TKind::WebSocket; }
     AnsiString ServerAddress() const override;
 
-    // Pings the peer, or drops it when nothing came from it for too long.
-    void KeepAlive(Clock::time_point now);
     // Tells the owner of the close now unless it was told (the port ends).
     void ReportClosed();
 
@@ -69,6 +67,10 @@ private:
     // The level-2 rule for a packet before the join; false closes with 1008.
     bool Admits(const AnsiString& payload);
     void LogDroppedFrame();
+    // Pings the peer, or drops it when nothing came from it for too long;
+    // every PingInterval from the open, on the connection's own deadline, so
+    // that the pings of many connections spread over the interval.
+    void KeepAlive();
     // A close by the server: the peer is told why, and the owner sees a drop.
     void Close(QWebSocketProtocol::CloseCode code, const QString& reason);
     void Drop();
@@ -89,6 +91,7 @@ private:
     TPacingAccount pacing_;
     TDeadline resumeDeadline_;
     TDeadline closeDeadline_;
+    TDeadline pingDeadline_;
     // Messages the peer sent after it ran into debt, delivered once paid.
     std::deque<QByteArray> held_;
     Clock::time_point lastHeard_;

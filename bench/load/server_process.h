@@ -18,6 +18,7 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
     // The child's resident set size in KiB.
     long ResidentKiB() const;
 

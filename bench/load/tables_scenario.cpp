@@ -1,19 +1,20 @@
 // The busy measurement: busyTables tables of 5 players, each player sending
 // one chat line a second (their phases spread over the second), which the
-// server relays to the 5 players of its table; and the same number of
-// messages a second published to 5 subscribers of each of as many Redis
-// channels by a few pipelining publishers. The idle measurement: 10 busy
-// tables alone, then beside idleTables tables of 4 joined players who never
-// send, for the game server only.
+// server relays to the 5 players of its table. Redis gets as many channels of
+// 5 subscribers and the same messages from a few pipelining publishers; the
+// yardstick relay the same players as the game server. The idle measurement:
+// 10 busy tables alone, then beside idlePlayers joined players at idleTables
+// other tables who never send, for each of the three servers.
 #include "bench/load/tables_scenario.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@
 
 #include "bench/load/chat_run.h"
 #include "bench/load/child_program.h"
+#include "bench/load/epoll_relay.h"
 #include "bench/load/fleet.h"
 #include "bench/load/kivol_server.h"
 #include "bench/load/median.h"
@@ -33,9 +35,12 @@ namespace load {
 namespace {
 
 constexpr int PlayersPerBusyTable = 5;
-constexpr int PlayersPerIdleTable = 4;
+constexpr int MostPlayersPerIdleTable = 4;
 constexpr int IdleScenarioBusyTables = 10;
 constexpr int Publishers = 4;
+// Descriptors the driver keeps besides its connections (standard streams,
+// epoll sets, the files of /proc it reads).
+constexpr long DriverDescriptors = 64;
 // The share of a processor below which a server counts as done with the
 // work that joins left behind (every measurement starts after that): a few
 // times what 10 busy tables cost.
@@ -67,7 +72,9 @@ const TextCutter RedisTexts = [](std::string& input, const std::function<void(st
     CutRedisReplies(input, take);
 };
 
-// A redis-server with a throwaway configuration: no persistence, loopback only.
+// A redis-server with a throwaway configuration: no persistence, loopback
+// only, and no protected mode, which would refuse every client but
+// 127.0.0.1 (the idle players come from 127.0.0.2 too).
 class RedisServer {
 public:
     RedisServer(int port, int clients)
@@ -77,7 +84,8 @@ public:
             throw std::runtime_error("no directory for redis-server");
         directory_ = directory;
         std::ofstream config(directory_ + "/redis.conf");
-        config << "port " << port << "\nbind 127.0.0.1\nsave \"\"\nappendonly no\ndaemonize no\nlogfile \"\"\n"
+        config << "port " << port << "\nbind 127.0.0.1\nprotected-mode no\nsave \"\"\nappendonly no\ndaemonize no\n"
+               << "logfile \"\"\n"
                << "maxclients " << clients << "\ndir " << directory_ << "\n";
         config.close();
         program_ = std::make_unique<ChildProgram>(RedisServerPath, std::vector<std::string>{directory_ + "/redis.conf"});
@@ -97,32 +105,138 @@ private:
     std::unique_ptr<ChildProgram> program_;
 };
 
-// Joins tables x players of busy tables "t0001"... (players p0000000...) and
-// returns their fleet indexes, player by player.
-std::vector<int> JoinBusyPlayers(Fleet& fleet, int tables)
+enum class ServerKind { Kivol, Redis, Relay };
+constexpr std::array<ServerKind, 3> Kinds{ServerKind::Kivol, ServerKind::Redis, ServerKind::Relay};
+
+const char* NameOf(ServerKind kind)
 {
-    return JoinAll(
-        fleet, tables * PlayersPerBusyTable,
-        [](int i) {
-            std::string join;
-            AppendPacket(join, "/join " + Padded('p', i) + std::string(1, '\0') + "KIVOL/2 TABLE=" +
-                                   TableName('t', i / PlayersPerBusyTable));
-            return join;
-        },
-        KivolTexts, "/list");
+    switch (kind) {
+    case ServerKind::Kivol:
+        return "kivolsrv";
+    case ServerKind::Redis:
+        return "redis";
+    case ServerKind::Relay:
+        return "relay";
+    }
+    return "?";
 }
 
-// Every player sends one line a second through its own connection.
-ChatResult ChatAtKivol(Fleet& fleet, const std::vector<int>& players, double seconds, pid_t server)
+// The servers of one round, in the order they take their turns: rotated by
+// the round, so that a drift of the machine falls on each.
+std::array<ServerKind, 3> TurnsOf(int round)
 {
-    const int count = static_cast<int>(players.size());
-    return RunChat(fleet, KivolTexts, {count, 2, seconds}, server, [&](long line, std::int64_t sentAt) {
-        const int player = static_cast<int>(line % count);
-        std::string packet;
-        AppendPacket(packet, LineText(Padded('p', player), sentAt) + '\0');
-        fleet.Queue(players[static_cast<std::size_t>(player)], packet);
-    });
+    std::array<ServerKind, 3> turns = Kinds;
+    std::rotate(turns.begin(), turns.begin() + round % 3, turns.end());
+    return turns;
 }
+
+// Players who join together: player i is named player+i and sits at table
+// tableOf(i), named table+number.
+struct PlayerGroup {
+    char player;
+    char table;
+    int count;
+    std::function<int(int i)> tableOf;
+};
+
+PlayerGroup BusyPlayers(int tables)
+{
+    return {'p', 't', tables * PlayersPerBusyTable, [](int i) { return i / PlayersPerBusyTable; }};
+}
+
+PlayerGroup IdlePlayers(int players, int tables)
+{
+    return {'i', 'i', players, [tables](int i) { return i % tables; }};
+}
+
+// One of the servers compared, started with room for the given connections
+// and tables: how its clients join and how a player's chat line reaches it
+// (from the player's own connection, or at Redis through one of a few
+// publishers, which join the fleet of the first chat).
+class ComparedServer {
+public:
+    ComparedServer(ServerKind kind, int clients, int tables) : kind_(kind), port_(FreeLoopbackPort())
+    {
+        switch (kind) {
+        case ServerKind::Kivol:
+            kivol_ = StartKivol(port_, tables);
+            break;
+        case ServerKind::Redis:
+            redis_ = std::make_unique<RedisServer>(port_, clients + Publishers + 64);
+            break;
+        case ServerKind::Relay:
+            relay_ = std::make_unique<ServerProcess>([](const ServerProcess::Ready& ready) {
+                const EpollRelay relay;
+                ready(relay.Port());
+                for (;;)
+                    ::pause();
+            });
+            port_ = relay_->Port();
+            break;
+        }
+    }
+
+    int Port() const { return port_; }
+
+    pid_t Pid() const
+    {
+        return kivol_ ? kivol_->Pid() : redis_ ? redis_->Pid() : relay_->Pid();
+    }
+
+    // Joins the group's players on the fleet; returns their fleet indexes.
+    std::vector<int> Join(Fleet& fleet, const PlayerGroup& group) const
+    {
+        if (kind_ == ServerKind::Redis)
+            return JoinAll(
+                fleet, group.count,
+                [&](int i) { return RedisCommand({"SUBSCRIBE", TableName(group.table, group.tableOf(i))}); },
+                RedisTexts, "/subscribe");
+        // The game server answers a join with the table's roster, the relay
+        // by relaying the join to the table, the joiner first.
+        return JoinAll(
+            fleet, group.count,
+            [&](int i) {
+                std::string join;
+                AppendPacket(join, "/join " + Padded(group.player, i) + std::string(1, '\0') + "KIVOL/2 TABLE=" +
+                                       TableName(group.table, group.tableOf(i)));
+                return join;
+            },
+            KivolTexts, kind_ == ServerKind::Kivol ? "/list" : "/join");
+    }
+
+    // Every busy player (fleet indexes in joining order) sends one line a second.
+    ChatResult Chat(Fleet& fleet, const std::vector<int>& players, double seconds)
+    {
+        const int count = static_cast<int>(players.size());
+        const ChatPlan plan{count, 2, seconds};
+        if (kind_ != ServerKind::Redis)
+            return RunChat(fleet, KivolTexts, plan, Pid(), [&](long line, std::int64_t sentAt) {
+                const int player = static_cast<int>(line % count);
+                std::string packet;
+                AppendPacket(packet, LineText(Padded('p', player), sentAt) + '\0');
+                fleet.Queue(players[static_cast<std::size_t>(player)], packet);
+            });
+        while (publishers_.size() < Publishers)
+            publishers_.push_back(fleet.Open());
+        // Player i's line goes to the channel of i's table; each publisher's
+        // commands of a round go out in one write.
+        const PlayerGroup busy = BusyPlayers(count / PlayersPerBusyTable);
+        return RunChat(fleet, RedisTexts, plan, Pid(), [&](long line, std::int64_t sentAt) {
+            const int player = static_cast<int>(line % count);
+            fleet.Queue(publishers_[static_cast<std::size_t>(line % Publishers)],
+                        RedisCommand({"PUBLISH", TableName(busy.table, busy.tableOf(player)),
+                                      LineText(Padded(busy.player, player), sentAt)}));
+        });
+    }
+
+private:
+    ServerKind kind_;
+    int port_;
+    std::unique_ptr<ChildProgram> kivol_;
+    std::unique_ptr<RedisServer> redis_;
+    std::unique_ptr<ServerProcess> relay_;
+    std::vector<int> publishers_;
+};
 
 struct BusyFigures {
     ChatResult chat;
@@ -130,105 +244,66 @@ struct BusyFigures {
     long expected = 0;
 };
 
+double CpuPer100k(const ChatResult& r)
+{
+    return r.delivered > 0 ? r.serverCpuSeconds * 1e5 / static_cast<double>(r.delivered) : 0;
+}
+
 BusyFigures Summarise(const ChatResult& result)
 {
-    BusyFigures f{result, 0, result.linesSent * PlayersPerBusyTable};
-    if (result.delivered > 0)
-        f.cpuPer100k = result.serverCpuSeconds * 1e5 / static_cast<double>(result.delivered);
-    return f;
+    return {result, CpuPer100k(result), result.linesSent * PlayersPerBusyTable};
 }
 
-BusyFigures MeasureKivolBusy(const TablesPlan& plan)
+BusyFigures MeasureBusy(ServerKind kind, const TablesPlan& plan)
 {
-    const int port = FreeLoopbackPort();
-    const auto server = StartKivol(port, plan.busyTables);
-    Fleet fleet(port);
-    const std::vector<int> players = JoinBusyPlayers(fleet, plan.busyTables);
-    Settle(fleet, server->Pid(), IdleCpuShare, 120);
-    return Summarise(ChatAtKivol(fleet, players, plan.measureSeconds, server->Pid()));
-}
-
-BusyFigures MeasureRedisBusy(const TablesPlan& plan)
-{
-    const int port = FreeLoopbackPort();
-    const int subscribers = plan.busyTables * PlayersPerBusyTable;
-    const RedisServer server(port, subscribers + Publishers + 64);
-    Fleet fleet(port);
-    JoinAll(
-        fleet, subscribers,
-        [](int i) { return RedisCommand({"SUBSCRIBE", TableName('t', i / PlayersPerBusyTable)}); }, RedisTexts,
-        "/subscribe");
-    std::vector<int> publishers;
-    for (int p = 0; p < Publishers; ++p)
-        publishers.push_back(fleet.Open());
+    const PlayerGroup busy = BusyPlayers(plan.busyTables);
+    ComparedServer server(kind, busy.count, plan.busyTables);
+    Fleet fleet(server.Port());
+    const std::vector<int> players = server.Join(fleet, busy);
     Settle(fleet, server.Pid(), IdleCpuShare, 120);
-    // Player i's line goes to the channel of i's table; each publisher's
-    // commands of a round go out in one write.
-    const ChatResult result =
-        RunChat(fleet, RedisTexts, {subscribers, 2, plan.measureSeconds}, server.Pid(), [&](long line, std::int64_t sentAt) {
-            const int player = static_cast<int>(line % subscribers);
-            fleet.Queue(publishers[static_cast<std::size_t>(line % Publishers)],
-                        RedisCommand({"PUBLISH", TableName('t', player / PlayersPerBusyTable),
-                                      LineText(Padded('p', player), sentAt)}));
-        });
-    return Summarise(result);
+    return Summarise(server.Chat(fleet, players, plan.measureSeconds));
 }
 
-struct IdleFigures {
-    // The rounds' measurements, the busy tables alone and beside the idle players.
-    std::vector<ChatResult> alone, beside;
-    long residentBefore = 0, residentAfter = 0;
-    int idleConnections = 0;
+// One server's round of the idle measurement.
+struct IdleRound {
+    ChatResult alone, beside;
     double joinSeconds = 0, settleSeconds = 0;
+    long residentBefore = 0, residentAfter = 0;
+    int cut = 0;
 };
 
-// The busy tables alone, then beside the idle players, in rounds: the idle
-// players join before each "beside" and are cut off after it (with no grace,
-// their entries and tables go at once). The first round also gives the
-// memory an idle joined connection costs and how long the joins took.
-IdleFigures MeasureKivolIdle(const TablesPlan& plan)
+// The busy tables alone, then once the idle players have joined (timed) and
+// the server is quiet again, beside them; the server's resident memory
+// before and after the joins.
+IdleRound MeasureIdle(ServerKind kind, const TablesPlan& plan)
 {
-    const int port = FreeLoopbackPort();
-    const auto server = StartKivol(port, plan.idleTables + IdleScenarioBusyTables);
-    Fleet fleet(port);
-    const std::vector<int> players = JoinBusyPlayers(fleet, IdleScenarioBusyTables);
+    const PlayerGroup busy = BusyPlayers(IdleScenarioBusyTables);
+    const PlayerGroup idlePlayers = IdlePlayers(plan.idlePlayers, plan.idleTables);
+    ComparedServer server(kind, busy.count + idlePlayers.count, IdleScenarioBusyTables + plan.idleTables);
+    Fleet fleet(server.Port());
+    const std::vector<int> players = server.Join(fleet, busy);
     const double seconds = IdleMeasureFactor * plan.measureSeconds;
-    IdleFigures f;
-    f.idleConnections = plan.idleTables * PlayersPerIdleTable;
-    for (int round = 0; round < std::max(1, plan.rounds); ++round) {
-        Settle(fleet, server->Pid(), IdleCpuShare, 60);
-        f.alone.push_back(ChatAtKivol(fleet, players, seconds, server->Pid()));
-        Settle(fleet, server->Pid(), IdleCpuShare, 30);
-        const long residentBefore = ResidentKiB(server->Pid());
-        Fleet idle(port);
-        const std::int64_t joinFrom = NowNs();
-        JoinAll(
-            idle, f.idleConnections,
-            [](int i) {
-                std::string join;
-                AppendPacket(join, "/join " + Padded('i', i) + std::string(1, '\0') + "KIVOL/2 TABLE=" +
-                                       TableName('i', i / PlayersPerIdleTable));
-                return join;
-            },
-            KivolTexts, "/list");
-        const std::int64_t settleFrom = NowNs();
-        Settle(idle, server->Pid(), IdleCpuShare, 120);
-        if (round == 0) {
-            f.joinSeconds = static_cast<double>(settleFrom - joinFrom) / 1e9;
-            f.settleSeconds = static_cast<double>(NowNs() - settleFrom) / 1e9;
-            f.residentBefore = residentBefore;
-            f.residentAfter = ResidentKiB(server->Pid());
-        }
-        f.beside.push_back(ChatAtKivol(fleet, players, seconds, server->Pid()));
-        if (idle.Cut() > 0)
-            std::printf("(the server closed %d of the idle connections)\n", idle.Cut());
-    }
-    return f;
+    IdleRound r;
+    Settle(fleet, server.Pid(), IdleCpuShare, 60);
+    r.alone = server.Chat(fleet, players, seconds);
+    Settle(fleet, server.Pid(), IdleCpuShare, 30);
+    r.residentBefore = ResidentKiB(server.Pid());
+    Fleet idle(server.Port());
+    const std::int64_t joinFrom = NowNs();
+    server.Join(idle, idlePlayers);
+    const std::int64_t settleFrom = NowNs();
+    Settle(idle, server.Pid(), IdleCpuShare, 120);
+    r.joinSeconds = static_cast<double>(settleFrom - joinFrom) / 1e9;
+    r.settleSeconds = static_cast<double>(NowNs() - settleFrom) / 1e9;
+    r.residentAfter = ResidentKiB(server.Pid());
+    r.beside = server.Chat(fleet, players, seconds);
+    r.cut = idle.Cut();
+    return r;
 }
 
 void PrintBusy(const char* name, const BusyFigures& f)
 {
-    std::printf("%-12s %14.0f %10.0f %10.0f %16.3f %10ld %12.2f\n", name, f.chat.deliveriesPerSecond,
+    std::printf("%-14s %14.0f %10.0f %10.0f %16.3f %10ld %12.2f\n", name, f.chat.deliveriesPerSecond,
                 f.chat.p50Microseconds, f.chat.p99Microseconds, f.cpuPer100k, f.expected - f.chat.delivered,
                 f.chat.driverCpuSeconds / f.chat.seconds);
 }
@@ -260,88 +335,130 @@ std::string Format(const char* format, Values... values)
     return text;
 }
 
+// Runs the busy measurement's rounds, prints them, their medians and the targets.
+void RunBusy(const TablesPlan& plan)
+{
+    std::printf("busy: %d tables x %d players, one line a second each; measured %.0f s after 2 s, %d rounds\n",
+                plan.busyTables, PlayersPerBusyTable, plan.measureSeconds, plan.rounds);
+    std::printf("%-14s %14s %10s %10s %16s %10s %12s\n", "server", "deliveries/s", "p50 us", "p99 us",
+                "CPU s per 100k", "missing", "driver CPU");
+    std::array<std::vector<BusyFigures>, 3> rounds;
+    for (int round = 0; round < plan.rounds; ++round)
+        for (const ServerKind kind : TurnsOf(round)) {
+            auto& own = rounds[static_cast<std::size_t>(kind)];
+            own.push_back(MeasureBusy(kind, plan));
+            PrintBusy(NameOf(kind), own.back());
+        }
+    std::array<BusyFigures, 3> medians;
+    for (const ServerKind kind : Kinds) {
+        medians[static_cast<std::size_t>(kind)] = Median(rounds[static_cast<std::size_t>(kind)]);
+        PrintBusy(("median " + std::string(NameOf(kind))).c_str(), medians[static_cast<std::size_t>(kind)]);
+    }
+    const BusyFigures& kivol = medians[static_cast<std::size_t>(ServerKind::Kivol)];
+    const BusyFigures& redis = medians[static_cast<std::size_t>(ServerKind::Redis)];
+    const BusyFigures& relay = medians[static_cast<std::size_t>(ServerKind::Relay)];
+    for (const BusyFigures* other : {&redis, &relay})
+        std::printf("%-14s %14.2f %10.2f %10.2f %16.2f\n", other == &redis ? "Kivol/Redis" : "Kivol/relay",
+                    kivol.chat.deliveriesPerSecond / other->chat.deliveriesPerSecond,
+                    kivol.chat.p50Microseconds / other->chat.p50Microseconds,
+                    kivol.chat.p99Microseconds / other->chat.p99Microseconds, kivol.cpuPer100k / other->cpuPer100k);
+    std::printf("\n");
+    Target(kivol.cpuPer100k <= 0.8 * redis.cpuPer100k,
+           Format("Kivol CPU per delivery <= 0.8 x Redis's (%.3f vs %.3f s per 100k)", kivol.cpuPer100k,
+                  redis.cpuPer100k));
+    Target(kivol.chat.p99Microseconds <= redis.chat.p99Microseconds,
+           Format("Kivol p99 <= Redis's (%.0f vs %.0f us)", kivol.chat.p99Microseconds, redis.chat.p99Microseconds));
+    Target(kivol.chat.p99Microseconds <= 5000, Format("Kivol p99 <= 5 ms (%.0f us)", kivol.chat.p99Microseconds));
+}
+
+// One server's idle figures: the medians of its rounds.
+struct IdleMedians {
+    double p99Alone, p99Beside, cpuAlone, cpuBeside, joinSeconds, kibPerIdle;
+};
+
+// Runs the idle measurement's rounds, prints them, their medians and the targets.
+void RunIdle(const TablesPlan& plan)
+{
+    const double seconds = IdleMeasureFactor * plan.measureSeconds;
+    std::printf("idle: %d busy tables alone, then beside %d idle joined players at %d tables; measured %.0f s "
+                "each, %d rounds\n",
+                IdleScenarioBusyTables, plan.idlePlayers, plan.idleTables, seconds, plan.rounds);
+    std::printf("%-10s %9s %9s %12s %12s %8s %8s %9s %5s\n", "server", "p99 us", "p99 us", "CPU s/100k",
+                "CPU s/100k", "join s", "settle s", "KiB per", "cut");
+    std::printf("%-10s %9s %9s %12s %12s %8s %8s %9s %5s\n", "", "alone", "beside", "alone", "beside", "", "",
+                "idle", "");
+    const auto kibPerIdle = [&plan](const IdleRound& r) {
+        return static_cast<double>(r.residentAfter - r.residentBefore) / std::max(1, plan.idlePlayers);
+    };
+    std::array<std::vector<IdleRound>, 3> rounds;
+    for (int round = 0; round < plan.rounds; ++round)
+        for (const ServerKind kind : TurnsOf(round)) {
+            auto& own = rounds[static_cast<std::size_t>(kind)];
+            own.push_back(MeasureIdle(kind, plan));
+            const IdleRound& r = own.back();
+            std::printf("%-10s %9.0f %9.0f %12.3f %12.3f %8.1f %8.1f %9.2f %5d\n", NameOf(kind),
+                        r.alone.p99Microseconds, r.beside.p99Microseconds, CpuPer100k(r.alone), CpuPer100k(r.beside),
+                        r.joinSeconds, r.settleSeconds, kibPerIdle(r), r.cut);
+        }
+    std::array<IdleMedians, 3> medians;
+    for (const ServerKind kind : Kinds) {
+        const auto& own = rounds[static_cast<std::size_t>(kind)];
+        IdleMedians& m = medians[static_cast<std::size_t>(kind)];
+        m = {MedianOf(own, [](const IdleRound& r) { return r.alone.p99Microseconds; }),
+             MedianOf(own, [](const IdleRound& r) { return r.beside.p99Microseconds; }),
+             MedianOf(own, [](const IdleRound& r) { return CpuPer100k(r.alone); }),
+             MedianOf(own, [](const IdleRound& r) { return CpuPer100k(r.beside); }),
+             MedianOf(own, [](const IdleRound& r) { return r.joinSeconds; }), MedianOf(own, kibPerIdle)};
+        std::printf("%-10s %9.0f %9.0f %12.3f %12.3f %8.1f %8s %9.2f   median; beside/alone: p99 %.2f, CPU %.2f\n",
+                    NameOf(kind), m.p99Alone, m.p99Beside, m.cpuAlone, m.cpuBeside, m.joinSeconds, "", m.kibPerIdle,
+                    m.p99Beside / m.p99Alone, m.cpuBeside / m.cpuAlone);
+    }
+    const IdleMedians& kivol = medians[static_cast<std::size_t>(ServerKind::Kivol)];
+    const IdleMedians& redis = medians[static_cast<std::size_t>(ServerKind::Redis)];
+    std::printf("\n");
+    Target(kivol.p99Beside <= 1.2 * kivol.p99Alone,
+           Format("idle players raise Kivol's busy p99 by <= 20 %% (%.0f vs %.0f us)", kivol.p99Beside,
+                  kivol.p99Alone));
+    Target(kivol.cpuBeside <= 1.2 * kivol.cpuAlone,
+           Format("idle players raise Kivol's CPU per delivery by <= 20 %% (%.3f vs %.3f s per 100k)",
+                  kivol.cpuBeside, kivol.cpuAlone));
+    Target(kivol.kibPerIdle <= 4,
+           Format("memory per idle joined connection <= 4 KiB (%.2f KiB)", kivol.kibPerIdle));
+    Target(kivol.joinSeconds <= 2 * redis.joinSeconds,
+           Format("joining the idle players <= 2 x Redis's time (%.1f vs %.1f s)", kivol.joinSeconds,
+                  redis.joinSeconds));
+}
+
 }  // namespace
 
 int RunTables(const TablesPlan& plan)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // The driver holds every client connection of one measurement (the
+    // servers are processes of their own, each with the same limit).
     const long files = RaiseOpenFileLimit();
-    const long needed = static_cast<long>(plan.idleTables) * PlayersPerIdleTable + 64L * IdleScenarioBusyTables;
-    if (files < needed || files < static_cast<long>(plan.busyTables) * PlayersPerBusyTable + 64) {
-        std::fprintf(stderr, "load_bench tables: the open file limit %ld is too low\n", files);
+    const long needed = std::max(static_cast<long>(plan.idleTables > 0 ? plan.idlePlayers : 0) +
+                                     IdleScenarioBusyTables * PlayersPerBusyTable,
+                                 static_cast<long>(plan.busyTables) * PlayersPerBusyTable) +
+                        Publishers + DriverDescriptors;
+    if (files < needed) {
+        std::fprintf(stderr, "load_bench tables: %ld open files needed, the limit is %ld\n", needed, files);
+        return 1;
+    }
+    if (plan.idleTables > 0 && plan.idlePlayers > MostPlayersPerIdleTable * plan.idleTables) {
+        std::fprintf(stderr, "load_bench tables: at most %d idle players a table\n", MostPlayersPerIdleTable);
         return 1;
     }
     // Bounds the whole run: the default action ends the process, and the
     // children die with it.
-    ::alarm(static_cast<unsigned>(300 * (1 + plan.rounds) + 10 * plan.measureSeconds));
+    ::alarm(static_cast<unsigned>(900 * (1 + plan.rounds) + 30 * plan.measureSeconds));
     try {
-        std::printf("busy: %d tables x %d players, one line a second each; measured %.0f s after 2 s, %d rounds\n",
-                    plan.busyTables, PlayersPerBusyTable, plan.measureSeconds, plan.rounds);
-        std::printf("%-12s %14s %10s %10s %16s %10s %12s\n", "server", "deliveries/s", "p50 us", "p99 us",
-                    "CPU s per 100k", "missing", "driver CPU");
-        std::vector<BusyFigures> kivolRounds, redisRounds;
-        for (int round = 0; round < std::max(1, plan.rounds); ++round) {
-            // Who goes first alternates, so that a drift of the machine falls on both.
-            for (const bool kivolTurn : {round % 2 == 0, round % 2 != 0}) {
-                if (kivolTurn) {
-                    kivolRounds.push_back(MeasureKivolBusy(plan));
-                    PrintBusy("kivolsrv", kivolRounds.back());
-                } else {
-                    redisRounds.push_back(MeasureRedisBusy(plan));
-                    PrintBusy("redis", redisRounds.back());
-                }
-            }
-        }
-        const BusyFigures kivol = Median(kivolRounds);
-        const BusyFigures redis = Median(redisRounds);
-        PrintBusy("median Kivol", kivol);
-        PrintBusy("median Redis", redis);
-        std::printf("%-12s %14.2f %10.2f %10.2f %16.2f\n", "Kivol/Redis",
-                    kivol.chat.deliveriesPerSecond / redis.chat.deliveriesPerSecond,
-                    kivol.chat.p50Microseconds / redis.chat.p50Microseconds,
-                    kivol.chat.p99Microseconds / redis.chat.p99Microseconds, kivol.cpuPer100k / redis.cpuPer100k);
-        std::printf("\n");
-        Target(kivol.cpuPer100k <= redis.cpuPer100k,
-               Format("Kivol CPU per delivery <= Redis's (%.3f vs %.3f s per 100k)", kivol.cpuPer100k,
-                      redis.cpuPer100k));
-        Target(kivol.chat.p99Microseconds <= redis.chat.p99Microseconds,
-               Format("Kivol p99 <= Redis's (%.0f vs %.0f us)", kivol.chat.p99Microseconds,
-                      redis.chat.p99Microseconds));
-        Target(kivol.chat.p99Microseconds <= 5000,
-               Format("Kivol p99 <= 5 ms (%.0f us)", kivol.chat.p99Microseconds));
-        // No idle tables: the busy measurement alone.
-        if (plan.idleTables <= 0)
-            return 0;
-
-        std::printf("\nidle: %d busy tables alone, then beside %d idle joined players at %d tables; measured %.0f s "
-                    "each, %d rounds\n",
-                    IdleScenarioBusyTables, plan.idleTables * PlayersPerIdleTable, plan.idleTables,
-                    IdleMeasureFactor * plan.measureSeconds, plan.rounds);
-        const IdleFigures idle = MeasureKivolIdle(plan);
-        const double idleSeconds = IdleMeasureFactor * plan.measureSeconds;
-        const auto p99 = [](const ChatResult& r) { return r.p99Microseconds; };
-        const auto cpu = [idleSeconds](const ChatResult& r) { return r.serverCpuSeconds / idleSeconds; };
-        const double perIdle =
-            static_cast<double>(idle.residentAfter - idle.residentBefore) / std::max(1, idle.idleConnections);
-        std::printf("(the idle players joined in %.0f s; the server was quiet %.0f s later)\n", idle.joinSeconds,
-                    idle.settleSeconds);
-        std::printf("%-12s %10s %14s\n", "", "p99 us", "CPU s per s");
-        for (std::size_t round = 0; round < idle.alone.size(); ++round) {
-            std::printf("%-12s %10.0f %14.4f\n", "alone", p99(idle.alone[round]), cpu(idle.alone[round]));
-            std::printf("%-12s %10.0f %14.4f\n", "beside idle", p99(idle.beside[round]), cpu(idle.beside[round]));
-        }
-        const double p99Alone = MedianOf(idle.alone, p99), p99Beside = MedianOf(idle.beside, p99);
-        const double cpuAlone = MedianOf(idle.alone, cpu), cpuBeside = MedianOf(idle.beside, cpu);
-        std::printf("%-12s %10.0f %14.4f\n", "median alone", p99Alone, cpuAlone);
-        std::printf("%-12s %10.0f %14.4f\n", "median beside", p99Beside, cpuBeside);
-        std::printf("resident KiB %ld before the idle players joined, %ld after: %.2f KiB per idle joined "
-                    "connection\n\n",
-                    idle.residentBefore, idle.residentAfter, perIdle);
-        Target(p99Beside <= 1.2 * p99Alone,
-               Format("idle players raise the busy p99 by <= 20 %% (%.0f vs %.0f us)", p99Beside, p99Alone));
-        Target(cpuBeside <= 1.2 * cpuAlone,
-               Format("idle players raise the CPU by <= 20 %% (%.4f vs %.4f s per s)", cpuBeside, cpuAlone));
-        Target(perIdle <= 4, Format("memory per idle joined connection <= 4 KiB (%.2f KiB)", perIdle));
+        if (plan.busyTables > 0)
+            RunBusy(plan);
+        if (plan.busyTables > 0 && plan.idleTables > 0)
+            std::printf("\n");
+        if (plan.idleTables > 0)
+            RunIdle(plan);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "load_bench tables: %s\n", e.what());
         return 1;

@@ -177,4 +177,32 @@ TEST_F(ServerWindowTest, MinimizeWithoutANotificationAreaMinimisesInsteadOfHidin
     EXPECT_TRUE(messageBoxes.empty());
 }
 
+
+// Headless, nobody sees the window: players join, leave and drop at several
+// tables, and the rosters follow, but the window's list of players stays empty.
+TEST(HeadlessServerWindow, JoinsAndLeavesAtAnyTableFillNoPlayerList)
+{
+    struct THeadless {
+        THeadless() { Application.Headless = true; }
+        ~THeadless() { Application.Headless = false; }
+    } headless;
+    TForm1 form{TServerOptions{}};
+    form.PacketServerSocket1.SetAddress("127.0.0.1");
+    form.PacketServerSocket1.SetActive(true);
+    const int port = form.PacketServerSocket1.Socket()->LocalPort();
+    std::vector<std::unique_ptr<LoopbackPeer>> peers;
+    for (const std::string_view table : {"", "Fri", "Fri"}) {
+        auto& peer = peers.emplace_back(std::make_unique<LoopbackPeer>(port));
+        ASSERT_TRUE(peer->SendPacket(Nul("/join P" + std::to_string(peers.size()) + "      ") + "KIVOL/2" +
+                                     (table.empty() ? "" : " TABLE=" + std::string(table))));
+    }
+    ASSERT_TRUE(WaitUntil([&] {
+        const TGameTable* fri = form.Game.FindTable("Fri");
+        return form.Game.Main().Roster.Count() == 1 && fri && fri->Roster.Count() == 2;
+    }));
+    peers.clear();
+    ASSERT_TRUE(WaitUntil([&] { return form.Game.Peers().empty(); }));
+    EXPECT_EQ(form.lstPlayers->count(), 0);
+}
+
 }  // namespace server_test
