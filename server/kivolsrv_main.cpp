@@ -67,6 +67,10 @@ int main(int argc, char** argv)
         QApplication::setWindowIcon(ServerIcon());
         // Declared first so that it is released last, after the records' writer has finished.
         TStateLock stateLock;
+        // Caught from before the ports open: a SIGTERM that comes while the
+        // server starts waits in its pipe until the event loop runs, and then
+        // saves the tables like any other.
+        TSignalEvents signalEvents;
         TForm1 form(parsed.Values);
         std::unique_ptr<Control::TControlServer> control;
         // Never serve without the bans the operator gave.
@@ -80,7 +84,6 @@ int main(int argc, char** argv)
         TTableKeeper keeper(form, StateDirectory(parsed.Values.StateDirectory));
         // A stop (SIGTERM) and the end of the operator's shutdown both keep the tables.
         form.Operator.OnShutdown = [&keeper] { keeper.SaveAndClose(); };
-        TSignalEvents signalEvents;
         signalEvents.OnTerminate = [&keeper] { keeper.SaveAndClose(); };
         // The operator renewed the web port's certificate (systemctl reload).
         signalEvents.OnReload = [&form] {

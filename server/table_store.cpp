@@ -175,6 +175,32 @@ QString ReadRecording(const QJsonValue& value, TGameRecorder::TSaved& recording)
     return ok ? QString() : wrong;
 }
 
+// A running game; with its record so far when one is kept.
+QJsonObject GameObject(const Dealer::TSavedGame& game, const std::optional<TGameRecorder::TSaved>& recording)
+{
+    QJsonArray penalised;
+    for (const AnsiString& name : game.Penalised)
+        penalised.append(TextValue(name));
+    QJsonArray players;
+    for (const AnsiString& name : game.Players)
+        players.append(TextValue(name));
+    QJsonArray bots;
+    for (const auto& [name, level] : game.Bots)
+        bots.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("level"), level}});
+    QJsonObject object{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
+                       {QStringLiteral("bots"), bots},
+                       {QStringLiteral("host"), TextValue(game.Host)},
+                       {QStringLiteral("round"), game.Round},
+                       {QStringLiteral("phase"), game.Phase},
+                       {QStringLiteral("wake_in_ms"), static_cast<qint64>(game.WakeInMs)},
+                       {QStringLiteral("hitter"), TextValue(game.Hitter)},
+                       {QStringLiteral("penalised"), penalised},
+                       {QStringLiteral("players"), players}};
+    if (recording)
+        object.insert(QStringLiteral("record"), RecordingObject(*recording));
+    return object;
+}
+
 QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
 {
     const QJsonObject object = value.toObject();
@@ -203,32 +229,6 @@ QString ReadGame(const QJsonValue& value, Dealer::TSavedGame& game)
         game.Bots.emplace_back(*name, level);
     }
     return {};
-}
-
-// A running game; with its record so far when one is kept.
-QJsonObject GameObject(const Dealer::TSavedGame& game, const std::optional<TGameRecorder::TSaved>& recording)
-{
-    QJsonArray penalised;
-    for (const AnsiString& name : game.Penalised)
-        penalised.append(TextValue(name));
-    QJsonArray players;
-    for (const AnsiString& name : game.Players)
-        players.append(TextValue(name));
-    QJsonArray bots;
-    for (const auto& [name, level] : game.Bots)
-        bots.append(QJsonObject{{QStringLiteral("name"), TextValue(name)}, {QStringLiteral("level"), level}});
-    QJsonObject object{{QStringLiteral("fields"), QString::fromStdString(Dealer::GameOptionsText(game.Options))},
-                       {QStringLiteral("bots"), bots},
-                       {QStringLiteral("host"), TextValue(game.Host)},
-                       {QStringLiteral("round"), game.Round},
-                       {QStringLiteral("phase"), game.Phase},
-                       {QStringLiteral("wake_in_ms"), static_cast<qint64>(game.WakeInMs)},
-                       {QStringLiteral("hitter"), TextValue(game.Hitter)},
-                       {QStringLiteral("penalised"), penalised},
-                       {QStringLiteral("players"), players}};
-    if (recording)
-        object.insert(QStringLiteral("record"), RecordingObject(*recording));
-    return object;
 }
 
 QJsonObject TableObject(const TSavedTable& table)

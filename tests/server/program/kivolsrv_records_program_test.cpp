@@ -186,10 +186,12 @@ protected:
         }
     }
 
+    // Waits until the log holds text, the players playing on meanwhile.
     bool LogContains(const QByteArray& text)
     {
         return WaitUntil(
             [&] {
+                PumpPlayers();
                 output += server.readAllStandardOutput();
                 return output.contains(text);
             },
@@ -206,7 +208,7 @@ protected:
 
     QTemporaryDir dir;
     QString state;
-    int port = test::ClosedPort();
+    int port = FreeWildcardPort();
     QProcess server;
     QByteArray output;
     std::mt19937 random{std::random_device{}()};

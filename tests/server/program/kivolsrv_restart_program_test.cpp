@@ -150,7 +150,7 @@ protected:
     }
 
     QTemporaryDir state;
-    int port = test::ClosedPort();
+    int port = FreeWildcardPort();
     QProcess server;
     QByteArray output;
 };
@@ -313,7 +313,7 @@ TEST_F(RestartProgramTest, ASecondServerOnTheSameStateDirectoryIsRefused)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
     QProcess second;
-    Launch(second, test::ClosedPort());
+    Launch(second, FreeWildcardPort());
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
