@@ -285,7 +285,9 @@ int RunGames(const GamesPlan& plan)
     try {
         const int port = FreeLoopbackPort();
         const int webPort = FreeLoopbackPort();
-        const auto server = StartKivol(port, plan.tables, {"--web-port", std::to_string(webPort)});
+        const StateDirectory state;
+        const auto server =
+            StartKivol(port, plan.tables, {"--web-port", std::to_string(webPort), "--state-dir", state.Path()});
         Fleet fleet(port);
         Tables tables(fleet, style, plan.tables);
         Settle(fleet, server->Pid(), IdleCpuShare, 120);

@@ -5,6 +5,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -38,6 +39,21 @@ bool ProgramMentions(const std::string& path, const std::string& option)
 }
 
 }  // namespace
+
+StateDirectory::StateDirectory()
+{
+    char path[] = "/tmp/kivol-bench-XXXXXX";
+    if (!::mkdtemp(path))
+        throw std::runtime_error("no state directory");
+    path_ = path;
+}
+
+StateDirectory::~StateDirectory()
+{
+    const std::string command = "rm -rf '" + path_ + "'";
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "(could not remove %s)\n", path_.c_str());
+}
 
 std::unique_ptr<ChildProgram> StartKivol(int port, int tables, const std::vector<std::string>& extra)
 {

@@ -9,6 +9,21 @@
 // The release kivolsrv from beside the benchmark program, as users run it.
 namespace load {
 
+// A throwaway state directory for one server (one directory serves one
+// server at a time), removed with what the server left in it.
+class StateDirectory {
+public:
+    StateDirectory();
+    ~StateDirectory();
+    StateDirectory(const StateDirectory&) = delete;
+    StateDirectory& operator=(const StateDirectory&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string Database() const { return path_ + "/kivol.db"; }
+
+private:
+    std::string path_;
+};
+
 // Starts kivolsrv headless on 127.0.0.1:port with no grace, room for the
 // given number of tables and the extra arguments; returns once it listens.
 std::unique_ptr<ChildProgram> StartKivol(int port, int tables, const std::vector<std::string>& extra = {});

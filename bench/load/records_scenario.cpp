@@ -67,29 +67,6 @@ const TextCutter Texts = [](std::string& input, const std::function<void(std::st
     CutPackets(input, [&](std::string_view payload) { take(TextOf(payload)); });
 };
 
-// A throwaway state directory, removed with what the server left in it.
-class StateDirectory {
-public:
-    StateDirectory()
-    {
-        char path[] = "/tmp/kivol-bench-records-XXXXXX";
-        if (!::mkdtemp(path))
-            throw std::runtime_error("no state directory");
-        path_ = path;
-    }
-    ~StateDirectory()
-    {
-        const std::string command = "rm -rf '" + path_ + "'";
-        if (std::system(command.c_str()) != 0)
-            std::fprintf(stderr, "(could not remove %s)\n", path_.c_str());
-    }
-    const std::string& Path() const { return path_; }
-    std::string Database() const { return path_ + "/kivol.db"; }
-
-private:
-    std::string path_;
-};
-
 // The database's bytes once the journal is folded into it, its games and their events.
 struct DatabaseSize {
     double bytes = 0;

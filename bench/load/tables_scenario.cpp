@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -159,7 +160,9 @@ public:
     {
         switch (kind) {
         case ServerKind::Kivol:
-            kivol_ = StartKivol(port_, tables);
+            // No web port: the default one may be another server's.
+            kivolState_.emplace();
+            kivol_ = StartKivol(port_, tables, {"--web-port", "0", "--state-dir", kivolState_->Path()});
             break;
         case ServerKind::Redis:
             redis_ = std::make_unique<RedisServer>(port_, clients + Publishers + 64);
@@ -232,6 +235,7 @@ public:
 private:
     ServerKind kind_;
     int port_;
+    std::optional<StateDirectory> kivolState_;
     std::unique_ptr<ChildProgram> kivol_;
     std::unique_ptr<RedisServer> redis_;
     std::unique_ptr<ServerProcess> relay_;
