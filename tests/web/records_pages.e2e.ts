@@ -37,7 +37,7 @@ async function statistic(page: Page, caption: string): Promise<string> {
     return (await page.locator(".statistics dt", { hasText: caption }).locator("xpath=following-sibling::dd[1]").textContent() ?? "").trim();
 }
 
-// A practice game under the registered name is on its page with its replay.
+// Three practice games under the registered name are on its page, the newest with its replay.
 test("the records pages after a season, and a name registered in the browser", { timeout: 240000 }, async () => {
     assert.ok(season, "KIVOL_SEASON names the season writer");
     const state = mkdtempSync(join(tmpdir(), "kivol-season-"));
@@ -139,27 +139,35 @@ test("the records pages after a season, and a name registered in the browser", {
             await first.page.getByRole("button", { name: "退出" }).click();
             await first.page.getByRole("rowheader", { name: "メインテーブル" }).waitFor();
 
-            // The registered player practises against computer players and stops the game: it is
-            // recorded under the name, and its replay on the player's page ends at its standings.
+            // The registered player practises three games against computer players, stopping each
+            // once a hand holds cards: they are recorded under the name, and the newest one's replay
+            // on the player's page ends at its standings.
             await first.page.getByLabel("コンピューターの人数").selectOption("2");
             await first.page.getByLabel("強さ", { exact: true }).selectOption({ label: "達人" });
             await first.page.getByLabel("配札の間隔（秒）").selectOption("1");
             await first.page.getByRole("button", { name: "練習を始める" }).click();
-            await first.page.locator(".game-summary", { hasText: "第1局" }).waitFor();
-            await first.page.locator(".seat .hand", { hasText: /手札 [1-9]/ }).first().waitFor({ timeout: 60000 });
-            await first.page.getByRole("button", { name: "対局をやめる" }).click();
-            await first.page.getByRole("button", { name: "OK" }).click();
-            await first.page.getByRole("heading", { name: "終局（中止）" }).waitFor();
-            const played = await first.page.locator(".standings li").allTextContents();
+            let played: string[] = [];
+            for (let game = 1; game <= 3; ++game) {
+                if (game > 1) {
+                    await first.page.getByRole("button", { name: "もう一局" }).click();
+                    await first.page.locator(".standings").waitFor({ state: "hidden" });
+                }
+                await first.page.locator(".game-summary", { hasText: "第1局" }).waitFor();
+                await first.page.locator(".seat .hand", { hasText: /手札 [1-9]/ }).first().waitFor({ timeout: 60000 });
+                await first.page.getByRole("button", { name: "対局をやめる" }).click();
+                await first.page.getByRole("button", { name: "OK" }).click();
+                await first.page.getByRole("heading", { name: "終局（中止）" }).waitFor();
+                played = await first.page.locator(".standings li").allTextContents();
+            }
             const deadline = Date.now() + 15000;
-            while ((await json<PlayerPage>(server, "/api/players/Yuki")).statistics.games === 0) {
-                assert.ok(Date.now() < deadline, "the practice game is recorded");
+            while ((await json<PlayerPage>(server, "/api/players/Yuki")).statistics.games < 3) {
+                assert.ok(Date.now() < deadline, "the practice games are recorded");
                 await new Promise(resolve => setTimeout(resolve, 50));
             }
             await first.page.goto(server.url + "/p/Yuki");
-            assert.equal(await statistic(first.page, "対局数"), "1");
+            assert.equal(await statistic(first.page, "対局数"), "3");
             assert.match(await first.page.locator(".rating-now").textContent() ?? "", /暫定/);
-            await first.page.locator(".last-games tbody a").click();
+            await first.page.locator(".last-games tbody a").first().click();
             await first.page.locator(".replay-end").click();
             const replayed = await texts(first.page, ".replay-standings li");
             assert.deepEqual(replayed, await texts(first.page, ".final-standings li"));
