@@ -146,3 +146,13 @@ export async function checkStandings(page: Page, players: number): Promise<strin
     return lines;
 }
 
+
+/** Starts a game from the fresh table's greeting 対局を始める with a fixed target, seconds between cards and to answer. */
+export async function startFromGreeting(page: Page, target: number, pace: number, answer: number): Promise<void> {
+    await page.locator(".greeting").getByRole("button", { name: "対局を始める" }).click();
+    await page.getByRole("heading", { name: "対局の設定" }).waitFor();
+    await page.getByLabel("目標数（1～999）").fill(String(target));
+    await page.getByLabel("配札の間隔（秒、1～60）").fill(String(pace));
+    await page.getByLabel("解答時間（秒、5～120）").fill(String(answer));
+    await page.getByRole("button", { name: "開始" }).click();
+}

@@ -11,7 +11,7 @@ import { join } from "node:path";
 import test from "node:test";
 
 import { axeViolations, openPage, phone, shots, tableLink, typeName, withSession } from "./browser_session.js";
-import { answerFromPage, board, checkStandings, fieldChanged, fitsWidth, hitFromPage, playToStandings, TurnMs } from "./dealt_game_page.js";
+import { answerFromPage, board, checkStandings, fieldChanged, fitsWidth, hitFromPage, playToStandings, startFromGreeting, TurnMs } from "./dealt_game_page.js";
 import { wrongAnswer } from "./field_solver.js";
 import { Level2Peer } from "./level2_peer.js";
 
@@ -26,12 +26,7 @@ test("a fresh table greets with 対局を始める; a dealt game with a desktop 
         const peer = await Level2Peer.connect(server.gamePort, "花子");
         try {
             await peer.join({ table: "対局" });
-            await page.locator(".greeting").getByRole("button", { name: "対局を始める" }).click();
-            await page.getByRole("heading", { name: "対局の設定" }).waitFor();
-            await page.getByLabel("目標数（1～999）").fill("10");
-            await page.getByLabel("配札の間隔（秒、1～60）").fill("1");
-            await page.getByLabel("解答時間（秒、5～120）").fill("10");
-            await page.getByRole("button", { name: "開始" }).click();
+            await startFromGreeting(page, 10, 1, 10);
             await peer.waitFor(text => text === "/game start 太郎     10 1 10", "the game's start");
             peer.send(`/take 1 ${peer.padded}`);
             await page.locator("#seat-1-name", { hasText: "花子" }).waitFor();

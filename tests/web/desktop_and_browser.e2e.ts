@@ -11,7 +11,7 @@ import { join } from "node:path";
 import test from "node:test";
 
 import { openPage, phone, shots, tableLink, typeName, withSession } from "./browser_session.js";
-import { answerFromPage, Board, checkStandings, fieldChanged, fitsWidth, hitFromPage, nextTurn } from "./dealt_game_page.js";
+import { answerFromPage, Board, checkStandings, fieldChanged, fitsWidth, hitFromPage, nextTurn, startFromGreeting } from "./dealt_game_page.js";
 import { desktopProgram, DesktopPlayer } from "./desktop_player.js";
 import { solveField } from "./field_solver.js";
 
@@ -26,12 +26,7 @@ test("the browser on a phone and the desktop window at one dealt game: 対局を
         const { player: desktop, first } = await DesktopPlayer.start(`127.0.0.1:${server.gamePort}/対局`, "花子");
         try {
             assert.equal(first, "connected");
-            await page.locator(".greeting").getByRole("button", { name: "対局を始める" }).click();
-            await page.getByRole("heading", { name: "対局の設定" }).waitFor();
-            await page.getByLabel("目標数（1～999）").fill("10");
-            await page.getByLabel("配札の間隔（秒、1～60）").fill("1");
-            await page.getByLabel("解答時間（秒、5～120）").fill("10");
-            await page.getByRole("button", { name: "開始" }).click();
+            await startFromGreeting(page, 10, 1, 10);
             await page.locator(".game-summary", { hasText: "第1局 ・ 親番 太郎 ・ 目標数 10" }).waitFor();
             // Seats are known free once a game began: the desktop player sits then.
             const seat = /^seated (\d)$/.exec(await desktop.ask("sit"))![1];

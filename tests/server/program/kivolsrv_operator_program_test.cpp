@@ -79,6 +79,17 @@ protected:
         ASSERT_TRUE(server.waitForStarted());
     }
 
+    // ann joins at level 2, sits at seat 2, starts a game with one level-2
+    // bot and stops it, then sends the text after, if any.
+    void PlayOneStoppedGame(server_test::LoopbackPeer& ann, const std::string& after = {})
+    {
+        ASSERT_TRUE(ann.Open());
+        const auto command = [](std::string text) { return server_test::Framed(text + '\0'); };
+        ASSERT_TRUE(ann.SendRaw(server_test::Framed(std::string("/join ann     ") + '\0' + "KIVOL/2") +
+                                command("/take 2 ann     ") + command("/deal ann      start PACE=1 BOTS=1 LEVEL=2") +
+                                command("/deal ann      stop") + (after.empty() ? std::string() : command(after))));
+    }
+
     TRun Ctl(const QStringList& arguments)
     {
         return RunProgram(QStringLiteral(KIVOLCTL_PATH), QStringList{QStringLiteral("--control"), control} + arguments);
@@ -222,11 +233,7 @@ TEST_F(KivolsrvOperator, AFinishedGameLandsInTheRecords)
     Start(server);
     WaitServing(server);
     server_test::LoopbackPeer ann(port);
-    ASSERT_TRUE(ann.Open());
-    const auto command = [](std::string text) { return server_test::Framed(text + '\0'); };
-    ASSERT_TRUE(ann.SendRaw(server_test::Framed(std::string("/join ann     ") + '\0' + "KIVOL/2") +
-                            command("/take 2 ann     ") + command("/deal ann      start PACE=1 BOTS=1 LEVEL=2") +
-                            command("/deal ann      stop")));
+    PlayOneStoppedGame(ann);
     const QString database = state + QStringLiteral("/kivol.db");
     ASSERT_TRUE(test::WaitUntil([&] { return Query(database, "SELECT COUNT(*) FROM games") == "1\n"; }, 30000));
     EXPECT_EQ(Query(database, "SELECT CAST(name AS TEXT), registered, seat FROM game_players WHERE bot_level = 0"),
@@ -246,11 +253,7 @@ TEST_F(KivolsrvOperator, WithoutRecordsNoDatabaseIsMade)
     Start(server, 0, {QStringLiteral("--web-port"), QStringLiteral("0"), QStringLiteral("--no-records")});
     WaitServing(server);
     server_test::LoopbackPeer ann(port);
-    ASSERT_TRUE(ann.Open());
-    const auto command = [](std::string text) { return server_test::Framed(text + '\0'); };
-    ASSERT_TRUE(ann.SendRaw(server_test::Framed(std::string("/join ann     ") + '\0' + "KIVOL/2") +
-                            command("/take 2 ann     ") + command("/deal ann      start PACE=1 BOTS=1 LEVEL=2") +
-                            command("/deal ann      stop") + command("/register ann")));
+    PlayOneStoppedGame(ann, "/register ann");
     const std::string refusal = "/game refused " + Cp932::FromUtf8("このサーバーは名前を登録しません");
     bool refused = false;
     for (std::optional<std::string> packet; !refused && (packet = ann.NextPacket());)
