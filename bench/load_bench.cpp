@@ -63,6 +63,7 @@
 #include "bench/load/records_scenario.h"
 #include "bench/load/server_process.h"
 #include "bench/load/tables_scenario.h"
+#include "platform/epoll_event_dispatcher.h"
 #include "server/game_server.h"
 
 namespace {
@@ -105,6 +106,8 @@ constexpr int Repetitions = 3;
 load::LoadResult RunGameServer(const load::LoadPlan& plan)
 {
     GameServerThread server;
+    // As in a headless kivolsrv: the loop sleeps in the sockets' epoll handle.
+    server.setEventDispatcher(new TEpollEventDispatcher);
     server.start();
     const load::LoadResult result = load::RunLoad(server.Port(), plan);
     server.quit();

@@ -5,7 +5,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-#include <cerrno>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -16,10 +16,12 @@
 class TSocketReactor {
 public:
     static TSocketReactor& OfThisThread();
+    static bool Exists() { return current_ != nullptr; }
 
     std::uint32_t Add(int handle, TSocketWatcher& watcher);
     void Remove(std::uint32_t slot);
     void Want(std::uint32_t slot, bool read, bool write);
+    int DispatchBatch(int timeoutMs);
 
 private:
     // The most events taken from the kernel per notification.
@@ -39,7 +41,6 @@ private:
 
     TSocketReactor();
     ~TSocketReactor();
-    void DispatchBatch();
     void Dispatch(const epoll_event& event);
     bool Holds(std::uint32_t slot, std::uint32_t generation) const;
     void EndIfUnused();
@@ -57,7 +58,23 @@ thread_local TSocketReactor* TSocketReactor::current_ = nullptr;
 
 namespace {
 thread_local std::function<void()> afterSocketBatches;
+// Whether this thread's event loop waits in the reactor (no notifier).
+thread_local bool loopWaitsInReactor = false;
 }  // namespace
+
+void WaitForSocketsInThisThreadsLoop()
+{
+    // A reactor made before would be watched by a notifier inside its own
+    // epoll handle, which the kernel refuses: nothing would ever be read.
+    if (TSocketReactor::Exists())
+        throw std::logic_error("sockets were watched before the event loop waited in the socket reactor");
+    loopWaitsInReactor = true;
+}
+
+int WaitForSocketEvents(int timeoutMs)
+{
+    return TSocketReactor::OfThisThread().DispatchBatch(timeoutMs);
+}
 
 void AfterSocketBatches(std::function<void()> fn)
 {
@@ -75,8 +92,10 @@ TSocketReactor::TSocketReactor() : epoll_(epoll_create1(EPOLL_CLOEXEC))
 {
     if (epoll_ < 0)
         throw std::runtime_error("epoll_create1 failed");
+    if (loopWaitsInReactor)
+        return;
     notifier_ = std::make_unique<QSocketNotifier>(epoll_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { DispatchBatch(); });
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { DispatchBatch(0); });
 }
 
 TSocketReactor::~TSocketReactor()
@@ -143,15 +162,13 @@ bool TSocketReactor::Holds(std::uint32_t slot, std::uint32_t generation) const
     return slots_[slot].generation == generation && slots_[slot].watcher;
 }
 
-void TSocketReactor::DispatchBatch()
+int TSocketReactor::DispatchBatch(int timeoutMs)
 {
     // A handler may run a nested event loop, which brings this function back
-    // before the batch is done: each call keeps its own batch.
+    // before the batch is done: each call keeps its own batch. A signal
+    // ending the wait early is a wake-up with nothing to dispatch.
     epoll_event batch[MaxBatch];
-    int n;
-    do {
-        n = epoll_wait(epoll_, batch, MaxBatch, 0);
-    } while (n < 0 && errno == EINTR);
+    const int n = std::max(0, epoll_wait(epoll_, batch, MaxBatch, timeoutMs));
     ++dispatchDepth_;
     for (int i = 0; i < n; ++i)
         Dispatch(batch[i]);
@@ -160,6 +177,7 @@ void TSocketReactor::DispatchBatch()
         afterSocketBatches();
     --dispatchDepth_;
     EndIfUnused();
+    return n;
 }
 
 void TSocketReactor::Dispatch(const epoll_event& event)

@@ -46,6 +46,17 @@ private:
     std::uint32_t slot_;
 };
 
+// For an event loop that sleeps in the reactor itself (TEpollEventDispatcher)
+// instead of waking for its handle: from this call on the thread's reactor
+// has no notifier, and the loop waits through WaitForSocketEvents, so that a
+// wake-up is one system call. Called before the thread's first watch.
+void WaitForSocketsInThisThreadsLoop();
+
+// Waits up to timeoutMs milliseconds (negative: without limit) for readiness
+// of this thread's watches, then dispatches the batch as the notifier would.
+// Returns the number of events the batch held.
+int WaitForSocketEvents(int timeoutMs);
+
 // Runs fn on this thread after each batch of socket events, once every
 // handler of the batch has returned (after the outermost batch, when a
 // handler runs a nested event loop). One function per thread; a later call

@@ -4,12 +4,19 @@
 #include <QCoreApplication>
 #include <algorithm>
 
+#include "platform/epoll_event_dispatcher.h"
+
 TEventLoopStalls::TEventLoopStalls()
 {
     if (QCoreApplication* application = QCoreApplication::instance())
         application->installEventFilter(this);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-        awake_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this] { EndTurn(); });
+        const bool awakeEndsTheWait = TEpollEventDispatcher::RunsThisThread();
+        awake_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this, awakeEndsTheWait] {
+            EndTurn();
+            if (awakeEndsTheWait)
+                StartTurn();
+        });
         aboutToBlock_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { EndTurn(); });
     }
 }
@@ -29,11 +36,15 @@ double TEventLoopStalls::TakeLongestSeconds()
 
 bool TEventLoopStalls::eventFilter(QObject*, QEvent*)
 {
-    if (!inTurn_) {
-        inTurn_ = true;
-        turnStart_ = TClock::now();
-    }
+    if (!inTurn_)
+        StartTurn();
     return false;
+}
+
+void TEventLoopStalls::StartTurn()
+{
+    inTurn_ = true;
+    turnStart_ = TClock::now();
 }
 
 void TEventLoopStalls::EndTurn()

@@ -11,6 +11,7 @@
 
 #include "platform/application.h"
 #include "platform/command_line.h"
+#include "platform/epoll_event_dispatcher.h"
 #include "server/application_icon.h"
 #include "server/headless_environment.h"
 #include "server/operator_start.h"
@@ -56,8 +57,12 @@ int main(int argc, char** argv)
     RaiseOpenFileLimit();
     const bool headless = parsed.Values.Headless || !HasDisplay();
     THeadlessEnvironment quiet;
-    if (headless)
+    if (headless) {
         quiet.Enter();
+        // No window is shown: the loop sleeps in the sockets' epoll handle,
+        // one system call a wake-up however many players are connected.
+        QCoreApplication::setEventDispatcher(new TEpollEventDispatcher);
+    }
     QApplication app(argc, argv);
     Application.Title = QStringLiteral("Kivolサーバー");
     Application.Headless = headless;
