@@ -2,14 +2,16 @@
 // publish chat lines as fast as a window of 8 unanswered lines each allows,
 // and every client reads everything. Reports lines published and delivered per
 // second and the delivery latency, for the game server (the socket component
-// and the command handling that kivolsrv runs, on its own thread) and for a
-// minimal epoll relay of the same framing as the yardstick, in the same run.
+// and the command handling that kivolsrv runs, on its own thread), for
+// redis-server (every client subscribed to one channel, the two talkers
+// publishing into it, each from a second connection of its own) and for a
+// minimal epoll relay of the game's framing, the yardstick, in the same run.
 //
-// Each pair of runs is repeated three times, alternating the two servers, and
-// the medians are reported, so that a burst of other work on the machine
-// does not decide the comparison. Every count is then run again with a
-// flooder, one more client sending 200-byte chat lines flat out, and the
-// talkers' p99 latency with it is compared with that without it.
+// Each server's run is repeated three times, the three taking turns (who goes
+// first rotating), and the medians are reported, so that a burst of other
+// work on the machine does not decide the comparison. Every count is then run
+// again with a flooder, one more client sending 200-byte chat lines flat out,
+// and the talkers' p99 latency with it is compared with that without it.
 //
 //   load_bench [seconds to measure, default 5] [client counts, default 10 100 500]
 //
@@ -47,20 +49,25 @@
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/load/child_program.h"
 #include "bench/load/epoll_relay.h"
 #include "bench/load/games_scenario.h"
 #include "bench/load/idle_clients.h"
 #include "bench/load/load_driver.h"
 #include "bench/load/median.h"
 #include "bench/load/records_scenario.h"
+#include "bench/load/redis_server.h"
+#include "bench/load/server_kinds.h"
 #include "bench/load/server_process.h"
 #include "bench/load/tables_scenario.h"
 #include "platform/epoll_event_dispatcher.h"
@@ -118,7 +125,29 @@ load::LoadResult RunGameServer(const load::LoadPlan& plan)
 load::LoadResult RunYardstick(const load::LoadPlan& plan)
 {
     load::EpollRelay relay;
-    return load::RunLoad(relay.Port(), plan);
+    return load::RunLoad(relay.Port(), plan, load::RelayWire());
+}
+
+load::LoadResult RunRedis(const load::LoadPlan& plan)
+{
+    const int port = load::FreeLoopbackPort();
+    // The clients, the flooder's two connections, the talkers' second ones
+    // and room to spare.
+    const load::RedisServer redis(port, plan.clients + 2 + plan.publishers + 64);
+    return load::RunLoad(port, plan, load::RedisWire());
+}
+
+load::LoadResult Run(load::ServerKind kind, const load::LoadPlan& plan)
+{
+    switch (kind) {
+    case load::ServerKind::Kivol:
+        return RunGameServer(plan);
+    case load::ServerKind::Redis:
+        return RunRedis(plan);
+    case load::ServerKind::Relay:
+        return RunYardstick(plan);
+    }
+    return {};
 }
 
 // The median of each figure over the repetitions.
@@ -132,21 +161,31 @@ load::LoadResult Median(std::vector<load::LoadResult> runs)
             middle(&load::LoadResult::floodedPerSecond),   middle(&load::LoadResult::cut)};
 }
 
-// The medians of the game server's and the yardstick's runs of one plan.
-std::pair<load::LoadResult, load::LoadResult> RunBoth(const load::LoadPlan& plan)
+// Each server's medians of one plan, by server kind.
+using Medians = std::array<load::LoadResult, load::Kinds.size()>;
+
+const load::LoadResult& Of(const Medians& medians, load::ServerKind kind)
 {
-    std::vector<load::LoadResult> yardsticks, games;
-    for (int r = 0; r < Repetitions; ++r) {
-        yardsticks.push_back(RunYardstick(plan));
-        games.push_back(RunGameServer(plan));
-    }
-    return {Median(games), Median(yardsticks)};
+    return medians[static_cast<std::size_t>(kind)];
 }
 
-void Print(int clients, const char* name, const load::LoadResult& r)
+// Runs the plan on every server in rounds, prints each server's medians
+// (its name followed by suffix) and returns them.
+Medians RunRounds(const load::LoadPlan& plan, const char* suffix)
 {
-    std::printf("%6d  %-16s %14.0f %14.0f %10.0f %10.0f %10.0f %5.0f\n", clients, name, r.publishedPerSecond,
-                r.deliveredPerSecond, r.p50Microseconds, r.p99Microseconds, r.floodedPerSecond, r.cut);
+    std::array<std::vector<load::LoadResult>, load::Kinds.size()> runs;
+    for (int round = 0; round < Repetitions; ++round)
+        for (const load::ServerKind kind : load::TurnsOf(round))
+            runs[static_cast<std::size_t>(kind)].push_back(Run(kind, plan));
+    Medians medians;
+    for (const load::ServerKind kind : load::Kinds) {
+        const load::LoadResult& r = medians[static_cast<std::size_t>(kind)] =
+            Median(runs[static_cast<std::size_t>(kind)]);
+        std::printf("%6d  %-16s %14.0f %14.0f %10.0f %10.0f %10.0f %5.0f\n", plan.clients,
+                    (std::string(load::NameOf(kind)) + suffix).c_str(), r.publishedPerSecond, r.deliveredPerSecond,
+                    r.p50Microseconds, r.p99Microseconds, r.floodedPerSecond, r.cut);
+    }
+    return medians;
 }
 
 int RunFanOut(int argc, char** argv)
@@ -165,31 +204,35 @@ int RunFanOut(int argc, char** argv)
         for (int i = 2; i < argc; ++i)
             counts.push_back(std::atoi(argv[i]));
     }
+    using load::ServerKind;
     bool met = true;
     for (int clients : counts) {
         plan.clients = clients;
         plan.flooder = false;
-        const auto [game, yardstick] = RunBoth(plan);
-        Print(clients, "kivolsrv", game);
-        Print(clients, "yardstick", yardstick);
-        const double delivered = game.deliveredPerSecond / yardstick.deliveredPerSecond;
-        const double p99 = game.p99Microseconds / yardstick.p99Microseconds;
-        std::printf("%6d  ratio delivered/s %.2f (target >= 0.80), p99 %.2f (target <= 2.00)\n", clients, delivered,
-                    p99);
+        const Medians quiet = RunRounds(plan, "");
+        const load::LoadResult& game = Of(quiet, ServerKind::Kivol);
+        const auto ratios = [&game](const load::LoadResult& other) {
+            return std::pair{game.deliveredPerSecond / other.deliveredPerSecond,
+                             game.p99Microseconds / other.p99Microseconds};
+        };
+        const auto [delivered, p99] = ratios(Of(quiet, ServerKind::Relay));
+        const auto [deliveredToRedis, p99ToRedis] = ratios(Of(quiet, ServerKind::Redis));
+        std::printf("%6d  kivolsrv/relay: delivered/s %.2f (target >= 0.80), p99 %.2f (target <= 2.00)\n", clients,
+                    delivered, p99);
+        std::printf("%6d  kivolsrv/redis: delivered/s %.2f, p99 %.2f\n", clients, deliveredToRedis, p99ToRedis);
         plan.flooder = true;
-        const auto [floodedGame, floodedYardstick] = RunBoth(plan);
-        Print(clients, "kivolsrv+flood", floodedGame);
-        Print(clients, "yardstick+flood", floodedYardstick);
+        const Medians flooded = RunRounds(plan, "+flood");
         // A server that delivered no line at all in the time has no p99: it
         // counts as infinitely slow.
-        const auto slowdown = [](const load::LoadResult& with, const load::LoadResult& without) {
-            return with.p99Microseconds > 0 ? with.p99Microseconds / without.p99Microseconds : HUGE_VAL;
+        const auto slowdown = [&](ServerKind kind) {
+            const double with = Of(flooded, kind).p99Microseconds;
+            return with > 0 ? with / Of(quiet, kind).p99Microseconds : HUGE_VAL;
         };
-        const double gameSlowdown = slowdown(floodedGame, game);
+        const double gameSlowdown = slowdown(ServerKind::Kivol);
         std::printf("%6d  flooder: p99 with/without kivolsrv %.2f (target <= 2.00, flooder never cut), "
-                    "yardstick %.2f\n",
-                    clients, gameSlowdown, slowdown(floodedYardstick, yardstick));
-        met = met && delivered >= 0.8 && p99 <= 2.0 && gameSlowdown <= 2.0 && floodedGame.cut == 0;
+                    "redis %.2f, relay %.2f\n",
+                    clients, gameSlowdown, slowdown(ServerKind::Redis), slowdown(ServerKind::Relay));
+        met = met && delivered >= 0.8 && p99 <= 2.0 && gameSlowdown <= 2.0 && Of(flooded, ServerKind::Kivol).cut == 0;
     }
     std::printf("targets %s\n", met ? "met" : "NOT met");
     return 0;

@@ -16,16 +16,6 @@ namespace {
 
 constexpr int JoinBatch = 500;
 
-// The send time a line's text carries, or -1 for any other text.
-std::int64_t SentAt(std::string_view text)
-{
-    if (text.size() <= 10 || text.substr(8, 2) != ": ")
-        return -1;
-    std::int64_t sentAt = -1;
-    const auto [end, error] = std::from_chars(text.data() + 10, text.data() + text.size(), sentAt);
-    return error == std::errc() ? sentAt : -1;
-}
-
 // This process's CPU time (user and system) so far, in seconds.
 double OwnCpuSeconds()
 {
@@ -36,6 +26,15 @@ double OwnCpuSeconds()
 }
 
 }  // namespace
+
+std::int64_t SentAt(std::string_view text)
+{
+    if (text.size() <= 10 || text.substr(8, 2) != ": ")
+        return -1;
+    std::int64_t sentAt = -1;
+    const auto [end, error] = std::from_chars(text.data() + 10, text.data() + text.size(), sentAt);
+    return error == std::errc() ? sentAt : -1;
+}
 
 std::int64_t NowNs()
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/load/fleet.h"
+#include "bench/load/text_cutters.h"
 
 // Joining many connections to a server and measuring it under a steady rate
 // of chat lines, whatever the server's protocol: the caller says how input
@@ -15,8 +16,6 @@
 // "NAME    : <send time in ns>", the name padded to 8 bytes; texts of any
 // other form (a join's answer, a roster) are not deliveries.
 namespace load {
-
-using TextCutter = std::function<void(std::string& input, const std::function<void(std::string_view text)>& take)>;
 
 // Opens count more connections, sending greeting(i) on the i-th, in batches:
 // each batch waits until every connection of it has received a text that
@@ -75,5 +74,8 @@ inline std::string LineText(const std::string& name, std::int64_t sentAt)
 {
     return name + ": " + std::to_string(sentAt);
 }
+
+// The send time a line's text carries, or -1 for any other text.
+std::int64_t SentAt(std::string_view text);
 
 }  // namespace load

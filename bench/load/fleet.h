@@ -37,6 +37,8 @@ public:
     using Take = std::function<void(int index, std::string& input)>;
     void Poll(int timeoutMs, const Take& take);
 
+    // The bytes queued on the connection that the kernel has not yet taken.
+    std::size_t Queued(int index) const { return connections_[static_cast<std::size_t>(index)].output.size(); }
     int Size() const { return static_cast<int>(connections_.size()); }
     int Cut() const { return cut_; }
 

@@ -1,214 +1,157 @@
 #include "bench/load/load_driver.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <fcntl.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
-#include <stdexcept>
-#include <string>
+#include <string_view>
+#include <vector>
 
-#include "bench/load/ipv4_address.h"
+#include "bench/load/chat_run.h"
+#include "bench/load/fleet.h"
+#include "bench/load/median.h"
 #include "bench/load/packet_buffer.h"
+#include "bench/load/redis_framing.h"
 
 namespace load {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::int64_t NowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
+const std::string FlooderName = "Flood   ";
+const std::string Channel = "fanout";
+// The flooder's output kept queued: it sends whenever the kernel takes more.
+constexpr std::size_t FloodBacklog = 64 * 1024;
+constexpr double JoinBatchSeconds = 30;
 
 struct Client {
-    int fd = -1;
-    bool flooder = false;
     std::string name;  // 8 bytes, padded
-    std::string in;
-    std::string out;
+    int receiver = -1;  // fleet index of the joined connection
+    int sender = -1;    // fleet index of the connection its lines go out on
     int unanswered = 0;
-    long sequence = 0;
 };
 
-int Connect(int port)
+LoadWire GameFraming(std::string joinAnswer)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = LoopbackAddress(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        throw std::runtime_error("load driver cannot connect");
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return fd;
+    const auto packet = [](const std::string& text) {
+        std::string bytes;
+        AppendPacket(bytes, text + '\0');
+        return bytes;
+    };
+    return {[packet](const std::string& name) { return packet("/join " + name); }, std::move(joinAnswer), packet,
+            KivolTexts, false};
 }
 
-void Flush(Client& c)
+// A line's text of payloadBytes bytes as the game frames it (the closing NUL
+// counted) with no send time: "Flood   : xxxx...".
+std::string FloodText(int payloadBytes)
 {
-    while (!c.out.empty()) {
-        const ssize_t sent = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent <= 0)
-            return;
-        c.out.erase(0, static_cast<std::size_t>(sent));
-    }
-}
-
-// A chat line carrying its publisher and its send time: "Pnn     : <ns>".
-void Publish(Client& c)
-{
-    AppendPacket(c.out, c.name + ": " + std::to_string(NowNs()) + '\0');
-    ++c.unanswered;
-    ++c.sequence;
-}
-
-// A chat line of payloadBytes bytes (the closing NUL included) with no send
-// time: "Flood   : xxxx...".
-std::string FloodPacket(const std::string& name, int payloadBytes)
-{
-    std::string text = name + ": ";
+    std::string text = FlooderName + ": ";
     text.resize(static_cast<std::size_t>(std::max(payloadBytes - 1, static_cast<int>(text.size()))), 'x');
-    std::string packet;
-    AppendPacket(packet, text + '\0');
-    return packet;
-}
-
-void Watch(int poller, int op, const Client& c, std::size_t index, bool writable)
-{
-    epoll_event event{};
-    event.events = EPOLLIN | (writable ? EPOLLOUT : 0u);
-    event.data.u64 = index;
-    epoll_ctl(poller, op, c.fd, &event);
+    return text;
 }
 
 }  // namespace
 
-LoadResult RunLoad(int port, const LoadPlan& plan)
+LoadWire GameServerWire()
 {
-    // The flooder, when there is one, joins last.
+    return GameFraming("/list");
+}
+
+LoadWire RelayWire()
+{
+    return GameFraming("/join");
+}
+
+LoadWire RedisWire()
+{
+    return {[](const std::string&) { return RedisCommand({"SUBSCRIBE", Channel}); }, "/subscribe",
+            [](const std::string& text) { return RedisCommand({"PUBLISH", Channel, text}); }, RedisTexts, true};
+}
+
+LoadResult RunLoad(int port, const LoadPlan& plan, const LoadWire& wire)
+{
+    // The publishers come first and the flooder, when there is one, last.
     std::vector<Client> clients(static_cast<std::size_t>(plan.clients + (plan.flooder ? 1 : 0)));
-    const int poller = epoll_create1(EPOLL_CLOEXEC);
     for (std::size_t i = 0; i < clients.size(); ++i) {
-        Client& c = clients[i];
-        c.fd = Connect(port);
-        c.flooder = plan.flooder && i + 1 == clients.size();
         char name[32];
         std::snprintf(name, sizeof name, "P%-7zu", i);
-        c.name = c.flooder ? "Flood   " : name;
-        AppendPacket(c.out, "/join " + c.name + '\0');
-        Flush(c);
-        ::fcntl(c.fd, F_SETFL, ::fcntl(c.fd, F_GETFL) | O_NONBLOCK);
-        Watch(poller, EPOLL_CTL_ADD, c, i, false);
+        clients[i].name = plan.flooder && i + 1 == clients.size() ? FlooderName : name;
     }
-    const std::string floodPacket = FloodPacket(clients.back().name, plan.floodPayloadBytes);
-    constexpr std::size_t FloodBacklog = 64 * 1024;
+    Fleet fleet(port);
+    const std::vector<int> joined = JoinAll(
+        fleet, static_cast<int>(clients.size()),
+        [&](int i) { return wire.join(clients[static_cast<std::size_t>(i)].name); }, wire.cut, wire.joinAnswer,
+        JoinBatchSeconds);
+    std::vector<Client*> clientAt(joined.size());  // by fleet index, of the joined connections
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        clients[i].receiver = clients[i].sender = joined[i];
+        clientAt[static_cast<std::size_t>(joined[i])] = &clients[i];
+    }
+    Client* const flooder = plan.flooder ? &clients.back() : nullptr;
+    if (wire.sendsApart) {
+        for (int p = 0; p < plan.publishers; ++p)
+            clients[static_cast<std::size_t>(p)].sender = fleet.Open();
+        if (flooder)
+            flooder->sender = fleet.Open();
+    }
+    const std::string floodLine = wire.line(FloodText(plan.floodPayloadBytes));
 
-    // The clock starts once the last client's join has been answered: from
-    // then on the publishers send, and after the warm-up the counting begins.
-    const std::int64_t giveUp = NowNs() + 60'000'000'000;
-    std::int64_t measureFrom = INT64_MAX, measureTo = giveUp;
-    long published = 0, delivered = 0, flooded = 0, cut = 0;
+    // Every client has joined: the publishers send from now on, and after the
+    // warm-up the counting begins.
+    const std::int64_t measureFrom = NowNs() + static_cast<std::int64_t>(plan.warmupSeconds * 1e9);
+    const std::int64_t measureTo = measureFrom + static_cast<std::int64_t>(plan.measureSeconds * 1e9);
+    long published = 0, delivered = 0, flooded = 0;
     std::vector<std::int64_t> latencies;
     latencies.reserve(1 << 20);
-    bool publishing = false;
-    const std::string lastJoin = "/join " + clients.back().name;
-    std::vector<epoll_event> ready(1024);
-    std::vector<char> buffer(1 << 16);
     while (NowNs() < measureTo) {
-        if (publishing)
-            for (int p = 0; p < plan.publishers; ++p) {
-                Client& c = clients[static_cast<std::size_t>(p)];
-                while (c.unanswered < plan.window) {
-                    Publish(c);
-                    if (NowNs() >= measureFrom)
-                        ++published;
-                }
-                Flush(c);
+        for (int p = 0; p < plan.publishers; ++p) {
+            Client& c = clients[static_cast<std::size_t>(p)];
+            for (; c.unanswered < plan.window; ++c.unanswered) {
+                const std::int64_t sentAt = NowNs();
+                fleet.Queue(c.sender, wire.line(LineText(c.name, sentAt)));
+                if (sentAt >= measureFrom)
+                    ++published;
             }
-        const int n = epoll_wait(poller, ready.data(), static_cast<int>(ready.size()), 50);
-        for (int i = 0; i < n; ++i) {
-            const epoll_event& event = ready[static_cast<std::size_t>(i)];
-            Client& c = clients[event.data.u64];
-            if (c.fd < 0)
-                continue;
-            if (c.flooder && (event.events & EPOLLOUT)) {
-                while (c.out.size() < FloodBacklog)
-                    c.out += floodPacket;
-                Flush(c);
-            }
-            // At most a megabyte per client and round: a server that keeps
-            // refilling one socket must not make its input grow without end.
-            ssize_t got = 0;
-            for (int reads = 0; reads < 16 && (got = ::recv(c.fd, buffer.data(), buffer.size(), 0)) > 0; ++reads)
-                c.in.append(buffer.data(), static_cast<std::size_t>(got));
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
-                ++cut;
-                epoll_ctl(poller, EPOLL_CTL_DEL, c.fd, nullptr);
-                ::close(c.fd);
-                c.fd = -1;
-                continue;
-            }
+        }
+        if (flooder)
+            while (fleet.Queued(flooder->sender) < FloodBacklog)
+                fleet.Queue(flooder->sender, floodLine);
+        fleet.Flush();
+        fleet.Poll(50, [&](int index, std::string& input) {
             const std::int64_t now = NowNs();
-            CutPackets(c.in, [&](std::string_view payload) {
-                const std::string_view text = TextOf(payload);
-                if (!text.empty() && text[0] == '/') {
-                    // The game server answers the last join with a roster, the
-                    // relay by echoing it.
-                    if (!publishing && &c == &clients.back() && (text.rfind("/list", 0) == 0 || text == lastJoin)) {
-                        publishing = true;
-                        if (c.flooder)
-                            Watch(poller, EPOLL_CTL_MOD, c, clients.size() - 1, true);
-                        measureFrom = now + static_cast<std::int64_t>(plan.warmupSeconds * 1e9);
-                        measureTo = measureFrom + static_cast<std::int64_t>(plan.measureSeconds * 1e9);
-                    }
-                    return;
-                }
-                if (text.empty())
+            Client* const c = static_cast<std::size_t>(index) < clientAt.size()
+                                  ? clientAt[static_cast<std::size_t>(index)]
+                                  : nullptr;
+            wire.cut(input, [&](std::string_view text) {
+                // A sender apart from its client reads only the server's
+                // answers to what it sends, and a roster or a join are no lines.
+                if (!c || text.empty() || text[0] == '/')
                     return;
                 const std::string_view who = text.substr(0, 8);
-                if (who == clients.back().name && clients.back().flooder) {
-                    if (c.flooder && now >= measureFrom)
+                if (flooder && who == flooder->name) {
+                    if (c == flooder && now >= measureFrom)
                         ++flooded;
                     return;
                 }
-                if (c.flooder)
+                if (c == flooder)
                     return;
-                const std::int64_t sentAt = std::stoll(std::string(text.substr(10)));
+                const std::int64_t sentAt = SentAt(text);
                 if (now >= measureFrom && sentAt >= measureFrom) {
                     ++delivered;
                     latencies.push_back(now - sentAt);
                 }
-                if (who == c.name)
-                    --c.unanswered;
+                if (who == c->name)
+                    --c->unanswered;
             });
-        }
+        });
     }
-    for (Client& c : clients)
-        if (c.fd >= 0)
-            ::close(c.fd);
-    ::close(poller);
-    if (!publishing)
-        throw std::runtime_error("the joins were never answered");
 
     LoadResult result;
     result.publishedPerSecond = static_cast<double>(published) / plan.measureSeconds;
     result.deliveredPerSecond = static_cast<double>(delivered) / plan.measureSeconds;
+    result.p50Microseconds = PercentileMicroseconds(latencies, 0.50);
+    result.p99Microseconds = PercentileMicroseconds(latencies, 0.99);
     result.floodedPerSecond = static_cast<double>(flooded) / plan.measureSeconds;
-    result.cut = static_cast<double>(cut);
-    if (!latencies.empty()) {
-        std::sort(latencies.begin(), latencies.end());
-        const auto at = [&](double q) {
-            return static_cast<double>(latencies[static_cast<std::size_t>(q * static_cast<double>(latencies.size() - 1))]) / 1000.0;
-        };
-        result.p50Microseconds = at(0.50);
-        result.p99Microseconds = at(0.99);
-    }
+    result.cut = static_cast<double>(fleet.Cut());
     return result;
 }
 

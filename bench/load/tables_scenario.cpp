@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,7 +28,10 @@
 #include "bench/load/median.h"
 #include "bench/load/packet_buffer.h"
 #include "bench/load/redis_framing.h"
+#include "bench/load/redis_server.h"
+#include "bench/load/server_kinds.h"
 #include "bench/load/server_process.h"
+#include "bench/load/text_cutters.h"
 
 namespace load {
 
@@ -49,7 +51,6 @@ constexpr double IdleCpuShare = 0.05;
 // The idle measurement runs longer than the busy one: 10 busy tables make
 // few deliveries (250 a second) for a tail latency.
 constexpr double IdleMeasureFactor = 2;
-const char* const RedisServerPath = "/usr/bin/redis-server";
 
 std::string Padded(char prefix, int number)
 {
@@ -63,72 +64,6 @@ std::string TableName(char prefix, int number)
     char name[16];
     std::snprintf(name, sizeof name, "%c%04d", prefix, number + 1);
     return name;
-}
-
-const TextCutter KivolTexts = [](std::string& input, const std::function<void(std::string_view)>& take) {
-    CutPackets(input, [&](std::string_view payload) { take(TextOf(payload)); });
-};
-
-const TextCutter RedisTexts = [](std::string& input, const std::function<void(std::string_view)>& take) {
-    CutRedisReplies(input, take);
-};
-
-// A redis-server with a throwaway configuration: no persistence, loopback
-// only, and no protected mode, which would refuse every client but
-// 127.0.0.1 (the idle players come from 127.0.0.2 too).
-class RedisServer {
-public:
-    RedisServer(int port, int clients)
-    {
-        char directory[] = "/tmp/kivol-bench-redis-XXXXXX";
-        if (!::mkdtemp(directory))
-            throw std::runtime_error("no directory for redis-server");
-        directory_ = directory;
-        std::ofstream config(directory_ + "/redis.conf");
-        config << "port " << port << "\nbind 127.0.0.1\nprotected-mode no\nsave \"\"\nappendonly no\ndaemonize no\n"
-               << "logfile \"\"\n"
-               << "maxclients " << clients << "\ndir " << directory_ << "\n";
-        config.close();
-        program_ = std::make_unique<ChildProgram>(RedisServerPath, std::vector<std::string>{directory_ + "/redis.conf"});
-        if (!program_->AwaitListening(port, 20))
-            throw std::runtime_error(std::string("redis-server did not start listening (") + RedisServerPath + ")");
-    }
-    ~RedisServer()
-    {
-        program_.reset();
-        ::unlink((directory_ + "/redis.conf").c_str());
-        ::rmdir(directory_.c_str());
-    }
-    pid_t Pid() const { return program_->Pid(); }
-
-private:
-    std::string directory_;
-    std::unique_ptr<ChildProgram> program_;
-};
-
-enum class ServerKind { Kivol, Redis, Relay };
-constexpr std::array<ServerKind, 3> Kinds{ServerKind::Kivol, ServerKind::Redis, ServerKind::Relay};
-
-const char* NameOf(ServerKind kind)
-{
-    switch (kind) {
-    case ServerKind::Kivol:
-        return "kivolsrv";
-    case ServerKind::Redis:
-        return "redis";
-    case ServerKind::Relay:
-        return "relay";
-    }
-    return "?";
-}
-
-// The servers of one round, in the order they take their turns: rotated by
-// the round, so that a drift of the machine falls on each.
-std::array<ServerKind, 3> TurnsOf(int round)
-{
-    std::array<ServerKind, 3> turns = Kinds;
-    std::rotate(turns.begin(), turns.begin() + round % 3, turns.end());
-    return turns;
 }
 
 // Players who join together: player i is named player+i and sits at table
