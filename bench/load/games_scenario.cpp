@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/load/chat_run.h"
+#include "bench/load/text_cutters.h"
 #include "bench/load/child_program.h"
 #include "bench/load/fleet.h"
 #include "bench/load/kivol_server.h"
@@ -112,7 +113,7 @@ public:
                 AppendPacket(join, "/join " + PlayerName(i) + std::string(1, '\0') + "KIVOL/2 TABLE=" + table);
                 return join;
             },
-            Cutter, "/list");
+            KivolTexts, "/list");
         byIndex_.assign(static_cast<std::size_t>(fleet.Size()), -1);
         views_.resize(static_cast<std::size_t>(tables));
         for (int i = 0; i < count; ++i) {
@@ -202,8 +203,6 @@ public:
     long Makeable() const { return makeable_; }
     long Dealt() const { return dealt_; }
 
-    static const TextCutter Cutter;
-
 private:
     // The table's field and target from the dealer's moves; at each card,
     // who of its players sees a solution.
@@ -245,17 +244,13 @@ private:
     std::uniform_real_distribution<double> delay_{0.4, 3.0};
 };
 
-const TextCutter Tables::Cutter = [](std::string& input, const std::function<void(std::string_view)>& take) {
-    CutPackets(input, [&](std::string_view payload) { take(TextOf(payload)); });
-};
-
 // One chat line a second from every table, from its players in turn. The
 // text after the number is not an expression, so that no line is read as a
 // hitter's answer.
 ChatResult Chat(Fleet& fleet, Tables& tables, const ChatPlan& plan, pid_t server, const ChatHooks& hooks)
 {
     return RunChat(
-        fleet, Tables::Cutter, plan, server,
+        fleet, KivolTexts, plan, server,
         [&](long line, std::int64_t sentAt) {
             const Player& player = tables.At(static_cast<int>(line % tables.Count()));
             fleet.Queue(player.index, Packet(LineText(player.name, sentAt) + " ns"));

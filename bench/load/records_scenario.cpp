@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/load/chat_run.h"
+#include "bench/load/text_cutters.h"
 #include "bench/load/child_program.h"
 #include "bench/load/fleet.h"
 #include "bench/load/kivol_server.h"
@@ -63,10 +64,6 @@ std::string Packet(const std::string& text)
     return packet;
 }
 
-const TextCutter Texts = [](std::string& input, const std::function<void(std::string_view)>& take) {
-    CutPackets(input, [&](std::string_view payload) { take(TextOf(payload)); });
-};
-
 // The database's bytes once the journal is folded into it, its games and their events.
 struct DatabaseSize {
     double bytes = 0;
@@ -97,7 +94,7 @@ public:
                                        Named("g%04d", i + 1) + " KEY=k");
                 return join;
             },
-            Texts, "/list");
+            KivolTexts, "/list");
         byIndex_.assign(static_cast<std::size_t>(fleet.Size()), -1);
         for (int i = 0; i < tables; ++i) {
             const int index = indexes[static_cast<std::size_t>(i)];
@@ -228,7 +225,7 @@ RunFigures MeasureRun(const RecordsPlan& plan, bool records)
                                        Named("b%04d", i / PlayersPerBusyTable + 1));
                 return join;
             },
-            Texts, "/list");
+            KivolTexts, "/list");
         GameTables games(fleet, gameTables);
         Settle(fleet, server->Pid(), IdleCpuShare, 120);
 
@@ -240,7 +237,7 @@ RunFigures MeasureRun(const RecordsPlan& plan, bool records)
                               [&](std::int64_t now) { games.Tick(now, interval); }};
         const int count = static_cast<int>(busy.size());
         HttpGet(webPort, "/metrics");  // the longest stall counts from here
-        f.chat = RunChat(fleet, Texts, chat, server->Pid(), [&](long line, std::int64_t sentAt) {
+        f.chat = RunChat(fleet, KivolTexts, chat, server->Pid(), [&](long line, std::int64_t sentAt) {
             const int player = static_cast<int>(line % count);
             fleet.Queue(busy[static_cast<std::size_t>(player)], Packet(LineText(Named("b%07d", player), sentAt)));
         }, hooks);
