@@ -90,6 +90,8 @@ void TGameServer::Serve(TPacketServerSocket& socket)
 void TGameServer::ConnectionOpened(TPacketConnection* connection)
 {
     TPeer& peer = peers_.try_emplace(connection, connection).first->second;
+    // The map's entries stay where they are until erased.
+    connection->SetOwnerData(&peer);
     // A TCP connection is at the main table from its accept, as at a level-1
     // server; a WebSocket speaks level 2 and is at no table until it joins.
     if (!peer.Table && connection->Kind() != TPacketConnection::TKind::WebSocket)
@@ -98,12 +100,9 @@ void TGameServer::ConnectionOpened(TPacketConnection* connection)
 
 void TGameServer::PacketArrived(TPacketConnection* connection, const void* data, int size)
 {
-    auto found = peers_.find(connection);
-    if (found == peers_.end()) {
+    if (!connection->OwnerData())
         ConnectionOpened(connection);
-        found = peers_.find(connection);
-    }
-    TPeer& sender = found->second;
+    TPeer& sender = *static_cast<TPeer*>(connection->OwnerData());
     ++Metrics.Counter(KivolMetrics::PacketsReceived);
     TGameTable* const before = sender.Table;
     // An exception that left here would make the transport hand the same
@@ -132,6 +131,7 @@ void TGameServer::ConnectionClosed(TPacketConnection* connection)
     else if (table)
         table->Closed(found->second);
     peers_.erase(found);
+    connection->SetOwnerData(nullptr);
     kickGraceEnds_.erase(connection);
     RemoveIfEmpty(table);
 }

@@ -25,6 +25,15 @@ public:
     // The server's own address that the peer reached, as PeerAddress writes
     // one; empty where the carrier does not know it.
     virtual AnsiString ServerAddress() const { return {}; }
+
+    // What the owner keeps for this connection, null until it sets it (and
+    // again when the carrier hands the connection to another owner): the
+    // owner finds it with every packet instead of looking it up.
+    void* OwnerData() const { return ownerData_; }
+    void SetOwnerData(void* data) { ownerData_ = data; }
+
+private:
+    void* ownerData_ = nullptr;
 };
 
 // What a carrier reports about its connections, in order: opened, any number

@@ -112,8 +112,12 @@ TCustomPacketServerClientWinSocket* TPacketServerSocket::DoGetSocket(int socketH
 void TPacketServerSocket::SetConnectionOwner(TPacketConnectionOwner* owner)
 {
     connectionOwner_ = owner;
-    for (int i = 0; i < ClientCount(); ++i)
-        static_cast<TPacketServerClientWinSocket*>(GetClientSocket(i))->Owner = owner;
+    // What the previous owner kept for a connection is not the new one's.
+    for (int i = 0; i < ClientCount(); ++i) {
+        auto* connection = static_cast<TPacketServerClientWinSocket*>(GetClientSocket(i));
+        connection->Owner = owner;
+        connection->SetOwnerData(nullptr);
+    }
 }
 
 void TPacketServerSocket::PacketServerClientWinSocketPacketArrived(TObject*, TCustomWinSocket* aSocket,
