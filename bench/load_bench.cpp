@@ -77,12 +77,16 @@ namespace {
 
 // The game server as kivolsrv configures it, without the operator window:
 // listens, tells ready its port and serves until the thread's loop is told
-// to quit.
-void ServeGame(const load::ServerProcess::Ready& ready)
+// to quit. Unpaced, no connection is held to the 16 MiB a second that
+// kivolsrv lets one connection make it send: what the relay path itself
+// carries, where two talkers would otherwise each meet that limit.
+void ServeGame(const load::ServerProcess::Ready& ready, bool paced)
 {
     TPacketServerSocket socket;
     socket.SetAddress("127.0.0.1");
     TGameServer game(socket, nullptr);
+    if (!paced)
+        socket.RelayRate = 0;
     socket.SetActive(true);
     ready(socket.Socket()->LocalPort());
     QEventLoop loop;
@@ -91,6 +95,8 @@ void ServeGame(const load::ServerProcess::Ready& ready)
 
 class GameServerThread : public QThread {
 public:
+    explicit GameServerThread(bool paced) : paced_(paced) {}
+
     int Port()
     {
         while (port_ == 0)
@@ -101,18 +107,19 @@ public:
 protected:
     void run() override
     {
-        ServeGame([this](int port) { port_ = port; });
+        ServeGame([this](int port) { port_ = port; }, paced_);
     }
 
 private:
+    const bool paced_;
     std::atomic<int> port_{0};
 };
 
 constexpr int Repetitions = 3;
 
-load::LoadResult RunGameServer(const load::LoadPlan& plan)
+load::LoadResult RunGameServer(const load::LoadPlan& plan, bool paced = true)
 {
-    GameServerThread server;
+    GameServerThread server(paced);
     // As in a headless kivolsrv: the loop sleeps in the sockets' epoll handle.
     server.setEventDispatcher(new TEpollEventDispatcher);
     server.start();
@@ -161,29 +168,45 @@ load::LoadResult Median(std::vector<load::LoadResult> runs)
             middle(&load::LoadResult::floodedPerSecond),   middle(&load::LoadResult::cut)};
 }
 
-// Each server's medians of one plan, by server kind.
-using Medians = std::array<load::LoadResult, load::Kinds.size()>;
+// Each server's medians of one plan, by server kind, and the unpaced game
+// server's where it ran.
+struct Medians {
+    std::array<load::LoadResult, load::Kinds.size()> ofKind;
+    load::LoadResult unpaced;
+};
 
 const load::LoadResult& Of(const Medians& medians, load::ServerKind kind)
 {
-    return medians[static_cast<std::size_t>(kind)];
+    return medians.ofKind[static_cast<std::size_t>(kind)];
 }
 
-// Runs the plan on every server in rounds, prints each server's medians
-// (its name followed by suffix) and returns them.
-Medians RunRounds(const load::LoadPlan& plan, const char* suffix)
+void PrintRow(int clients, const std::string& name, const load::LoadResult& r)
+{
+    std::printf("%6d  %-16s %14.0f %14.0f %10.0f %10.0f %10.0f %5.0f\n", clients, name.c_str(), r.publishedPerSecond,
+                r.deliveredPerSecond, r.p50Microseconds, r.p99Microseconds, r.floodedPerSecond, r.cut);
+}
+
+// Runs the plan on every server in rounds (the unpaced game server last in
+// each round when asked for), prints each server's medians (its name
+// followed by suffix) and returns them.
+Medians RunRounds(const load::LoadPlan& plan, const char* suffix, bool withUnpaced)
 {
     std::array<std::vector<load::LoadResult>, load::Kinds.size()> runs;
-    for (int round = 0; round < Repetitions; ++round)
+    std::vector<load::LoadResult> unpacedRuns;
+    for (int round = 0; round < Repetitions; ++round) {
         for (const load::ServerKind kind : load::TurnsOf(round))
             runs[static_cast<std::size_t>(kind)].push_back(Run(kind, plan));
+        if (withUnpaced)
+            unpacedRuns.push_back(RunGameServer(plan, false));
+    }
     Medians medians;
     for (const load::ServerKind kind : load::Kinds) {
-        const load::LoadResult& r = medians[static_cast<std::size_t>(kind)] =
-            Median(runs[static_cast<std::size_t>(kind)]);
-        std::printf("%6d  %-16s %14.0f %14.0f %10.0f %10.0f %10.0f %5.0f\n", plan.clients,
-                    (std::string(load::NameOf(kind)) + suffix).c_str(), r.publishedPerSecond, r.deliveredPerSecond,
-                    r.p50Microseconds, r.p99Microseconds, r.floodedPerSecond, r.cut);
+        medians.ofKind[static_cast<std::size_t>(kind)] = Median(runs[static_cast<std::size_t>(kind)]);
+        PrintRow(plan.clients, std::string(load::NameOf(kind)) + suffix, Of(medians, kind));
+    }
+    if (withUnpaced) {
+        medians.unpaced = Median(unpacedRuns);
+        PrintRow(plan.clients, std::string("kivolsrv unpaced") + suffix, medians.unpaced);
     }
     return medians;
 }
@@ -209,19 +232,22 @@ int RunFanOut(int argc, char** argv)
     for (int clients : counts) {
         plan.clients = clients;
         plan.flooder = false;
-        const Medians quiet = RunRounds(plan, "");
-        const load::LoadResult& game = Of(quiet, ServerKind::Kivol);
-        const auto ratios = [&game](const load::LoadResult& other) {
+        const Medians quiet = RunRounds(plan, "", true);
+        const auto ratios = [](const load::LoadResult& game, const load::LoadResult& other) {
             return std::pair{game.deliveredPerSecond / other.deliveredPerSecond,
                              game.p99Microseconds / other.p99Microseconds};
         };
-        const auto [delivered, p99] = ratios(Of(quiet, ServerKind::Relay));
-        const auto [deliveredToRedis, p99ToRedis] = ratios(Of(quiet, ServerKind::Redis));
+        const load::LoadResult& relay = Of(quiet, ServerKind::Relay);
+        const auto [delivered, p99] = ratios(Of(quiet, ServerKind::Kivol), relay);
+        const auto [deliveredToRedis, p99ToRedis] = ratios(Of(quiet, ServerKind::Kivol), Of(quiet, ServerKind::Redis));
+        const auto [unpacedDelivered, unpacedP99] = ratios(quiet.unpaced, relay);
         std::printf("%6d  kivolsrv/relay: delivered/s %.2f (target >= 0.80), p99 %.2f (target <= 2.00)\n", clients,
                     delivered, p99);
         std::printf("%6d  kivolsrv/redis: delivered/s %.2f, p99 %.2f\n", clients, deliveredToRedis, p99ToRedis);
+        std::printf("%6d  kivolsrv unpaced/relay: delivered/s %.2f (target >= 1.00), p99 %.2f\n", clients,
+                    unpacedDelivered, unpacedP99);
         plan.flooder = true;
-        const Medians flooded = RunRounds(plan, "+flood");
+        const Medians flooded = RunRounds(plan, "+flood", false);
         // A server that delivered no line at all in the time has no p99: it
         // counts as infinitely slow.
         const auto slowdown = [&](ServerKind kind) {
@@ -232,7 +258,8 @@ int RunFanOut(int argc, char** argv)
         std::printf("%6d  flooder: p99 with/without kivolsrv %.2f (target <= 2.00, flooder never cut), "
                     "redis %.2f, relay %.2f\n",
                     clients, gameSlowdown, slowdown(ServerKind::Redis), slowdown(ServerKind::Relay));
-        met = met && delivered >= 0.8 && p99 <= 2.0 && gameSlowdown <= 2.0 && Of(flooded, ServerKind::Kivol).cut == 0;
+        met = met && delivered >= 0.8 && p99 <= 2.0 && unpacedDelivered >= 1.0 && gameSlowdown <= 2.0 &&
+              Of(flooded, ServerKind::Kivol).cut == 0;
     }
     std::printf("targets %s\n", met ? "met" : "NOT met");
     return 0;
@@ -263,8 +290,9 @@ int RunMemory(int connections)
         int argc = 1;
         char name[] = "kivolsrv";
         char* argv[] = {name, nullptr};
+        QCoreApplication::setEventDispatcher(new TEpollEventDispatcher);
         QCoreApplication app(argc, argv);
-        ServeGame(ready);
+        ServeGame(ready, true);
     });
     MeasureIdle("yardstick", connections, [](const load::ServerProcess::Ready& ready) {
         load::EpollRelay relay;
