@@ -7,6 +7,44 @@
 
 #include "platform/exceptions.h"
 
+namespace {
+
+// Where a queue without a block points: its capacity is 0, so nothing is
+// ever written there, and it is never freed.
+char noBlock[1];
+
+// Blocks of the first size given back on this thread, for the next queue
+// that takes one; at most MostSpareBlocks of them (128 KiB).
+class SpareBlocks {
+public:
+    static constexpr int MostSpareBlocks = 64;
+
+    ~SpareBlocks()
+    {
+        while (count_ > 0)
+            std::free(blocks_[--count_]);
+        ended_ = true;
+    }
+    char* Take() { return count_ > 0 ? blocks_[--count_] : nullptr; }
+    // False when it keeps no more (or the thread is ending): free it then.
+    bool Keep(char* block)
+    {
+        if (ended_ || count_ == MostSpareBlocks)
+            return false;
+        blocks_[count_++] = block;
+        return true;
+    }
+
+private:
+    char* blocks_[MostSpareBlocks];
+    int count_ = 0;
+    bool ended_ = false;
+};
+
+thread_local SpareBlocks spareBlocks;
+
+}  // namespace
+
 TPipedMemoryStream::TPipedMemoryStream()
 {
     Init(4096);
@@ -19,19 +57,29 @@ TPipedMemoryStream::TPipedMemoryStream(int capacity)
 
 TPipedMemoryStream::~TPipedMemoryStream()
 {
-    std::free(Buffer);
+    ReleaseBlock();
 }
 
 void TPipedMemoryStream::Init(int capacity)
 {
-    capacity = std::max(capacity, 0);
-    // At least one byte, so that Buffer is a real address even for capacity 0.
-    char* block = static_cast<char*>(std::calloc(static_cast<std::size_t>(std::max(capacity, 1)), 1));
-    if (!block)
-        throw EOutOfMemory(Messages::OutOfMemory);
-    std::free(Buffer);
-    Capacity = capacity;
+    char* block = noBlock;
+    if (capacity > 0) {
+        block = static_cast<char*>(std::calloc(static_cast<std::size_t>(capacity), 1));
+        if (!block)
+            throw EOutOfMemory(Messages::OutOfMemory);
+    }
+    ReleaseBlock();
+    Capacity = std::max(capacity, 0);
     Buffer = Head = Tail = block;
+}
+
+void TPipedMemoryStream::ReleaseBlock()
+{
+    const bool kept = Capacity == FirstBlockSize && spareBlocks.Keep(Buffer);
+    if (!kept && Buffer != noBlock)
+        std::free(Buffer);
+    Capacity = 0;
+    Buffer = Head = Tail = noBlock;
 }
 
 void TPipedMemoryStream::Clear()
@@ -41,12 +89,26 @@ void TPipedMemoryStream::Clear()
 
 void TPipedMemoryStream::Trim()
 {
-    if (Count() == 0 && Capacity > 0)
-        Init(0);
+    if (Count() == 0)
+        ReleaseBlock();
 }
 
 void TPipedMemoryStream::MoveToFront(int keep, std::int64_t newCapacity)
 {
+    if (Capacity == 0) {
+        // Nothing is queued without a block: take the first one.
+        newCapacity = std::max<std::int64_t>(newCapacity, FirstBlockSize);
+        if (newCapacity > std::numeric_limits<int>::max())
+            throw EOutOfMemory(Messages::OutOfMemory);
+        char* block = newCapacity == FirstBlockSize ? spareBlocks.Take() : nullptr;
+        if (!block)
+            block = static_cast<char*>(std::malloc(static_cast<std::size_t>(newCapacity)));
+        if (!block)
+            throw EOutOfMemory(Messages::OutOfMemory);
+        Buffer = Head = Tail = block;
+        Capacity = static_cast<int>(newCapacity);
+        return;
+    }
     const int size = std::min(Count(), keep);
     std::memmove(Buffer, Head, static_cast<std::size_t>(size));
     if (newCapacity > Capacity) {

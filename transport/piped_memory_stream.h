@@ -12,6 +12,12 @@
 // grows until Trim gives it back, so steady traffic runs without moving bytes
 // around once the block has reached the traffic's high-water mark.
 //
+// A queue of capacity 0 holds no block at all. The first append takes a
+// block of at least FirstBlockSize bytes: a connection's queue takes one for
+// each burst and gives it back once empty, thousands of times a second, so
+// blocks of that size that were given back are kept for the next (a few per
+// thread) instead of a malloc and a free each time.
+//
 // Negative counts move nothing: Read, Write and the stream reads return 0 for
 // them, AdvanceHead ignores them, SetSize treats them as 0.
 class TPipedMemoryStream : public TStream {
@@ -55,12 +61,17 @@ public:
 
     int Count() const { return static_cast<int>(Tail - Head); }
 
+    static constexpr int FirstBlockSize = 2048;
+
     int Capacity = 0;
     char* Buffer = nullptr;
     char* Head = nullptr;
     char* Tail = nullptr;
 
 private:
+    // Gives the block back (to the thread's spare blocks where it has their
+    // size) and holds none.
+    void ReleaseBlock();
     // Makes room for count more bytes behind Tail (the append rule).
     void MakeRoom(int count);
     // Moves the unread bytes (at most keep of them) to the start of the block,
