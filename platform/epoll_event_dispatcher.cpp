@@ -139,7 +139,7 @@ bool TEpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
         return false;
     const bool includeTimers = !(flags & QEventLoop::X11ExcludeTimers);
     int timeoutMs = 0;
-    if ((flags & QEventLoop::WaitForMoreEvents) && !interrupted_.load())
+    if (flags & QEventLoop::WaitForMoreEvents)
         timeoutMs = includeTimers ? MillisecondsToEarliestTimer() : -1;
     if (timeoutMs != 0)
         emit aboutToBlock();
@@ -151,14 +151,25 @@ bool TEpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     return events > 0;
 }
 
+int TEpollEventDispatcher::MillisecondsUntil(Clock::time_point when)
+{
+    // Rounded up, so that a wait never ends before the timer is due.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
+    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
+}
+
 int TEpollEventDispatcher::MillisecondsToEarliestTimer() const
 {
     const TDeadlineEntry* earliest = timerHeap_.Earliest();
-    if (!earliest)
-        return -1;
-    // Rounded up, so that the wait never ends before the timer is due.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(earliest->When - Clock::now()).count();
-    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
+    return earliest ? MillisecondsUntil(earliest->When) : -1;
+}
+
+TEpollEventDispatcher::Timer* TEpollEventDispatcher::WaitingToBePlaced(int id, std::uint64_t serial)
+{
+    const auto found = timers_.find(id);
+    if (found == timers_.end() || found->second->Serial != serial || found->second->Placed())
+        return nullptr;
+    return found->second.get();
 }
 
 int TEpollEventDispatcher::WaitForWakeUpOnly(int timeoutMs)
@@ -190,19 +201,15 @@ int TEpollEventDispatcher::ActivateTimers()
         ++fired;
         // The event's handler may have killed the timer, or killed it and
         // started another under the same id.
-        const auto found = timers_.find(id);
-        if (found == timers_.end() || found->second->Serial != serial || found->second->Placed())
-            continue;
-        if (found->second->When > now)
-            timerHeap_.Place(*found->second, found->second->When);
-        else
+        Timer* still = WaitingToBePlaced(id, serial);
+        if (still && still->When > now)
+            timerHeap_.Place(*still, still->When);
+        else if (still)
             fireAgainNextRound.emplace_back(id, serial);
     }
-    for (const auto& [id, serial] : fireAgainNextRound) {
-        const auto found = timers_.find(id);
-        if (found != timers_.end() && found->second->Serial == serial && !found->second->Placed())
-            timerHeap_.Place(*found->second, found->second->When);
-    }
+    for (const auto& [id, serial] : fireAgainNextRound)
+        if (Timer* still = WaitingToBePlaced(id, serial))
+            timerHeap_.Place(*still, still->When);
     return fired;
 }
 
@@ -295,10 +302,7 @@ QList<QAbstractEventDispatcher::TimerInfo> TEpollEventDispatcher::registeredTime
 int TEpollEventDispatcher::remainingTime(int timerId)
 {
     const auto found = timers_.find(timerId);
-    if (found == timers_.end())
-        return -1;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(found->second->When - Clock::now()).count();
-    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
+    return found == timers_.end() ? -1 : MillisecondsUntil(found->second->When);
 }
 
 void TEpollEventDispatcher::wakeUp()

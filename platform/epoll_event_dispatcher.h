@@ -53,7 +53,11 @@ private:
     class NotifierSet;
     class WakeUpHandle;
 
+    static int MillisecondsUntil(Clock::time_point when);
     int ActivateTimers();
+    // The timer of that registration when it still exists and is out of
+    // the heap (its event was being delivered), else null.
+    Timer* WaitingToBePlaced(int id, std::uint64_t serial);
     int MillisecondsToEarliestTimer() const;
     int WaitForWakeUpOnly(int timeoutMs);
 
