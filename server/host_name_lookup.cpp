@@ -56,8 +56,9 @@ void THostNameLookup::Shared::Work(const std::shared_ptr<Shared>& shared)
     }
 }
 
-THostNameLookup::THostNameLookup(LookupFunction lookup, std::chrono::milliseconds limit)
-    : shared_(std::make_shared<Shared>()), limit_(limit), context_(std::make_unique<QObject>())
+THostNameLookup::THostNameLookup(LookupFunction lookup, std::chrono::milliseconds limit,
+                                 std::chrono::milliseconds keep)
+    : shared_(std::make_shared<Shared>()), limit_(limit), context_(std::make_unique<QObject>()), keep_(keep)
 {
     shared_->lookup = std::move(lookup);
     shared_->owner = this;
@@ -78,6 +79,11 @@ THostNameLookup::~THostNameLookup()
 
 void THostNameLookup::Find(const AnsiString& address, Answer answer)
 {
+    if (const AnsiString* name = KeptName(address)) {
+        QMetaObject::invokeMethod(
+            context_.get(), [answer = std::move(answer), name = *name] { answer(name); }, Qt::QueuedConnection);
+        return;
+    }
     const std::uint64_t id = nextId_++;
     auto limit = std::make_unique<TDeadline>([this, id] { Give(id, {}); });
     limit->Start(limit_);
@@ -119,8 +125,38 @@ void THostNameLookup::Answered(const AnsiString& address, const AnsiString& name
         return;
     const std::vector<std::uint64_t> askers = std::move(found->second);
     askers_.erase(found);
+    Keep(address, name);
     for (const std::uint64_t id : askers)
         Give(id, name);
+}
+
+const AnsiString* THostNameLookup::KeptName(const AnsiString& address)
+{
+    const auto now = std::chrono::steady_clock::now();
+    while (!keptOrder_.empty() && keptOrder_.front().first + keep_ <= now)
+        ForgetOldestKept();
+    const auto it = kept_.find(address);
+    return it != kept_.end() ? &it->second.name : nullptr;
+}
+
+void THostNameLookup::Keep(const AnsiString& address, const AnsiString& name)
+{
+    if (keep_ <= std::chrono::milliseconds::zero())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    kept_[address] = {name, now};
+    keptOrder_.emplace_back(now, address);
+    while (keptOrder_.size() > MostKept)
+        ForgetOldestKept();
+}
+
+void THostNameLookup::ForgetOldestKept()
+{
+    const auto& [given, address] = keptOrder_.front();
+    const auto it = kept_.find(address);
+    if (it != kept_.end() && it->second.given == given)  // not given again since
+        kept_.erase(it);
+    keptOrder_.pop_front();
 }
 
 AnsiString THostNameLookup::ReverseLookup(const AnsiString& address)

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/ansi_string.h"
@@ -18,7 +22,10 @@ class TDeadline;
 // time; the others queue. One address is looked up once at a time: whoever
 // asks for it while its lookup runs or queues shares that lookup's answer
 // (many connections from one address, a slow name service, would otherwise
-// queue a lookup each and see most of them run out of time).
+// queue a lookup each and see most of them run out of time). An answer the
+// name service gave is kept for a while, so that thousands of players joining
+// from a few addresses (a school, a carrier's gateway) ask it once per address
+// and have their log lines written as they join, not seconds later.
 class THostNameLookup {
 public:
     // A blocking lookup: the host name of a numeric address, empty when none
@@ -29,8 +36,12 @@ public:
 
     static constexpr int Workers = 4;
     static constexpr std::chrono::milliseconds DefaultLimit{5000};
+    static constexpr std::chrono::milliseconds DefaultKeep{60000};
+    // The most answers kept; beyond it the oldest goes first.
+    static constexpr std::size_t MostKept = 4096;
 
-    explicit THostNameLookup(LookupFunction lookup = ReverseLookup, std::chrono::milliseconds limit = DefaultLimit);
+    explicit THostNameLookup(LookupFunction lookup = ReverseLookup, std::chrono::milliseconds limit = DefaultLimit,
+                             std::chrono::milliseconds keep = DefaultKeep);
     // Answers not given yet are dropped; a lookup still running finishes on
     // its worker and is forgotten.
     ~THostNameLookup();
@@ -55,6 +66,11 @@ private:
     void Give(std::uint64_t id, const AnsiString& name);
     // A worker's answer for every asker of the address since its lookup began.
     void Answered(const AnsiString& address, const AnsiString& name);
+    // The kept answer for address, if there is one still fresh; drops the
+    // answers that are not.
+    const AnsiString* KeptName(const AnsiString& address);
+    void Keep(const AnsiString& address, const AnsiString& name);
+    void ForgetOldestKept();
 
     std::shared_ptr<Shared> shared_;
     std::chrono::milliseconds limit_;
@@ -64,4 +80,12 @@ private:
     // The askers of each address whose lookup runs or queues (some may have
     // had their answer from the time limit already).
     std::map<AnsiString, std::vector<std::uint64_t>> askers_;
+    // Answers given by the name service and when each was given, oldest first.
+    struct TKeptName {
+        AnsiString name;
+        std::chrono::steady_clock::time_point given;
+    };
+    std::chrono::milliseconds keep_;
+    std::unordered_map<AnsiString, TKeptName> kept_;
+    std::deque<std::pair<std::chrono::steady_clock::time_point, AnsiString>> keptOrder_;
 };

@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "server_window_fixture.h"
 #include "platform/socket_calls.h"
@@ -56,7 +58,8 @@ private:
 // Addresses ending in ".1" wait for the slow service, ".3" fail, ".4" have no
 // name; the others are answered at once as "host-<address>".
 std::unique_ptr<THostNameLookup> MixedLookup(const std::shared_ptr<SlowNameService>& slow,
-                                             std::chrono::milliseconds limit = THostNameLookup::DefaultLimit)
+                                             std::chrono::milliseconds limit = THostNameLookup::DefaultLimit,
+                                             std::chrono::milliseconds keep = THostNameLookup::DefaultKeep)
 {
     return std::make_unique<THostNameLookup>(
         [slow](const AnsiString& address) -> AnsiString {
@@ -68,7 +71,7 @@ std::unique_ptr<THostNameLookup> MixedLookup(const std::shared_ptr<SlowNameServi
                 return {};
             return "host-" + address;
         },
-        limit);
+        limit, keep);
 }
 
 AnsiString Line(const char* utf8Word, const AnsiString& host, const AnsiString& address)
@@ -135,9 +138,9 @@ TEST_F(ConnectionLogTest, ALookupThatFailsFindsNothingOrTakesTooLongGivesTheAddr
     EXPECT_EQ(lines.back(), Line("/切断  ", "", "10.0.0.1"));
 }
 
-TEST_F(ConnectionLogTest, ConnectionsFromOneAddressShareTheLookupUnderWayAndTheNextOneLooksUpAgain)
+TEST_F(ConnectionLogTest, ConnectionsFromOneAddressShareTheLookupUnderWayThenItsKeptAnswerUntilItRunsOut)
 {
-    TConnectionLog log(Collect(), MixedLookup(slow));
+    TConnectionLog log(Collect(), MixedLookup(slow, THostNameLookup::DefaultLimit, 1s));
     int c = 0;
     log.Connected(&a, "10.0.0.1");
     log.Connected(&b, "10.0.0.1");
@@ -153,8 +156,47 @@ TEST_F(ConnectionLogTest, ConnectionsFromOneAddressShareTheLookupUnderWayAndTheN
 
     int d = 0;
     log.Connected(&d, "10.0.0.1");
+    EXPECT_EQ(lines.size(), 4u) << "a kept answer, too, comes from the event loop";
     ASSERT_TRUE(WaitUntil([&] { return lines.size() == 5; }));
-    EXPECT_EQ(slow->asked, 2) << "an answered lookup is not kept";
+    EXPECT_EQ(lines.back(), connect);
+    EXPECT_EQ(slow->asked, 1) << "the answer is kept";
+
+    std::this_thread::sleep_for(1s);
+    int e = 0;
+    log.Connected(&e, "10.0.0.1");
+    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 6; }));
+    EXPECT_EQ(slow->asked, 2) << "an answer is kept no longer than its time";
+}
+
+TEST_F(ConnectionLogTest, OnlyTheNewestAnswersAreKept)
+{
+    std::atomic<int> asked{0};
+    THostNameLookup lookup([&asked](const AnsiString& address) {
+        ++asked;
+        return "host-" + address;
+    });
+    const auto address = [](std::size_t i) {
+        return "10." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ".2";
+    };
+    // Asks for the addresses first to last, all at once, and waits for every answer.
+    std::size_t answered = 0;
+    const auto findAll = [&](std::size_t first, std::size_t last) {
+        answered = 0;
+        for (std::size_t i = first; i <= last; ++i)
+            lookup.Find(address(i), [&answered, expected = "host-" + address(i)](const AnsiString& name) {
+                EXPECT_EQ(name, expected);
+                ++answered;
+            });
+        return WaitUntil([&] { return answered == last - first + 1; });
+    };
+    const std::size_t most = THostNameLookup::MostKept;
+    ASSERT_TRUE(findAll(0, most - 1));
+    ASSERT_EQ(asked, static_cast<int>(most));
+    ASSERT_TRUE(findAll(most, most));
+    ASSERT_TRUE(findAll(most, most));
+    EXPECT_EQ(asked, static_cast<int>(most + 1)) << "the newest answer is kept";
+    ASSERT_TRUE(findAll(0, most - 1));
+    EXPECT_EQ(asked, static_cast<int>(most + 2)) << "exactly one answer, the oldest, was forgotten";
 }
 
 TEST_F(ConnectionLogTest, ADestroyedLogDropsTheAnswersStillOnTheirWay)
