@@ -27,6 +27,7 @@
 #include "bench/load/kivol_server.h"
 #include "bench/load/median.h"
 #include "bench/load/packet_buffer.h"
+#include "bench/load/processor_pinning.h"
 #include "bench/load/redis_framing.h"
 #include "bench/load/redis_server.h"
 #include "bench/load/server_kinds.h"
@@ -112,6 +113,7 @@ public:
             port_ = relay_->Port();
             break;
         }
+        PinToServerProcessor(Pid());
     }
 
     int Port() const { return port_; }
@@ -391,6 +393,8 @@ int RunTables(const TablesPlan& plan)
     // Bounds the whole run: the default action ends the process, and the
     // children die with it.
     ::alarm(static_cast<unsigned>(900 * (1 + plan.rounds) + 30 * plan.measureSeconds));
+    if (!KeepDriverOffServerProcessor())
+        std::printf("one processor: the servers share it with the clients\n");
     try {
         if (plan.busyTables > 0)
             RunBusy(plan);
