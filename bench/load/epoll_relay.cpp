@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -17,6 +18,7 @@
 
 #include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
+#include "bench/load/processor_pinning.h"
 
 namespace load {
 
@@ -196,6 +198,8 @@ EpollRelay::~EpollRelay()
 
 void EpollRelay::Run()
 {
+    PinThisThreadToServerProcessor();
+    pthread_setname_np(pthread_self(), "relay");  // for profiles: perf report --comm relay
     const int poller = epoll_create1(EPOLL_CLOEXEC);
     epoll_event watch{};
     watch.events = EPOLLIN;

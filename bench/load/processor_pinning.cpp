@@ -35,6 +35,17 @@ int ServerProcessor()
     return -1;
 }
 
+// The server's processor alone in a set; false where there is none.
+bool ServerProcessorAlone(cpu_set_t& one)
+{
+    const int server = ServerProcessor();
+    CPU_ZERO(&one);
+    if (server < 0)
+        return false;
+    CPU_SET(server, &one);
+    return true;
+}
+
 void PinEveryThread(pid_t pid, const cpu_set_t& processors)
 {
     std::error_code error;
@@ -58,13 +69,16 @@ bool KeepDriverOffServerProcessor()
 
 void PinToServerProcessor(pid_t pid)
 {
-    const int server = ServerProcessor();
-    if (server < 0)
-        return;
     cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(server, &one);
-    PinEveryThread(pid, one);
+    if (ServerProcessorAlone(one))
+        PinEveryThread(pid, one);
+}
+
+void PinThisThreadToServerProcessor()
+{
+    cpu_set_t one;
+    if (ServerProcessorAlone(one))
+        sched_setaffinity(0, sizeof one, &one);
 }
 
 }  // namespace load
