@@ -66,7 +66,6 @@
 #include "bench/load/load_driver.h"
 #include "bench/load/median.h"
 #include "bench/load/records_scenario.h"
-#include "bench/load/processor_pinning.h"
 #include "bench/load/redis_server.h"
 #include "bench/load/server_kinds.h"
 #include "bench/load/server_process.h"
@@ -112,7 +111,6 @@ public:
 protected:
     void run() override
     {
-        load::PinThisThreadToServerProcessor();
         ServeGame([this](int port) { port_ = port; }, paced_);
     }
 
@@ -147,7 +145,6 @@ load::LoadResult RunRedis(const load::LoadPlan& plan)
     // The clients, the flooder's two connections, the talkers' second ones
     // and room to spare.
     const load::RedisServer redis(port, plan.clients + 2 + plan.publishers + 64);
-    load::PinToServerProcessor(redis.Pid());
     return load::RunLoad(port, plan, load::RedisWire());
 }
 
@@ -223,9 +220,6 @@ int RunFanOut(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured
     QCoreApplication app(argc, argv);
     load::RaiseOpenFileLimit();
-    // Each server on a processor of its own, the driver on the others.
-    if (!load::KeepDriverOffServerProcessor())
-        std::printf("one processor: the servers share it with the clients\n");
     load::LoadPlan plan;
     if (argc > 1)
         plan.measureSeconds = std::atof(argv[1]);

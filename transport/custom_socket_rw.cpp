@@ -103,11 +103,16 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     std::int64_t budget = ReadBudget > 0 ? ReadBudget : std::numeric_limits<std::int64_t>::max();
     // The event's own receive is the first take.
     std::int64_t taken = std::exchange(received_, 0);
+    // A receive that filled less than its room emptied the socket; the
+    // socket is watched level-triggered, so what comes later is another event.
+    bool emptied = std::exchange(receivedAll_, false);
     budget -= taken;
     int want = SmallestReceive;
     for (;;) {
         if (taken == 0) {
-            taken = TakeFromSocket(budget, want);
+            if (emptied)
+                break;
+            taken = TakeFromSocket(budget, want, emptied);
             if (taken < 0)
                 return;
             if (taken == 0)
@@ -131,7 +136,7 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     GiveBackIfEmpty(*RecvBuffer);
 }
 
-std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want)
+std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want, bool& emptied)
 {
     if (MaxRecvSize > 0) {
         const std::int64_t waiting = SocketStream->GetSize();
@@ -149,6 +154,7 @@ std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want)
     if (n <= 0)
         return 0;
     RecvBuffer->Appended(n);
+    emptied = n < room;
     return n;
 }
 
@@ -161,6 +167,7 @@ char* TCustomSocketRW::ReceiveRoom(int& size)
     size = std::max(RecvBuffer->Room(), SmallestReceive);
     if (ReadBudget > 0)
         size = std::min(size, ReadBudget);
+    offered_ = size;
     return RecvBuffer->Reserve(size);
 }
 
@@ -169,6 +176,7 @@ void TCustomSocketRW::Received(int count)
     if (count > 0) {
         RecvBuffer->Appended(count);
         received_ += count;
+        receivedAll_ = count < offered_;
     } else {
         GiveBackIfEmpty(*RecvBuffer);
     }

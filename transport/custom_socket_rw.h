@@ -125,8 +125,8 @@ private:
     // receive of up to want bytes into the buffer's room, or, while
     // MaxRecvSize counts the bytes still waiting in the kernel, as many as
     // wait. Returns the bytes taken, or -1 when the connection was failed for
-    // MaxRecvSize.
-    std::int64_t TakeFromSocket(std::int64_t budget, int want);
+    // MaxRecvSize; emptied tells whether the socket had no more to give.
+    std::int64_t TakeFromSocket(std::int64_t budget, int want, bool& emptied);
     // Earns credit for the time passed; true while the connection owes.
     bool Owes();
     // False, with reading suspended until the debt is paid, while the
@@ -137,8 +137,12 @@ private:
 
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool reading_ = false;
-    // Bytes the read-ready event's own receive brought, not yet handled.
+    // Bytes the read-ready event's own receive brought, not yet handled, the
+    // room that receive was given, and whether it took less than that room:
+    // then the socket held no more, and asking again would only be told so.
     int received_ = 0;
+    int offered_ = 0;
+    bool receivedAll_ = false;
     bool flushMarked_ = false;
     bool sendQueueOverflow_ = false;
     // What the connection may still spend; the first read finds a full burst

@@ -18,7 +18,6 @@
 
 #include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
-#include "bench/load/processor_pinning.h"
 
 namespace load {
 
@@ -198,7 +197,6 @@ EpollRelay::~EpollRelay()
 
 void EpollRelay::Run()
 {
-    PinThisThreadToServerProcessor();
     pthread_setname_np(pthread_self(), "relay");  // for profiles: perf report --comm relay
     const int poller = epoll_create1(EPOLL_CLOEXEC);
     epoll_event watch{};

@@ -74,11 +74,4 @@ void PinToServerProcessor(pid_t pid)
         PinEveryThread(pid, one);
 }
 
-void PinThisThreadToServerProcessor()
-{
-    cpu_set_t one;
-    if (ServerProcessorAlone(one))
-        sched_setaffinity(0, sizeof one, &one);
-}
-
 }  // namespace load

@@ -14,7 +14,5 @@ namespace load {
 bool KeepDriverOffServerProcessor();
 // Moves every thread of process pid to the server's processor.
 void PinToServerProcessor(pid_t pid);
-// Moves the calling thread (a server run in the driver's process) there.
-void PinThisThreadToServerProcessor();
 
 }  // namespace load
