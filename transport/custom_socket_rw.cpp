@@ -105,7 +105,7 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
     std::int64_t taken = std::exchange(received_, 0);
     // A receive that filled less than its room emptied the socket; the
     // socket is watched level-triggered, so what comes later is another event.
-    bool emptied = std::exchange(receivedAll_, false);
+    bool emptied = std::exchange(receiveEmptied_, false);
     budget -= taken;
     int want = SmallestReceive;
     for (;;) {
@@ -176,7 +176,7 @@ void TCustomSocketRW::Received(int count)
     if (count > 0) {
         RecvBuffer->Appended(count);
         received_ += count;
-        receivedAll_ = count < offered_;
+        receiveEmptied_ = count < offered_;
     } else {
         GiveBackIfEmpty(*RecvBuffer);
     }

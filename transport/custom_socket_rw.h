@@ -142,7 +142,7 @@ private:
     // then the socket held no more, and asking again would only be told so.
     int received_ = 0;
     int offered_ = 0;
-    bool receivedAll_ = false;
+    bool receiveEmptied_ = false;
     bool flushMarked_ = false;
     bool sendQueueOverflow_ = false;
     // What the connection may still spend; the first read finds a full burst
