@@ -71,7 +71,7 @@ private:
     void Pump()
     {
         client_->SocketRW->DoWrite();
-        while (remaining_ > 0 && client_->SocketRW->SendBuffer->Count() < SendWindow) {
+        while (remaining_ > 0 && client_->SocketRW->SendBuffer.Count() < SendWindow) {
             client_->Send(payload_.data(), static_cast<int>(payload_.size()));
             --remaining_;
         }

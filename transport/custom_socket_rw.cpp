@@ -17,11 +17,8 @@ std::atomic<std::int64_t> pacedMilliseconds{0};
 }  // namespace
 
 TCustomSocketRW::TCustomSocketRW(TCustomWinSocket* socket)
-    : SocketStream(std::make_unique<TNonBlockingSocketStream>(nullptr)),
-      RecvBuffer(std::make_unique<TPipedMemoryStream>(0)),
-      SendBuffer(std::make_unique<TPipedMemoryStream>(0))
+    : SocketStream(socket), RecvBuffer(0), SendBuffer(0)
 {
-    SocketStream->Socket = socket;
     SetSocket(socket);
 }
 
@@ -42,7 +39,7 @@ void TCustomSocketRW::SetSocket(TCustomWinSocket* socket)
     Socket = socket;
     SavedSocketEvent = nullptr;
     // The stream follows the reader-writer to its new socket.
-    SocketStream->Socket = socket;
+    SocketStream.Socket = socket;
     if (socket) {
         SavedSocketEvent = socket->OnSocketEvent;
         socket->OnSocketEvent = [this](TObject* sender, TCustomWinSocket* s, TSocketEvent event) {
@@ -56,8 +53,8 @@ void TCustomSocketRW::SetSocket(TCustomWinSocket* socket)
 void TCustomSocketRW::SocketEvent(TObject* sender, TCustomWinSocket* socket, TSocketEvent event)
 {
     if (event == seConnect) {
-        RecvBuffer->Clear();
-        SendBuffer->Clear();
+        RecvBuffer.Clear();
+        SendBuffer.Clear();
         sendQueueOverflow_ = false;
     }
     const auto alive = alive_;
@@ -128,32 +125,32 @@ void TCustomSocketRW::ReadLoop(TObject* sender, TCustomWinSocket* socket)
             return;
         credit_ -= static_cast<double>(taken + QueuedOnThisThread() - queuedBefore);
         taken = 0;
-        if (!WithinUnprocessedLimit(RecvBuffer->Count()))
+        if (!WithinUnprocessedLimit(RecvBuffer.Count()))
             return;
         if (budget <= 0 || (RelayRate > 0 && credit_ < 0))
             break;
     }
-    GiveBackIfEmpty(*RecvBuffer);
+    GiveBackIfEmpty(RecvBuffer);
 }
 
 std::int64_t TCustomSocketRW::TakeFromSocket(std::int64_t budget, int want, bool& emptied)
 {
     if (MaxRecvSize > 0) {
-        const std::int64_t waiting = SocketStream->GetSize();
-        if (std::int64_t{RecvBuffer->Count()} + waiting > MaxRecvSize) {
+        const std::int64_t waiting = SocketStream.GetSize();
+        if (std::int64_t{RecvBuffer.Count()} + waiting > MaxRecvSize) {
             FailConnection(eeReceive, EMSGSIZE, "パケットサイズが MaxRecvSize を超えました");
             return -1;
         }
         const std::int64_t take = std::min({waiting, budget, std::int64_t{std::numeric_limits<int>::max()}});
-        return take > 0 ? RecvBuffer->ReadFromStream(SocketStream.get(), static_cast<int>(take)) : 0;
+        return take > 0 ? RecvBuffer.ReadFromStream(&SocketStream, static_cast<int>(take)) : 0;
     }
-    const int room = static_cast<int>(std::min<std::int64_t>(std::max(RecvBuffer->Room(), want), budget));
+    const int room = static_cast<int>(std::min<std::int64_t>(std::max(RecvBuffer.Room(), want), budget));
     if (room <= 0 || !Socket)
         return 0;
-    const int n = Socket->ReceiveBuf(RecvBuffer->Reserve(room), room);
+    const int n = Socket->ReceiveBuf(RecvBuffer.Reserve(room), room);
     if (n <= 0)
         return 0;
-    RecvBuffer->Appended(n);
+    RecvBuffer.Appended(n);
     emptied = n < room;
     return n;
 }
@@ -164,21 +161,21 @@ char* TCustomSocketRW::ReceiveRoom(int& size)
     // connection that owes is not read: both count the waiting bytes first.
     if (MaxRecvSize > 0 || reading_ || Owes())
         return nullptr;
-    size = std::max(RecvBuffer->Room(), SmallestReceive);
+    size = std::max(RecvBuffer.Room(), SmallestReceive);
     if (ReadBudget > 0)
         size = std::min(size, ReadBudget);
     offered_ = size;
-    return RecvBuffer->Reserve(size);
+    return RecvBuffer.Reserve(size);
 }
 
 void TCustomSocketRW::Received(int count)
 {
     if (count > 0) {
-        RecvBuffer->Appended(count);
+        RecvBuffer.Appended(count);
         received_ += count;
         receiveEmptied_ = count < offered_;
     } else {
-        GiveBackIfEmpty(*RecvBuffer);
+        GiveBackIfEmpty(RecvBuffer);
     }
 }
 
@@ -225,9 +222,9 @@ void TCustomSocketRW::WriteEvent(TObject*, TCustomWinSocket*) {}
 
 void TCustomSocketRW::DoWrite()
 {
-    if (SendBuffer->Count() > 0)
-        SendBuffer->WriteToStream(SocketStream.get());
-    GiveBackIfEmpty(*SendBuffer);
+    if (SendBuffer.Count() > 0)
+        SendBuffer.WriteToStream(&SocketStream);
+    GiveBackIfEmpty(SendBuffer);
 }
 
 void TCustomSocketRW::GiveBackIfEmpty(TPipedMemoryStream& buffer)
@@ -248,7 +245,7 @@ bool TCustomSocketRW::MayQueue(std::int64_t count)
 {
     if (sendQueueOverflow_)
         return false;
-    if (MaxSendQueue <= 0 || SendBuffer->Count() + count <= MaxSendQueue) {
+    if (MaxSendQueue <= 0 || SendBuffer.Count() + count <= MaxSendQueue) {
         QueuedOnThisThread() += count;
         return true;
     }

@@ -83,9 +83,13 @@ public:
     // A carrier that paces for itself adds its own holds with CountPaced.
     static double PacedSeconds();
     static void CountPaced(std::chrono::milliseconds held);
-    std::unique_ptr<TNonBlockingSocketStream> SocketStream;
-    std::unique_ptr<TPipedMemoryStream> RecvBuffer;
-    std::unique_ptr<TPipedMemoryStream> SendBuffer;
+    // Held inside the reader-writer rather than each in an allocation of its
+    // own: a packet queued for a connection then reaches its send buffer
+    // without one more pointer to follow, and an idle connection costs three
+    // allocations less.
+    TNonBlockingSocketStream SocketStream;
+    TPipedMemoryStream RecvBuffer;
+    TPipedMemoryStream SendBuffer;
     TSocketEventEvent SavedSocketEvent;
 
     int MaxSendQueue = 0;

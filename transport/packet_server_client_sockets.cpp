@@ -91,7 +91,7 @@ void TPacketServerClientWinSocket::CloseAfterSending()
 void TPacketServerClientWinSocket::CloseWhenDrained()
 {
     SocketRW->DoWrite();
-    if (SocketRW->SendBuffer->Count() == 0 && Connected())
+    if (SocketRW->SendBuffer.Count() == 0 && Connected())
         Close();
 }
 

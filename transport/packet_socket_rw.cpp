@@ -30,7 +30,7 @@ void TPacketSocketRW::AppendHeader(int size)
 {
     char header[4];
     StoreLittleEndianInt32(header, size);
-    SendBuffer->Write(header, 4);
+    SendBuffer.Write(header, 4);
 }
 
 void TPacketSocketRW::Send(const void* buf, int size)
@@ -40,7 +40,7 @@ void TPacketSocketRW::Send(const void* buf, int size)
     if (!MayQueue(std::int64_t{size} + 4))
         return;
     AppendHeader(size);
-    SendBuffer->Write(buf, size);
+    SendBuffer.Write(buf, size);
     Flush();
 }
 
@@ -55,11 +55,11 @@ void TPacketSocketRW::SendStream(TStream* stream, int count)
         throw EReadError(Messages::ReadError);
     if (!MayQueue(std::int64_t{count} + 4))
         return;
-    const int start = SendBuffer->Count();
+    const int start = SendBuffer.Count();
     AppendHeader(count);
-    if (SendBuffer->ReadFromStream(stream, count) != count) {
+    if (SendBuffer.ReadFromStream(stream, count) != count) {
         // A short stream would leave a header promising bytes that never come.
-        SendBuffer->SetSize(start);
+        SendBuffer.SetSize(start);
         throw EReadError(Messages::ReadError);
     }
     Flush();
@@ -69,27 +69,27 @@ TStream* TPacketSocketRW::PacketBegin()
 {
     if (PacketStart != -1)
         throw Exception("既にパケット書き込み中です.");
-    PacketStart = SendBuffer->Count();
+    PacketStart = SendBuffer.Count();
     AppendHeader(0);
-    return SendBuffer.get();
+    return &SendBuffer;
 }
 
 void TPacketSocketRW::PacketEnd()
 {
     if (PacketStart == -1)
         throw Exception("パケット書き込み中ではありません.");
-    const int n = SendBuffer->Count() - PacketStart;
+    const int n = SendBuffer.Count() - PacketStart;
     if (n == 4) {
         PacketDiscard();
         return;
     }
     // The limit applies to the whole packet, which is already in the buffer.
-    if (MaxSendQueue > 0 && SendBuffer->Count() > MaxSendQueue) {
+    if (MaxSendQueue > 0 && SendBuffer.Count() > MaxSendQueue) {
         PacketDiscard();
         MayQueue(n);
         return;
     }
-    StoreLittleEndianInt32(SendBuffer->Head + PacketStart, n - 4);
+    StoreLittleEndianInt32(SendBuffer.Head + PacketStart, n - 4);
     PacketStart = -1;
     QueuedOnThisThread() += n;
     Flush();
@@ -99,15 +99,15 @@ void TPacketSocketRW::PacketDiscard()
 {
     if (PacketStart == -1)
         return;
-    SendBuffer->SetSize(PacketStart);
+    SendBuffer.SetSize(PacketStart);
     PacketStart = -1;
 }
 
 void TPacketSocketRW::ReadEvent(TObject*, TCustomWinSocket*)
 {
     const auto alive = AliveToken();
-    while (RecvBuffer->Count() > 4) {
-        const std::int32_t length = LittleEndianInt32(RecvBuffer->Head);
+    while (RecvBuffer.Count() > 4) {
+        const std::int32_t length = LittleEndianInt32(RecvBuffer.Head);
         if (length < 0 || length > std::numeric_limits<std::int32_t>::max() - 4) {
             FailConnection(eeReceive, EPROTO, "不正なパケット長です (" + std::to_string(length) + ")");
             return;
@@ -116,13 +116,13 @@ void TPacketSocketRW::ReadEvent(TObject*, TCustomWinSocket*)
         // A packet too large to be held whole is refused on its header.
         if (!WithinUnprocessedLimit(total))
             return;
-        if (total > RecvBuffer->Count())
+        if (total > RecvBuffer.Count())
             return;
         if (OnPacketArrived) {
-            OnPacketArrived(this, Socket, RecvBuffer->Head + 4, length);
+            OnPacketArrived(this, Socket, RecvBuffer.Head + 4, length);
             if (!*alive)
                 return;
         }
-        RecvBuffer->AdvanceHead(total);
+        RecvBuffer.AdvanceHead(total);
     }
 }

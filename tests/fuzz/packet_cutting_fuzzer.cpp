@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         server.OnPacketArrived = [&](TObject*, TCustomWinSocket* socket, const void* payload, int length) {
             // The payload lies in the receive buffer, right behind its header.
             const TPipedMemoryStream& buffer =
-                *static_cast<TCustomPacketServerClientWinSocket*>(socket)->SocketRW->RecvBuffer;
+                static_cast<TCustomPacketServerClientWinSocket*>(socket)->SocketRW->RecvBuffer;
             const char* p = static_cast<const char*>(payload);
             if (p != buffer.Head + 4 || length < 0 || p + length > buffer.Tail)
                 fuzz::Fail("a packet delivered outside the receive buffer");

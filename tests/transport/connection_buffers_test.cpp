@@ -122,31 +122,31 @@ TEST_F(ConnectionBuffers, AnIdleConnectionHoldsNoBufferMemory)
 {
     RawPeer peer = ConnectPeer();
     TCustomSocketRW* rw = Connection(0)->SocketRW;
-    EXPECT_EQ(rw->RecvBuffer->Capacity, 0) << "nothing is taken before the first byte";
-    EXPECT_EQ(rw->SendBuffer->Capacity, 0);
+    EXPECT_EQ(rw->RecvBuffer.Capacity, 0) << "nothing is taken before the first byte";
+    EXPECT_EQ(rw->SendBuffer.Capacity, 0);
 
     // Half a packet is held, then given back once it has been delivered.
     const std::string bytes = Packet(Chat(1)) + Packet(Chat(2));
     peer.Write(bytes.substr(0, 300));
     ASSERT_TRUE(WaitUntil([&] { return Buffered(0) == 300 - (PayloadBytes + 4); }));
-    EXPECT_GT(rw->RecvBuffer->Capacity, 0);
+    EXPECT_GT(rw->RecvBuffer.Capacity, 0);
     peer.Write(bytes.substr(300));
     ASSERT_TRUE(WaitUntil([&] { return first.size() == 2; }));
-    EXPECT_EQ(rw->RecvBuffer->Capacity, 0);
+    EXPECT_EQ(rw->RecvBuffer.Capacity, 0);
 
     server.Send(Connection(0), "answer", 6);
     EXPECT_EQ(peer.Read(10), Packet("answer"));
-    EXPECT_EQ(rw->SendBuffer->Capacity, 0) << "a send buffer that has gone out is given back";
+    EXPECT_EQ(rw->SendBuffer.Capacity, 0) << "a send buffer that has gone out is given back";
 
     // Bytes that could not go out keep their buffer until they have.
     const int small = 16 * 1024;
     ::setsockopt(Connection(0)->SocketHandle(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     const std::string big(8 << 20, 'z');
     server.Send(Connection(0), big.data(), static_cast<int>(big.size()));
-    EXPECT_GT(rw->SendBuffer->Count(), 0);
+    EXPECT_GT(rw->SendBuffer.Count(), 0);
     EXPECT_EQ(peer.Read(big.size() + 4, 30000).size(), big.size() + 4);
-    ASSERT_TRUE(WaitUntil([&] { return rw->SendBuffer->Count() == 0; }));
-    EXPECT_EQ(rw->SendBuffer->Capacity, 0);
+    ASSERT_TRUE(WaitUntil([&] { return rw->SendBuffer.Count() == 0; }));
+    EXPECT_EQ(rw->SendBuffer.Capacity, 0);
 }
 
 TEST_F(ConnectionBuffers, APacedConnectionWaitsForItsShareWhileOthersAreServed)

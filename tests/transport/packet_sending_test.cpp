@@ -104,8 +104,8 @@ TEST_F(PacketSending, ALargeSendDrainsAsThePeerReads)
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7);
     client.Send(big.data(), static_cast<int>(big.size()));
-    EXPECT_GT(client.SocketRW->SendBuffer->Count(), 0) << "the socket cannot take 8 MiB at once";
+    EXPECT_GT(client.SocketRW->SendBuffer.Count(), 0) << "the socket cannot take 8 MiB at once";
     const std::string received = peer.Read(big.size() + 4, 20000);
     EXPECT_EQ(received, Packet(big));
-    EXPECT_EQ(client.SocketRW->SendBuffer->Count(), 0);
+    EXPECT_EQ(client.SocketRW->SendBuffer.Count(), 0);
 }

@@ -47,10 +47,10 @@ TEST_F(Additions, DeferredSendsGoOutOnceTheEventIsHandledInOrder)
         server.SendToAll(payload.data(), static_cast<int>(payload.size()));
         expected += Packet(payload);
     }
-    EXPECT_EQ(static_cast<std::size_t>(Buffered(0) + Connection(0)->SocketRW->SendBuffer->Count()), expected.size())
+    EXPECT_EQ(static_cast<std::size_t>(Buffered(0) + Connection(0)->SocketRW->SendBuffer.Count()), expected.size())
         << "nothing is written while the sending code runs";
     EXPECT_EQ(peer.Read(expected.size()), expected);
-    EXPECT_EQ(Connection(0)->SocketRW->SendBuffer->Count(), 0);
+    EXPECT_EQ(Connection(0)->SocketRW->SendBuffer.Count(), 0);
 }
 
 TEST_F(Additions, AFailingConnectionDoesNotStopADeferredBroadcast)

@@ -40,7 +40,7 @@ protected:
         return static_cast<TCustomPacketServerClientWinSocket*>(server.GetClientSocket(index));
     }
 
-    int Buffered(int index) { return Connection(index)->SocketRW->RecvBuffer->Count(); }
+    int Buffered(int index) { return Connection(index)->SocketRW->RecvBuffer.Count(); }
 
     Server server;
     ReportRecorder reports;
