@@ -80,11 +80,11 @@ namespace {
 // to quit. Unpaced, no connection is held to the 16 MiB a second that
 // kivolsrv lets one connection make it send: what the relay path itself
 // carries, where two talkers would otherwise each meet that limit.
-void ServeGame(const load::ServerProcess::Ready& ready, bool paced)
+void ServeGame(const load::ServerProcess::Ready& ready, bool paced, const TGameRules& rules = {})
 {
     TPacketServerSocket socket;
     socket.SetAddress("127.0.0.1");
-    TGameServer game(socket, nullptr);
+    TGameServer game(socket, nullptr, rules);
     if (!paced)
         socket.RelayRate = 0;
     socket.SetActive(true);
@@ -269,15 +269,17 @@ int RunFanOut(int argc, char** argv)
     return 0;
 }
 
-// Resident KiB per idle joined connection of the server that serve starts.
+// Resident KiB per idle joined connection of the server that serve starts,
+// over the connections that stayed joined.
 void MeasureIdle(const char* name, int connections, const std::function<void(const load::ServerProcess::Ready&)>& serve)
 {
     load::ServerProcess server(serve);
     const long before = server.ResidentKiB();
     const load::IdleClients clients(server.Port(), connections, 3.0);
     const long after = server.ResidentKiB();
-    std::printf("%-10s %8d %12ld %12ld %14.2f %5d\n", name, connections, before, after,
-                static_cast<double>(after - before) / connections, clients.Cut());
+    const int joined = connections - clients.Cut();
+    std::printf("%-10s %8d %12ld %12ld %14.2f %5d\n", name, joined, before, after,
+                static_cast<double>(after - before) / std::max(joined, 1), clients.Cut());
 }
 
 int RunMemory(int connections)
@@ -290,13 +292,16 @@ int RunMemory(int connections)
     }
     std::printf("%-10s %8s %12s %12s %14s %5s\n", "server", "idle", "RSS KiB", "RSS KiB", "KiB per", "cut");
     std::printf("%-10s %8s %12s %12s %14s %5s\n", "", "joined", "before", "after", "connection", "");
-    MeasureIdle("kivolsrv", connections, [](const load::ServerProcess::Ready& ready) {
+    MeasureIdle("kivolsrv", connections, [connections](const load::ServerProcess::Ready& ready) {
         int argc = 1;
         char name[] = "kivolsrv";
         char* argv[] = {name, nullptr};
         QCoreApplication::setEventDispatcher(new TEpollEventDispatcher);
         QCoreApplication app(argc, argv);
-        ServeGame(ready, true);
+        // Room for every table the idle clients sit at.
+        TGameRules rules;
+        rules.MaxTables = std::max(rules.MaxTables, load::IdleClients::TablesFor(connections));
+        ServeGame(ready, true, rules);
     });
     MeasureIdle("yardstick", connections, [](const load::ServerProcess::Ready& ready) {
         load::EpollRelay relay;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "bench/load/ipv4_address.h"
 #include "bench/load/packet_buffer.h"
@@ -54,7 +55,8 @@ IdleClients::IdleClients(int port, int count, double settleSeconds) : poller_(ep
         char name[16];
         std::snprintf(name, sizeof name, "I%-7d", i);
         std::string bytes;
-        AppendPacket(bytes, std::string("/join ") + name + '\0');
+        AppendPacket(bytes, std::string("/join ") + name + '\0' + "KIVOL/2 TABLE=idle" +
+                                std::to_string(i / PlayersATable));
         const bool lastOfBatch = (i + 1) % Batch == 0 || i + 1 == count;
         const std::string sync = std::string(name) + ": joined";
         if (lastOfBatch)

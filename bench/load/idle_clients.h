@@ -4,7 +4,9 @@
 #include <vector>
 
 // Connections that join and then sit idle, for measuring what an idle joined
-// connection costs a server. They join in batches; the last of each batch
+// connection costs a server. They sit four to a table, as players do (at one
+// table, every join would go to thousands and the server would rightly cut
+// those who do not read it). They join in batches; the last of each batch
 // also sends a chat line and the next batch starts once that line has come
 // back (or after a second, should the server not relay it). Everything the
 // server sends is read and dropped. Once all have joined, the connections
@@ -19,10 +21,15 @@ public:
     IdleClients(const IdleClients&) = delete;
     IdleClients& operator=(const IdleClients&) = delete;
 
+    // The tables that count connections sit at.
+    static int TablesFor(int count) { return (count + PlayersATable - 1) / PlayersATable; }
+
     // Connections the server closed while they joined or settled.
     int Cut() const { return cut_; }
 
 private:
+    static constexpr int PlayersATable = 4;
+
     // Reads and drops whatever waits, for up to timeoutMs; true when the chat
     // line expected (if any) arrived.
     bool Drain(int timeoutMs, const std::string& expected);
