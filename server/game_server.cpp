@@ -25,6 +25,7 @@ TGameServer::TGameServer(LogFunction addLog, const TGameRules& rules)
     KivolMetrics::Declare(Metrics);
     services_.Counters.PacketsSent = &Metrics.Counter(KivolMetrics::PacketsSent);
     services_.Counters.BytesSent = &Metrics.Counter(KivolMetrics::BytesSent);
+    packetsReceived_ = &Metrics.Counter(KivolMetrics::PacketsReceived);
     services_.Counters.Judged = [histogram = &Metrics.Histogram(KivolMetrics::JudgeSeconds)](double seconds) {
         histogram->Observe(seconds);
     };
@@ -103,7 +104,7 @@ void TGameServer::PacketArrived(TPacketConnection* connection, const void* data,
     if (!connection->OwnerData())
         ConnectionOpened(connection);
     TPeer& sender = *static_cast<TPeer*>(connection->OwnerData());
-    ++Metrics.Counter(KivolMetrics::PacketsReceived);
+    ++*packetsReceived_;
     TGameTable* const before = sender.Table;
     // An exception that left here would make the transport hand the same
     // packet over again, and hold up every packet behind it.

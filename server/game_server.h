@@ -196,6 +196,8 @@ private:
     // listing's order.
     std::map<AnsiString, std::unique_ptr<TGameTable>> tables_;
     std::unordered_map<const TPacketConnection*, TPeer> peers_;
+    // Found once: every packet that arrives counts it.
+    double* packetsReceived_ = nullptr;
     // The end of the grace a kicked connection has to close by itself.
     std::unordered_map<const TPacketConnection*, std::unique_ptr<TDeadline>> kickGraceEnds_;
     // The next wake of each table that has one (a grace end, a dealer's

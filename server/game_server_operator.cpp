@@ -143,6 +143,9 @@ bool TGameServer::Unmute(std::string_view name)
 
 bool TGameServer::Muted(const TPeer& peer)
 {
+    // Asked for every chat line and answer: without mutes, no name is keyed.
+    if (mutes_.empty())
+        return false;
     const auto now = Now();
     for (const AnsiString& name : peer.Names) {
         const auto found = mutes_.find(PlayerNameKey(name));

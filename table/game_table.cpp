@@ -97,7 +97,12 @@ void TGameTable::PacketArrived(TPeer& sender, std::string_view text, const void*
                IsCommand(text, Command::B2T) || IsCommand(text, Command::T2Y) || IsCommand(text, Command::B2Y)) {
         Move(text, data, size);
     } else {
-        SendTextToAll(text);
+        // A chat line goes out as its text and NUL, without whatever a sender
+        // put behind them; a packet that is just that goes out as it came.
+        if (static_cast<std::size_t>(size) == text.size() + 1)
+            SendToAll(data, size);
+        else
+            SendTextToAll(text);
         // The awaited hitter may answer in the chat, from any client.
         const AnsiString hitter = dealer_.Hitter();
         if (!hitter.empty() && text.substr(PaddedNameLength, 2) == ": " &&

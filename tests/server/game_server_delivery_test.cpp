@@ -165,6 +165,22 @@ TEST_F(GameServerTest, ChatHeleAndUnknownWordsGoToEveryoneAsTextAndOneNul)
     }
 }
 
+TEST_F(GameServerTest, EveryPacketInAndOutIsCountedForTheMetrics)
+{
+    auto a = Connect();
+    auto b = Connect();
+    ASSERT_TRUE(a->SendPacket(Nul("/join AB      ")));
+    std::size_t bytes = 0;
+    for (LoopbackPeer* peer : {a.get(), b.get(), b.get()})
+        bytes += Next(*peer).size();
+    ASSERT_TRUE(a->SendPacket("AB      : hi\0behind"s));
+    for (LoopbackPeer* peer : {a.get(), b.get()})
+        bytes += Next(*peer).size();
+    EXPECT_EQ(server.Metrics.Counter(KivolMetrics::PacketsReceived), 2);
+    EXPECT_EQ(server.Metrics.Counter(KivolMetrics::PacketsSent), 5);
+    EXPECT_EQ(server.Metrics.Counter(KivolMetrics::BytesSent), static_cast<double>(bytes));
+}
+
 TEST_F(GameServerTest, APayloadWithoutNulEndsWithItsPacketEvenInTheSameWriteAndGetsOne)
 {
     auto a = Connect();
