@@ -8,8 +8,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3 python3-prometheus-client
-  # the yardstick server of the tables load benchmark, and the profiler
-  redis-server linux-perf
+  # the yardstick server of the tables load benchmark, the profiler, and
+  # callgrind for counting the server's instructions
+  redis-server linux-perf valgrind
   # fuzzing and sanitizers with clang
   clang libclang-rt-dev
   # windows, event loop, sound
