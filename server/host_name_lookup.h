@@ -80,12 +80,14 @@ private:
     // The askers of each address whose lookup runs or queues (some may have
     // had their answer from the time limit already).
     std::map<AnsiString, std::vector<std::uint64_t>> askers_;
-    // Answers given by the name service and when each was given, oldest first.
     struct TKeptName {
         AnsiString name;
         std::chrono::steady_clock::time_point given;
     };
     std::chrono::milliseconds keep_;
+    // Answers given by the name service by address, and the addresses in the
+    // order their answers were given, oldest first (an address given again
+    // appears twice; only its newest entry forgets it).
     std::unordered_map<AnsiString, TKeptName> kept_;
     std::deque<std::pair<std::chrono::steady_clock::time_point, AnsiString>> keptOrder_;
 };
